@@ -1,0 +1,44 @@
+#pragma once
+
+#include "login/LoginWindow.h"
+#include "login/MainWindow.h"
+#include "store/Session.h"
+
+#include <QLockFile>
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+
+namespace login {
+
+// Runs the program: the single-copy test, start-up, login, the main window and re-login.
+class AppController : public QObject {
+    Q_OBJECT
+public:
+    explicit AppController(QString programFolder, store::Clock clock = &QDateTime::currentDateTime);
+    ~AppController() override;
+
+    // The single-copy test and the start-up; false when the program must end (the operator has
+    // been told why).
+    bool start();
+    void relogin();
+
+    store::Session& session() { return session_; }
+    LoginWindow* loginWindow() const { return login_; }
+    MainWindow* mainWindow() const { return main_; }
+
+    std::function<void()> quit; // ends the program; QCoreApplication::quit by default
+
+private:
+    bool startUp();
+    void showMain();
+
+    store::Session session_;
+    std::unique_ptr<QLockFile> lock_;
+    QPointer<LoginWindow> login_;
+    QPointer<MainWindow> main_;
+};
+
+} // namespace login

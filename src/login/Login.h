@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+#include <vector>
+
+namespace store {
+class Database;
+class OpenError;
+class Session;
+} // namespace store
+
+namespace login {
+
+struct UserEntry {
+    qint64 rowid;
+    QString name;
+    QString pass;
+};
+
+// Every user in stored order: the order of the login list.
+std::vector<UserEntry> readUsers(store::Database& db);
+
+enum class LoginOutcome { EmptyName, WrongPassword, LoggedIn };
+
+// The login button: the typed or picked name selects the first user of that name; the password
+// must match exactly. On success the name becomes the current user, "进入系统" is logged and a
+// legacy plain password is replaced by its hash.
+LoginOutcome logIn(store::Session& session, const std::vector<UserEntry>& users, const QString& nameText,
+                   const QString& password);
+
+// The message shown when lib.mdb cannot be opened at start-up.
+QString startupFailureMessage(const store::OpenError& error);
+
+inline const QString kSecondCopy = QStringLiteral("程序已经运行，不能再次装载。");
+inline const QString kPickUser = QStringLiteral("请选择用户名");
+inline const QString kWrongPassword = QStringLiteral("密码错！请重新输入！");
+
+} // namespace login

@@ -1,0 +1,31 @@
+#include "login/MainCommands.h"
+
+#include "categories/CategoryTable.h"
+#include "store/Database.h"
+
+#include <QStringList>
+
+namespace login {
+
+QString statusClockText(const QDateTime& now) {
+    static const QStringList weekdays = {QStringLiteral("星期一"), QStringLiteral("星期二"), QStringLiteral("星期三"),
+                                         QStringLiteral("星期四"), QStringLiteral("星期五"), QStringLiteral("星期六"),
+                                         QStringLiteral("星期日")};
+    const QDate d = now.date();
+    const QTime t = now.time();
+    return QStringLiteral("%1 %2   %3时%4分")
+        .arg(weekdays.at(d.dayOfWeek() - 1), d.toString(QStringLiteral("yyyy年MM月dd日")))
+        .arg(t.hour())
+        .arg(t.minute());
+}
+
+void initialiseData(store::Database& db, bool clearCategoryValues) {
+    store::Transaction tx(db);
+    db.exec(QStringLiteral("DELETE FROM wslib"));
+    if (clearCategoryValues)
+        categories::clearAllValues(db);
+    db.exec(QStringLiteral("DELETE FROM \"user\""));
+    tx.commit();
+}
+
+} // namespace login

@@ -1,0 +1,249 @@
+#include "login/MainWindow.h"
+
+#include "login/MainCommands.h"
+#include "store/LogWindow.h"
+#include "store/Session.h"
+#include "ui/Dialogs.h"
+#include "ui/Programs.h"
+#include "ui/SingleWindow.h"
+#include "ui/Window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace login {
+
+namespace {
+
+QAction* findAction(const QWidget& w, const QString& key) { return w.findChild<QAction*>(key); }
+
+} // namespace
+
+MainWindow::MainWindow(store::Session& session, MainHooks hooks, QWidget* parent)
+    : QMainWindow(parent), session_(session), hooks_(std::move(hooks)) {
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(ui::kProgramTitle);
+    buildMenus();
+    buildToolbar();
+    buildWorkArea();
+
+    timer_ = new QTimer(this);
+    timer_->setObjectName(QStringLiteral("Timer1"));
+    timer_->setInterval(2000);
+    connect(timer_, &QTimer::timeout, this, &MainWindow::refreshStatus);
+    timer_->start();
+
+    resize(800, 600);
+    ui::setWindow(*this, ui::screenSize(*this));
+    loadBackground();
+    if (!QFileInfo::exists(session_.filePath(QStringLiteral("help.files"))))
+        ui::startCompanion(session_.programFolder(), QStringLiteral("helppic.exe"));
+}
+
+void MainWindow::buildMenus() {
+    struct Item {
+        const char* key;
+        const char* caption;
+        QKeySequence shortcut;
+    };
+    auto addMenu = [this](const char* key, const char* caption, std::initializer_list<Item> items) {
+        QMenu* menu = menuBar()->addMenu(QString::fromUtf8(caption));
+        menu->setObjectName(QString::fromLatin1(key));
+        for (const Item& item : items) {
+            if (!item.key) {
+                menu->addSeparator();
+                continue;
+            }
+            QAction* action = menu->addAction(QString::fromUtf8(item.caption));
+            action->setObjectName(QString::fromLatin1(item.key));
+            action->setShortcut(item.shortcut);
+            const QString k = action->objectName();
+            connect(action, &QAction::triggered, this, [this, k] { run(k); });
+        }
+    };
+    addMenu("S0", "系统管理(&s)",
+            {{"S1", "系统设置(&T)", {}},
+             {"S2", "用户设置(&U)", {}},
+             {"S5", "重新登录(&R)", {}},
+             {"s3", "类别设置(&L)", QKeySequence(QStringLiteral("Ctrl+L"))},
+             {nullptr, nullptr, {}},
+             {"S4", "退出系统(&X)", {}}});
+    // Wage processing is not part of the system; its menu entry stays hidden.
+    addMenu("W0", "人员管理(&W)",
+            {{"W1", "信息录入(&D)", QKeySequence(QStringLiteral("Ctrl+E"))},
+             {"W2", "综合查询(&F)", QKeySequence(QStringLiteral("Ctrl+F"))},
+             {"W3", "数据统计(&Z)", {}},
+             {"w4", "工资处理(&S)", QKeySequence(QStringLiteral("Ctrl+G"))}});
+    findAction(*this, QStringLiteral("w4"))->setVisible(false);
+    addMenu("D0", "数据库(&D)",
+            {{"Data", "数据库维护(&K)", {}},
+             {"INexcel", "导入EXCEL文件(&O)", {}},
+             {"OUTexcel", "导出EXCEL文件(&I)", {}},
+             {"upV", "升级以前版本(&U)", {}},
+             {"hebin", "数据库合并(&H)", {}},
+             {"Datastar", "数据初始化(&B)", {}},
+             {"user", "上机记录(&R)", {}}});
+    addMenu("H0", "帮助(&H)", {{"H1", "帮助主题(&M)", {}}, {"H2", "关于(&A)", {}}});
+}
+
+void MainWindow::buildToolbar() {
+    QToolBar* bar = addToolBar(QStringLiteral("Toolbar1"));
+    bar->setObjectName(QStringLiteral("Toolbar1"));
+    bar->setMovable(false);
+    bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    const std::initializer_list<std::pair<const char*, const char*>> buttons = {
+        {"tt1", "系统"}, {"tt2", "用户"},   {"tt3", "类别"},   {nullptr, nullptr}, {"tt4", "录入"},
+        {"tt5", "查询"}, {"tt6", "统计"},   {"tt7", "工资"},   {nullptr, nullptr}, {"tt8", "库维护"},
+        {"tt9", "计算器"}, {nullptr, nullptr}, {"tt11", "退出"}};
+    const QStyle::StandardPixmap icons[] = {
+        QStyle::SP_ComputerIcon,        QStyle::SP_DirHomeIcon,      QStyle::SP_FileDialogDetailedView,
+        QStyle::SP_FileDialogNewFolder, QStyle::SP_FileDialogContentsView, QStyle::SP_FileDialogListView,
+        QStyle::SP_DriveFDIcon,         QStyle::SP_DriveHDIcon,      QStyle::SP_DesktopIcon,
+        QStyle::SP_DialogCloseButton};
+    int icon = 0;
+    for (const auto& [key, caption] : buttons) {
+        if (!key) {
+            bar->addSeparator();
+            continue;
+        }
+        QAction* action = bar->addAction(style()->standardIcon(icons[icon++]), QString::fromUtf8(caption));
+        action->setObjectName(QString::fromLatin1(key));
+        const QString k = action->objectName();
+        connect(action, &QAction::triggered, this, [this, k] { run(k); });
+    }
+}
+
+void MainWindow::buildWorkArea() {
+    auto* picture = new QWidget(this);
+    picture->setObjectName(QStringLiteral("Picture1"));
+    picture->setProperty("pictureBox", true);
+    auto* layout = new QVBoxLayout(picture);
+    layout->setContentsMargins(0, 0, 0, 0);
+    image_ = new QLabel(picture);
+    image_->setObjectName(QStringLiteral("Image1"));
+    image_->setScaledContents(true);
+    image_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    layout->addWidget(image_);
+    label1_ = new QLabel(image_);
+    label1_->setObjectName(QStringLiteral("Label1"));
+    label1_->setGeometry(20, 20, 420, 24);
+    label2_ = new QLabel(image_);
+    label2_->setObjectName(QStringLiteral("Label2"));
+    label2_->setGeometry(20, 50, 420, 24);
+    label2_->hide();
+    setCentralWidget(picture);
+
+    QStatusBar* status = statusBar();
+    status->setObjectName(QStringLiteral("StatusBar1"));
+    const int widths[3] = {300, 200, 260};
+    for (int i = 0; i < 3; ++i) {
+        panels_[i] = new QLabel(status);
+        panels_[i]->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
+        panels_[i]->setProperty("statusPanel", true);
+        panels_[i]->setFixedWidth(widths[i]);
+        status->addWidget(panels_[i]);
+    }
+}
+
+void MainWindow::loadBackground() {
+    // A missing or unreadable picture leaves the work area plain.
+    const QPixmap picture(session_.filePath(session_.state().backgroundPicture));
+    image_->setPixmap(picture);
+}
+
+void MainWindow::refreshStatus() {
+    panels_[0]->setText(session_.state().unitName);
+    panels_[1]->setText(QStringLiteral("操作员：") + session_.state().currentUser);
+    panels_[2]->setText(statusClockText(session_.now()));
+}
+
+void MainWindow::run(const QString& key) {
+    const bool toolbar = key.startsWith(QLatin1String("tt"));
+    try {
+        if (key == QLatin1String("W1") || key == QLatin1String("tt4")) {
+            openEntry();
+        } else if (key == QLatin1String("w4") || key == QLatin1String("tt7")) {
+            ui::inform(this, toolbar ? QStringLiteral("此功能暂时不能使用") : QStringLiteral("此功能暂时不能使用！"),
+                       QStringLiteral("抱歉！"), ui::Icon::Information);
+        } else if (key == QLatin1String("tt9")) {
+            ui::startCalculator(session_.programFolder());
+        } else if (key == QLatin1String("INexcel") || key == QLatin1String("OUTexcel") ||
+                   key == QLatin1String("upV") || key == QLatin1String("hebin")) {
+            superUserOnly([this] { notYetAvailable(); });
+        } else if (key == QLatin1String("Datastar")) {
+            initialise();
+        } else if (key == QLatin1String("user")) {
+            ui::showSingle(logWindow_, [this] { return new store::LogWindow(session_, this); });
+        } else if (key == QLatin1String("S5")) {
+            hooks_.relogin();
+        } else if (key == QLatin1String("S4")) {
+            hooks_.quit();
+        } else if (key == QLatin1String("tt11")) {
+            leave();
+        } else {
+            notYetAvailable();
+        }
+    } catch (const std::exception&) {
+        // Toolbar commands skip a failing step; menu commands report it.
+        if (!toolbar)
+            ui::inform(this, QStringLiteral("操作失败，请检查数据库文件。"), ui::kProgramTitle, ui::Icon::Critical);
+    }
+}
+
+void MainWindow::openEntry() {
+    QApplication::processEvents();
+    label1_->setText(QStringLiteral("正在进入信息录入,请等待..."));
+    notYetAvailable();
+    label1_->clear();
+}
+
+void MainWindow::leave() {
+    if (!ui::ask(this, QStringLiteral("真的退出吗？")))
+        return;
+    try {
+        session_.log().write(QStringLiteral("退出系统"));
+    } catch (const std::exception&) {
+        // Leaving never fails on the log.
+    }
+    hooks_.quit();
+}
+
+void MainWindow::superUserOnly(const std::function<void()>& work) {
+    if (!session_.state().isSuperUser()) {
+        ui::inform(this, kNotSuperUser);
+        return;
+    }
+    work();
+}
+
+void MainWindow::initialise() {
+    // Compared without trimming, unlike the other rights checks.
+    if (session_.state().currentUser != store::kSuperUser) {
+        ui::inform(this, kNotSuperUserInit);
+        return;
+    }
+    if (!ui::ask(this, QStringLiteral("初始化将会清空所有数据！你确定吗？（建议初始化前请先备份数据！）")))
+        return;
+    try {
+        session_.db().reopen();
+        const bool hasCategories = session_.db().scalar(QStringLiteral("SELECT count(*) FROM km")).toLongLong() > 0;
+        const bool clearCategories = hasCategories && ui::ask(this, QStringLiteral("清空类别库所有数据吗？"));
+        initialiseData(session_.db(), clearCategories);
+    } catch (const std::exception&) {
+        ui::inform(this, QStringLiteral("出错了!"), QStringLiteral("请联系软件编写人！"));
+    }
+}
+
+void MainWindow::notYetAvailable() {
+    ui::inform(this, QStringLiteral("此功能正在建设中，暂时不能使用。"), ui::kProgramTitle, ui::Icon::Information);
+}
+
+} // namespace login

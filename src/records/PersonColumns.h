@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <span>
+
+namespace records {
+
+enum class Kind { Text, Coded, Date, YesNo, Number, Memo, Photo };
+
+// Tabs of the entry window.
+enum class Page { Basic, Security, Family, Remarks };
+
+// One column of the persons table: the one place that knows its ordinal, kind, entry control,
+// page, group, entry limit and declared size. Coded columns take their pick list from the
+// category of the same name.
+struct PersonColumn {
+    int ordinal;
+    const char* name;
+    Kind kind;
+    const char* control;
+    Page page;
+    const char* group; // empty when the control sits directly on its page
+    int limit;         // characters the entry box accepts; 0 means no limit
+    int size;          // declared text size; 0 for columns that are not sized text
+
+    QString columnName() const { return QString::fromUtf8(name); }
+    QString controlName() const { return QString::fromLatin1(control); }
+    bool isText() const { return kind == Kind::Text || kind == Kind::Coded || kind == Kind::Memo; }
+};
+
+// Ordinals of the columns that the windows address by name. The three named columns follow
+// column 60 in this order, and the photo is always last.
+inline constexpr int kWorkStart = 61;   // 工作时间
+inline constexpr int kFingerprint = 62; // 指纹存档
+inline constexpr int kReturnee = 63;    // 归侨
+inline constexpr int kPhoto = 64;       // 相片
+inline constexpr int kColumnCount = 65;
+
+std::span<const PersonColumn> personColumns();
+const PersonColumn& personColumn(int ordinal);
+// -1 when no persons column has that name.
+int ordinalOf(QStringView name);
+// The declared SQL type that carries the column's Jet kind (see store/Schema).
+QString declaredType(const PersonColumn& column);
+
+} // namespace records

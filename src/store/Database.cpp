@@ -1,0 +1,300 @@
+#include "store/Database.h"
+
+#include "store/Schema.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+namespace store {
+
+const char* const Database::kPassword = "Tkvmqrwplzne";
+
+namespace {
+
+constexpr int kPageSize = 4096;
+constexpr int kCacheKiB = 64 * 1024;
+
+QString lastMessage(sqlite3* db) { return QString::fromUtf8(sqlite3_errmsg(db)); }
+
+// An encrypted file with a key we do not hold looks like random bytes in whole pages;
+// anything else that SQLCipher refuses is not one of our databases at all.
+bool looksEncrypted(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = f.read(16);
+    const qint64 size = f.size();
+    return size > 0 && size % 1024 == 0 && !head.startsWith("SQLite format 3");
+}
+
+} // namespace
+
+OpenError::OpenError(OpenFailure kind, const QString& path, const QString& detail)
+    : std::runtime_error(detail.toStdString()), kind_(kind), path_(path) {}
+
+SqlError::SqlError(int code, const QString& message) : std::runtime_error(message.toStdString()), code_(code) {}
+
+bool SqlError::isConstraint() const { return (code_ & 0xff) == SQLITE_CONSTRAINT; }
+
+QString quoted(const QString& identifier) {
+    QString s = identifier;
+    s.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + s + QLatin1Char('"');
+}
+
+// ---- Statement ----
+
+Statement::Statement(sqlite3* db, const QString& sql) : db_(db) {
+    const QByteArray utf8 = sql.toUtf8();
+    const int rc = sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &stmt_, nullptr);
+    if (rc != SQLITE_OK) {
+        stmt_ = nullptr;
+        throw SqlError(rc, lastMessage(db) + QLatin1String(" in: ") + sql);
+    }
+}
+
+Statement::Statement(Statement&& other) noexcept : db_(other.db_), stmt_(other.stmt_) { other.stmt_ = nullptr; }
+
+Statement& Statement::operator=(Statement&& other) noexcept {
+    if (this != &other) {
+        sqlite3_finalize(stmt_);
+        db_ = other.db_;
+        stmt_ = other.stmt_;
+        other.stmt_ = nullptr;
+    }
+    return *this;
+}
+
+Statement::~Statement() { sqlite3_finalize(stmt_); }
+
+Statement& Statement::bind(int position, const QVariant& value) {
+    int rc = SQLITE_OK;
+    if (value.isNull() || !value.isValid()) {
+        rc = sqlite3_bind_null(stmt_, position);
+    } else {
+        switch (value.typeId()) {
+        case QMetaType::Bool:
+            rc = sqlite3_bind_int(stmt_, position, value.toBool() ? 1 : 0);
+            break;
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Short:
+            rc = sqlite3_bind_int64(stmt_, position, value.toLongLong());
+            break;
+        case QMetaType::Double:
+        case QMetaType::Float:
+            rc = sqlite3_bind_double(stmt_, position, value.toDouble());
+            break;
+        case QMetaType::QByteArray: {
+            const QByteArray bytes = value.toByteArray();
+            rc = sqlite3_bind_blob64(stmt_, position, bytes.constData(), sqlite3_uint64(bytes.size()),
+                                     SQLITE_TRANSIENT);
+            break;
+        }
+        default: {
+            const QByteArray utf8 = value.toString().toUtf8();
+            rc = sqlite3_bind_text64(stmt_, position, utf8.constData(), sqlite3_uint64(utf8.size()),
+                                     SQLITE_TRANSIENT, SQLITE_UTF8);
+        }
+        }
+    }
+    if (rc != SQLITE_OK)
+        throw SqlError(rc, lastMessage(db_));
+    return *this;
+}
+
+Statement& Statement::bindAll(const QVariantList& values) {
+    for (int i = 0; i < values.size(); ++i)
+        bind(i + 1, values[i]);
+    return *this;
+}
+
+bool Statement::step() {
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    const QString message = lastMessage(db_);
+    sqlite3_reset(stmt_);
+    throw SqlError(sqlite3_extended_errcode(db_), message);
+}
+
+void Statement::reset() {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+}
+
+void Statement::run() {
+    while (step()) {
+    }
+}
+
+int Statement::columnCount() const { return sqlite3_column_count(stmt_); }
+
+QString Statement::columnName(int column) const {
+    return QString::fromUtf8(sqlite3_column_name(stmt_, column));
+}
+
+QVariant Statement::value(int column) const {
+    switch (sqlite3_column_type(stmt_, column)) {
+    case SQLITE_INTEGER:
+        return QVariant(qint64(sqlite3_column_int64(stmt_, column)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(stmt_, column));
+    case SQLITE_TEXT:
+        return QVariant(text(column));
+    case SQLITE_BLOB: {
+        const auto* data = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
+        return QVariant(QByteArray(data, sqlite3_column_bytes(stmt_, column)));
+    }
+    default:
+        return QVariant();
+    }
+}
+
+QString Statement::text(int column) const {
+    const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    return data ? QString::fromUtf8(data, sqlite3_column_bytes(stmt_, column)) : QString();
+}
+
+qint64 Statement::integer(int column) const { return sqlite3_column_int64(stmt_, column); }
+
+bool Statement::isNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+
+// ---- Database ----
+
+Database::Database(QString path, QString password) : path_(std::move(path)), password_(std::move(password)) {
+    if (!QFileInfo(path_).isFile())
+        throw OpenError(OpenFailure::Missing, path_, QStringLiteral("file not found"));
+    openConnection(false);
+    for (const QString& table : schema::tableNames()) {
+        if (!hasTable(table)) {
+            close();
+            throw OpenError(OpenFailure::MissingTables, path_, QStringLiteral("table %1 missing").arg(table));
+        }
+    }
+}
+
+Database::Database(QString path, QString password, CreateTag)
+    : path_(std::move(path)), password_(std::move(password)) {
+    openConnection(true);
+}
+
+std::unique_ptr<Database> Database::create(const QString& path, const QString& password) {
+    if (QFileInfo::exists(path))
+        throw OpenError(OpenFailure::NotADatabase, path, QStringLiteral("file exists"));
+    return std::unique_ptr<Database>(new Database(path, password, CreateTag{}));
+}
+
+Database::~Database() { close(); }
+
+void Database::close() {
+    if (db_) {
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+    }
+}
+
+void Database::reopen() {
+    close();
+    openConnection(false);
+}
+
+void Database::openConnection(bool create) {
+    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    const QByteArray file = path_.toUtf8();
+    int rc = sqlite3_open_v2(file.constData(), &db_, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString message = db_ ? lastMessage(db_) : QStringLiteral("cannot open");
+        close();
+        throw OpenError(QFileInfo::exists(path_) ? OpenFailure::NotADatabase : OpenFailure::Missing, path_,
+                        message);
+    }
+    try {
+        QString escaped = password_;
+        escaped.replace(QLatin1Char('\''), QLatin1String("''"));
+        exec(QStringLiteral("PRAGMA key = '%1'").arg(escaped));
+        exec(QStringLiteral("PRAGMA cipher_page_size = %1").arg(kPageSize));
+        // Without a cipher the key pragma is silently ignored: refuse to run unencrypted.
+        if (scalar(QStringLiteral("PRAGMA cipher_version")).toString().isEmpty())
+            throw OpenError(OpenFailure::NotADatabase, path_, QStringLiteral("SQLCipher is not active"));
+        // The first real read is where a wrong key shows up.
+        scalar(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        exec(QStringLiteral("PRAGMA cache_size = -%1").arg(kCacheKiB));
+        exec(QStringLiteral("PRAGMA foreign_keys = OFF"));
+    } catch (const SqlError& e) {
+        close();
+        const bool wrongKey = (e.code() & 0xff) == SQLITE_NOTADB && looksEncrypted(path_);
+        throw OpenError(wrongKey ? OpenFailure::WrongPassword : OpenFailure::NotADatabase, path_,
+                        QString::fromUtf8(e.what()));
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+Statement Database::prepare(const QString& sql) { return Statement(db_, sql); }
+
+void Database::exec(const QString& sql, const QVariantList& params) {
+    Statement st(db_, sql);
+    st.bindAll(params);
+    st.run();
+}
+
+QVariant Database::scalar(const QString& sql, const QVariantList& params) {
+    Statement st(db_, sql);
+    st.bindAll(params);
+    return st.step() ? st.value(0) : QVariant();
+}
+
+qint64 Database::lastInsertRowId() const { return sqlite3_last_insert_rowid(db_); }
+
+int Database::changes() const { return sqlite3_changes(db_); }
+
+bool Database::hasTable(const QString& name) {
+    return scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table' AND name = ? "
+                                 "COLLATE NOCASE"),
+                  {name})
+               .toLongLong() > 0;
+}
+
+QStringList Database::declaredTypes(const QString& table) {
+    QStringList types;
+    Statement st = prepare(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table)));
+    while (st.step())
+        types << st.text(2);
+    return types;
+}
+
+QStringList Database::columnNames(const QString& table) {
+    QStringList names;
+    Statement st = prepare(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table)));
+    while (st.step())
+        names << st.text(1);
+    return names;
+}
+
+// ---- Transaction ----
+
+Transaction::Transaction(Database& db) : db_(db) { db_.exec(QStringLiteral("BEGIN IMMEDIATE")); }
+
+Transaction::~Transaction() {
+    if (!done_) {
+        try {
+            db_.exec(QStringLiteral("ROLLBACK"));
+        } catch (...) {
+        }
+    }
+}
+
+void Transaction::commit() {
+    db_.exec(QStringLiteral("COMMIT"));
+    done_ = true;
+}
+
+} // namespace store

@@ -1,0 +1,131 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+
+#include <memory>
+#include <stdexcept>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace store {
+
+// Why a database could not be opened; callers turn each kind into their own message.
+enum class OpenFailure { Missing, WrongPassword, NotADatabase, MissingTables };
+
+class OpenError : public std::runtime_error {
+public:
+    OpenError(OpenFailure kind, const QString& path, const QString& detail);
+    OpenFailure kind() const { return kind_; }
+    const QString& path() const { return path_; }
+
+private:
+    OpenFailure kind_;
+    QString path_;
+};
+
+// A statement or write that the database refused (constraint, bad SQL, I/O).
+class SqlError : public std::runtime_error {
+public:
+    SqlError(int code, const QString& message);
+    int code() const { return code_; }
+    bool isConstraint() const;
+
+private:
+    int code_;
+};
+
+class Statement {
+public:
+    Statement(sqlite3* db, const QString& sql);
+    Statement(Statement&& other) noexcept;
+    Statement& operator=(Statement&& other) noexcept;
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    ~Statement();
+
+    // Binds by 1-based position. A null QVariant binds NULL; bool binds 0/1; QByteArray a blob.
+    Statement& bind(int position, const QVariant& value);
+    Statement& bindAll(const QVariantList& values);
+    // Advances to the next row; false when done. Throws SqlError on failure.
+    bool step();
+    void reset();
+    // Runs to completion (for writes).
+    void run();
+
+    int columnCount() const;
+    QString columnName(int column) const;
+    QVariant value(int column) const;
+    QString text(int column) const; // null as empty text
+    qint64 integer(int column) const;
+    bool isNull(int column) const;
+
+private:
+    sqlite3* db_ = nullptr;
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+// One SQLCipher connection on a lib.mdb file, keyed with the database password.
+class Database {
+public:
+    static const char* const kPassword;
+
+    // Opens an existing database file; throws OpenError.
+    explicit Database(QString path, QString password = QString::fromLatin1(kPassword));
+    // Creates a new, empty encrypted file (fails when the file exists).
+    static std::unique_ptr<Database> create(const QString& path,
+                                            const QString& password = QString::fromLatin1(kPassword));
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+    ~Database();
+
+    const QString& path() const { return path_; }
+    // Closes and opens the same file again on a fresh connection.
+    void reopen();
+    void close();
+    bool isOpen() const { return db_ != nullptr; }
+
+    Statement prepare(const QString& sql);
+    // Runs one statement with bound parameters.
+    void exec(const QString& sql, const QVariantList& params = {});
+    // First column of the first row, or a null QVariant when there is no row.
+    QVariant scalar(const QString& sql, const QVariantList& params = {});
+    qint64 lastInsertRowId() const;
+    int changes() const;
+    bool hasTable(const QString& name);
+    // Declared column types of a table, in column order.
+    QStringList declaredTypes(const QString& table);
+    QStringList columnNames(const QString& table);
+
+    sqlite3* handle() const { return db_; }
+
+private:
+    struct CreateTag {};
+    Database(QString path, QString password, CreateTag);
+    void openConnection(bool create);
+
+    QString path_;
+    QString password_;
+    sqlite3* db_ = nullptr;
+};
+
+// Rolls back unless committed; nested use is not supported.
+class Transaction {
+public:
+    explicit Transaction(Database& db);
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    ~Transaction();
+    void commit();
+
+private:
+    Database& db_;
+    bool done_ = false;
+};
+
+// Quotes an identifier for SQL ("left", "user" and Chinese column names need it).
+QString quoted(const QString& identifier);
+
+} // namespace store

@@ -1,0 +1,40 @@
+#include "store/JetValues.h"
+
+#include <QRegularExpression>
+#include <QVariant>
+
+#include <cmath>
+
+namespace store {
+
+double numericPrefix(const QString& text) {
+    static const QRegularExpression prefix(QStringLiteral("^\\s*([+-]?(?:\\d+\\.?\\d*|\\.\\d+))"));
+    const QRegularExpressionMatch m = prefix.match(text);
+    return m.hasMatch() ? m.captured(1).toDouble() : 0.0;
+}
+
+qint64 roundHalfEven(double value) { return qint64(std::nearbyint(value)); }
+
+std::optional<QDate> parseDate(const QString& text) {
+    static const QRegularExpression form(
+        QStringLiteral("^\\s*(\\d{4})[-/.](\\d{1,2})(?:[-/.](\\d{1,2}))?(?:[ T]00:00:00)?\\s*$"));
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const int day = m.captured(3).isEmpty() ? 1 : m.captured(3).toInt();
+    const QDate date(m.captured(1).toInt(), m.captured(2).toInt(), day);
+    if (!date.isValid())
+        return std::nullopt;
+    return date;
+}
+
+QString storedDate(const QDate& date) { return date.toString(QStringLiteral("yyyy-MM-dd")); }
+
+QString displayYearMonth(const QVariant& stored) {
+    if (stored.isNull())
+        return QString();
+    const std::optional<QDate> date = parseDate(stored.toString());
+    return date ? date->toString(QStringLiteral("yyyy-MM")) : QString();
+}
+
+} // namespace store

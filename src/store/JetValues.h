@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+#include <optional>
+
+namespace store {
+
+// The leading number of a text after leading blanks: sign, digits, one decimal point.
+// "12.5元" gives 12.5; text without a leading number gives 0.
+double numericPrefix(const QString& text);
+
+// Whole number of a numeric prefix, halves to the even neighbour.
+qint64 roundHalfEven(double value);
+
+// A date text as the persons table stores it ("YYYY-MM-DD"), from the forms an operator or an
+// older file may give: 1950-03-15, 1950-3-5, 1950-03 (the first of the month), 1950/03/15.
+std::optional<QDate> parseDate(const QString& text);
+QString storedDate(const QDate& date);
+
+// "yyyy-mm" for display of a stored date value; empty for Null or unreadable values.
+QString displayYearMonth(const QVariant& stored);
+
+} // namespace store

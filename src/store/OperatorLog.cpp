@@ -1,0 +1,24 @@
+#include "store/OperatorLog.h"
+
+#include "store/Database.h"
+#include "store/ProgramState.h"
+
+namespace store {
+
+QString logStamp(const QDateTime& when) {
+    return when.toString(QStringLiteral("yyyy年MM月dd日HH时mm分"));
+}
+
+OperatorLog::OperatorLog(Database& db, const ProgramState& state, Clock clock)
+    : db_(db), state_(state), clock_(std::move(clock)) {}
+
+void OperatorLog::write(const QString& action) {
+    db_.exec(QStringLiteral("INSERT INTO \"user\" VALUES (?, ?, ?)"),
+             {logStamp(clock_()), state_.currentUser, action});
+}
+
+qint64 OperatorLog::count() { return db_.scalar(QStringLiteral("SELECT count(*) FROM \"user\"")).toLongLong(); }
+
+void OperatorLog::clear() { db_.exec(QStringLiteral("DELETE FROM \"user\"")); }
+
+} // namespace store

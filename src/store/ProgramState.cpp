@@ -1,0 +1,24 @@
+#include "store/ProgramState.h"
+
+#include "store/Database.h"
+#include "store/JetValues.h"
+
+namespace store {
+
+bool ProgramState::isSuperUser() const { return currentUser.trimmed() == kSuperUser; }
+
+qint32 parseInputColour(const QString& stored) { return qint32(roundHalfEven(numericPrefix(stored))); }
+
+void readSettings(Database& db, ProgramState& state) {
+    Statement st = db.prepare(
+        QStringLiteral("SELECT dwmc, dwxz, systempass, bakpath, backpicture FROM \"system\" ORDER BY rowid LIMIT 1"));
+    if (!st.step())
+        throw SqlError(0, QStringLiteral("the settings row is missing"));
+    state.unitName = st.text(0);
+    state.unitType = st.text(1);
+    state.inputColour = parseInputColour(st.text(2));
+    state.backupFolder = st.text(3).trimmed();
+    state.backgroundPicture = st.text(4);
+}
+
+} // namespace store

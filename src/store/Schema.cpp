@@ -1,0 +1,134 @@
+#include "store/Schema.h"
+
+#include "records/PersonColumns.h"
+#include "store/Database.h"
+
+namespace store {
+
+JetType jetTypeOf(const QString& declaredType) {
+    const QString t = declaredType.trimmed().toUpper();
+    if (t == QLatin1String("BOOLEAN"))
+        return JetType::Boolean;
+    if (t == QLatin1String("LONG"))
+        return JetType::Long;
+    if (t == QLatin1String("SINGLE"))
+        return JetType::Single;
+    if (t == QLatin1String("DATETIME"))
+        return JetType::Date;
+    if (t.startsWith(QLatin1String("TEXT")))
+        return JetType::Text;
+    if (t == QLatin1String("LONGTEXT"))
+        return JetType::Memo;
+    if (t == QLatin1String("LONGBINARY"))
+        return JetType::LongBinary;
+    return JetType::Other;
+}
+
+namespace schema {
+
+namespace {
+
+// Text columns compare without regard to letter case, as Jet does, and refuse values longer
+// than their declared size; dates are ISO text that SQLite itself can read back.
+QString columnDefinition(const QString& name, const QString& type, int size) {
+    const QString q = quoted(name);
+    QString def = q + QLatin1Char(' ') + type;
+    switch (jetTypeOf(type)) {
+    case JetType::Text:
+        def += QStringLiteral(" COLLATE NOCASE CHECK(length(%1) <= %2)").arg(q).arg(size);
+        break;
+    case JetType::Memo:
+        def += QStringLiteral(" COLLATE NOCASE");
+        break;
+    case JetType::Date:
+        def += QStringLiteral(" CHECK(%1 IS NULL OR coalesce(date(%1) = %1, 0))").arg(q);
+        break;
+    case JetType::Boolean:
+        def += QStringLiteral(" CHECK(%1 IS NULL OR %1 IN (0, 1))").arg(q);
+        break;
+    default:
+        break;
+    }
+    return def;
+}
+
+QString text(int size) { return QStringLiteral("TEXT(%1)").arg(size); }
+
+struct Col {
+    QString name;
+    QString type;
+    int size = 0;
+};
+
+void create(Database& db, const QString& table, const QList<Col>& cols) {
+    QStringList defs;
+    for (const Col& c : cols)
+        defs << columnDefinition(c.name, c.type, c.size);
+    db.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(table), defs.join(QLatin1String(", "))));
+}
+
+QList<Col> personsColumns(bool withPhoto) {
+    QList<Col> cols;
+    for (const records::PersonColumn& c : records::personColumns()) {
+        if (c.kind == records::Kind::Photo && !withPhoto)
+            continue;
+        cols.append({c.columnName(), records::declaredType(c), c.size});
+    }
+    return cols;
+}
+
+} // namespace
+
+QStringList tableNames() { return {kPersons, kStaging, kCategories, kPrint, kUsers, kSettings, kLog}; }
+
+QStringList printColumns() {
+    return {QStringLiteral("hang1"),        QStringLiteral("left"),         QStringLiteral("ding"),
+            QStringLiteral("lie1"),         QStringLiteral("lie2"),         QStringLiteral("lie3"),
+            QStringLiteral("lie4"),         QStringLiteral("lie5"),         QStringLiteral("lie6"),
+            QStringLiteral("lie7"),         QStringLiteral("lie8"),         QStringLiteral("lie9"),
+            QStringLiteral("lie10"), // kept for the layout; printing never reads it
+            QStringLiteral("fontsize1"),    QStringLiteral("fontsize2"),    QStringLiteral("fonts1"),
+            QStringLiteral("fonts2"),       QStringLiteral("biaopagesize"), QStringLiteral("bz1"),
+            QStringLiteral("bz2"),          QStringLiteral("bz3"),          QStringLiteral("bz4"),
+            QStringLiteral("bz5"),          QStringLiteral("bz6"),          QStringLiteral("bz7"),
+            QStringLiteral("lie17"),        QStringLiteral("lie18"),        QStringLiteral("lie19"),
+            QStringLiteral("lie20")};
+}
+
+void createTables(Database& db) {
+    create(db, kPersons, personsColumns(true));
+    create(db, kStaging, personsColumns(false));
+    create(db, kCategories,
+           {{QStringLiteral("filednum"), QStringLiteral("LONG")},
+            {QStringLiteral("kmmc"), text(50), 50},
+            {QStringLiteral("kmbz"), text(50), 50},
+            {QStringLiteral("km_eng"), text(50), 50}});
+
+    QList<Col> print;
+    for (const QString& name : printColumns()) {
+        const bool isText = name.startsWith(QLatin1String("bz")) || name.startsWith(QLatin1String("fonts"));
+        print.append({name, isText ? text(100) : QStringLiteral("SINGLE"), 100});
+    }
+    create(db, kPrint, print);
+
+    // A password hash is up to 128 characters.
+    create(db, kUsers,
+           {{QStringLiteral("name"), text(20), 20},
+            {QStringLiteral("pass"), text(128), 128},
+            {QStringLiteral("attrib"), QStringLiteral("BOOLEAN")}});
+    create(db, kSettings,
+           {{QStringLiteral("dwmc"), text(100), 100},
+            {QStringLiteral("dwxz"), text(50), 50},
+            {QStringLiteral("systempass"), text(20), 20},
+            {QStringLiteral("bakpath"), text(255), 255},
+            {QStringLiteral("backpicture"), text(50), 50}});
+    create(db, kLog,
+           {{QStringLiteral("日期时间"), text(30), 30},
+            {QStringLiteral("操作员"), text(20), 20},
+            {QStringLiteral("操作内容"), text(50), 50}});
+
+    db.exec(QStringLiteral("CREATE INDEX wslib_number ON wslib(\"个人编号\")"));
+}
+
+} // namespace schema
+} // namespace store

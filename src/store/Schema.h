@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace store {
+
+class Database;
+
+// Jet kinds of a column, read back from the declared type that the schema gives it.
+enum class JetType { Boolean = 1, Long = 4, Single = 6, Date = 8, Text = 10, LongBinary = 11, Memo = 12, Other = 0 };
+
+JetType jetTypeOf(const QString& declaredType);
+
+namespace schema {
+
+// The seven tables of lib.mdb.
+QStringList tableNames();
+inline const QString kPersons = QStringLiteral("wslib");
+inline const QString kStaging = QStringLiteral("wslib0");
+inline const QString kCategories = QStringLiteral("km");
+inline const QString kPrint = QStringLiteral("Print");
+inline const QString kUsers = QStringLiteral("basic");
+inline const QString kSettings = QStringLiteral("system");
+inline const QString kLog = QStringLiteral("user");
+
+// Creates all seven tables and their indexes in an empty database.
+void createTables(Database& db);
+
+// Names of the Print table's columns in ordinal order (the four shifts at 25 to 28).
+QStringList printColumns();
+
+} // namespace schema
+} // namespace store

@@ -1,0 +1,20 @@
+#include "store/Session.h"
+
+namespace store {
+
+Session::Session(QString programFolder, Clock clock) : folder_(std::move(programFolder)), clock_(std::move(clock)) {}
+
+void Session::open() {
+    close();
+    auto db = std::make_unique<Database>(databasePath());
+    readSettings(*db, state_);
+    db_ = std::move(db);
+    log_ = std::make_unique<OperatorLog>(*db_, state_, clock_);
+}
+
+void Session::close() {
+    log_.reset();
+    db_.reset();
+}
+
+} // namespace store

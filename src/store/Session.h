@@ -1,0 +1,42 @@
+#pragma once
+
+#include "store/Database.h"
+#include "store/OperatorLog.h"
+#include "store/ProgramState.h"
+
+#include <QDir>
+
+#include <memory>
+
+namespace store {
+
+// What one run shares: the program folder, the connection, the program state and the log.
+class Session {
+public:
+    explicit Session(QString programFolder, Clock clock = &QDateTime::currentDateTime);
+
+    // Opens lib.mdb and reads the settings row; throws OpenError or SqlError.
+    void open();
+    void close();
+    bool isOpen() const { return db_ && db_->isOpen(); }
+
+    Database& db() { return *db_; }
+    ProgramState& state() { return state_; }
+    const ProgramState& state() const { return state_; }
+    OperatorLog& log() { return *log_; }
+    const Clock& clock() const { return clock_; }
+    QDateTime now() const { return clock_(); }
+
+    const QString& programFolder() const { return folder_; }
+    QString filePath(const QString& name) const { return QDir(folder_).filePath(name); }
+    QString databasePath() const { return filePath(QStringLiteral("lib.mdb")); }
+
+private:
+    QString folder_;
+    Clock clock_;
+    ProgramState state_;
+    std::unique_ptr<Database> db_;
+    std::unique_ptr<OperatorLog> log_;
+};
+
+} // namespace store

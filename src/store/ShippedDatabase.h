@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+namespace store {
+
+// Writes the lib.mdb that the program is installed with: the seven tables, the super user
+// (empty password), the settings row, the category definitions and value lists, and the
+// three print settings rows. The backup folder is set to programFolder.
+void writeShippedDatabase(const QString& path, const QString& programFolder);
+
+} // namespace store

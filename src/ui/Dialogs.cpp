@@ -1,0 +1,67 @@
+#include "ui/Dialogs.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace ui {
+
+namespace {
+
+Dialogs* installed = nullptr;
+
+QMessageBox::Icon toQt(Icon icon) {
+    switch (icon) {
+    case Icon::Information:
+        return QMessageBox::Information;
+    case Icon::Question:
+        return QMessageBox::Question;
+    case Icon::Exclamation:
+        return QMessageBox::Warning;
+    case Icon::Critical:
+        return QMessageBox::Critical;
+    case Icon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+Dialogs& dialogs() {
+    static QtDialogs real;
+    return installed ? *installed : real;
+}
+
+void installDialogs(Dialogs* d) { installed = d; }
+
+void inform(QWidget* parent, const QString& text, const QString& title, Icon icon) {
+    dialogs().message(parent, text, title, icon);
+}
+
+bool ask(QWidget* parent, const QString& text, const QString& title) { return dialogs().question(parent, text, title); }
+
+void QtDialogs::message(QWidget* parent, const QString& text, const QString& title, Icon icon) {
+    QMessageBox box(toQt(icon), title, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+bool QtDialogs::question(QWidget* parent, const QString& text, const QString& title) {
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString QtDialogs::openFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter) {
+    return QFileDialog::getOpenFileName(parent, title, folder, filter);
+}
+
+QString QtDialogs::saveFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter) {
+    return QFileDialog::getSaveFileName(parent, title, folder, filter);
+}
+
+QColor QtDialogs::colour(QWidget* parent, const QColor& initial, const QString& title) {
+    const QColor chosen = QColorDialog::getColor(initial, parent, title);
+    return chosen.isValid() ? chosen : initial;
+}
+
+} // namespace ui

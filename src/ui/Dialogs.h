@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+
+class QWidget;
+
+namespace ui {
+
+inline const QString kProgramTitle = QStringLiteral("企事业离Tessaly系统V4.1");
+
+enum class Icon { None, Information, Question, Exclamation, Critical };
+
+// Every message box, question, file and colour dialog goes through this seam, so that tests
+// can answer them from a script and read back exactly what was shown.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // A message with an OK button.
+    virtual void message(QWidget* parent, const QString& text, const QString& title, Icon icon) = 0;
+    // Yes and No buttons with the question icon; true for Yes.
+    virtual bool question(QWidget* parent, const QString& text, const QString& title) = 0;
+    // An empty result means the operator cancelled.
+    virtual QString openFile(QWidget* parent, const QString& title, const QString& folder,
+                             const QString& filter) = 0;
+    virtual QString saveFile(QWidget* parent, const QString& title, const QString& folder,
+                             const QString& filter) = 0;
+    // The chosen colour; the initial colour when the dialog is cancelled.
+    virtual QColor colour(QWidget* parent, const QColor& initial, const QString& title) = 0;
+};
+
+// The process-wide seam; the real dialogs unless a test installed others.
+Dialogs& dialogs();
+// Installs d (not owned) for the rest of the run; nullptr restores the real dialogs.
+void installDialogs(Dialogs* d);
+
+// Shorthands with the program title.
+void inform(QWidget* parent, const QString& text, const QString& title = kProgramTitle, Icon icon = Icon::None);
+bool ask(QWidget* parent, const QString& text, const QString& title = kProgramTitle);
+
+class QtDialogs : public Dialogs {
+public:
+    void message(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
+    bool question(QWidget* parent, const QString& text, const QString& title) override;
+    QString openFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter) override;
+    QString saveFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter) override;
+    QColor colour(QWidget* parent, const QColor& initial, const QString& title) override;
+};
+
+} // namespace ui

@@ -1,0 +1,36 @@
+#include "ui/ScriptedDialogs.h"
+
+namespace ui {
+
+QStringList ScriptedDialogs::texts() const {
+    QStringList out;
+    for (const Shown& s : shown)
+        out << s.text;
+    return out;
+}
+
+void ScriptedDialogs::message(QWidget*, const QString& text, const QString& title, Icon icon) {
+    shown.append({Kind::Message, text, title, icon});
+}
+
+bool ScriptedDialogs::question(QWidget*, const QString& text, const QString& title) {
+    shown.append({Kind::Question, text, title, Icon::Question});
+    return answers.isEmpty() ? false : answers.dequeue();
+}
+
+QString ScriptedDialogs::openFile(QWidget*, const QString& title, const QString&, const QString&) {
+    shown.append({Kind::OpenFile, title, title, Icon::None});
+    return files.isEmpty() ? QString() : files.dequeue();
+}
+
+QString ScriptedDialogs::saveFile(QWidget*, const QString& title, const QString&, const QString&) {
+    shown.append({Kind::SaveFile, title, title, Icon::None});
+    return files.isEmpty() ? QString() : files.dequeue();
+}
+
+QColor ScriptedDialogs::colour(QWidget*, const QColor& initial, const QString& title) {
+    shown.append({Kind::Colour, title, title, Icon::None});
+    return colours.isEmpty() ? initial : colours.dequeue();
+}
+
+} // namespace ui

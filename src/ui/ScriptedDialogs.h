@@ -1,0 +1,46 @@
+#pragma once
+
+#include "ui/Dialogs.h"
+
+#include <QList>
+#include <QQueue>
+
+namespace ui {
+
+// Records every dialog shown and answers from queues; for tests and benchmarks.
+class ScriptedDialogs : public Dialogs {
+public:
+    enum class Kind { Message, Question, OpenFile, SaveFile, Colour };
+    struct Shown {
+        Kind kind;
+        QString text; // message or question text; the title for file and colour dialogs
+        QString title;
+        Icon icon;
+    };
+
+    ScriptedDialogs() { installDialogs(this); }
+    ~ScriptedDialogs() override { installDialogs(nullptr); }
+    ScriptedDialogs(const ScriptedDialogs&) = delete;
+    ScriptedDialogs& operator=(const ScriptedDialogs&) = delete;
+
+    QQueue<bool> answers;     // questions; an empty queue answers No
+    QQueue<QString> files;    // file dialogs; an empty queue cancels
+    QQueue<QColor> colours;   // colour dialog; an empty queue cancels
+    QList<Shown> shown;
+
+    void answer(std::initializer_list<bool> yesNo) {
+        for (bool a : yesNo)
+            answers.enqueue(a);
+    }
+    const Shown& last() const { return shown.constLast(); }
+    QStringList texts() const;
+    void clear() { shown.clear(); }
+
+    void message(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
+    bool question(QWidget* parent, const QString& text, const QString& title) override;
+    QString openFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter) override;
+    QString saveFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter) override;
+    QColor colour(QWidget* parent, const QColor& initial, const QString& title) override;
+};
+
+} // namespace ui

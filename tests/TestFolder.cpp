@@ -1,0 +1,43 @@
+#include "TestFolder.h"
+
+#include "store/ShippedDatabase.h"
+
+#include <QFile>
+
+namespace testing_support {
+
+namespace {
+
+// Writing the database once per test process keeps each test quick.
+QString templateDatabase() {
+    static QTemporaryDir dir;
+    static const QString path = [] {
+        const QString p = dir.filePath(QStringLiteral("lib.mdb"));
+        store::writeShippedDatabase(p, dir.path());
+        return p;
+    }();
+    return path;
+}
+
+} // namespace
+
+TestFolder::TestFolder(bool withDatabase) {
+    if (withDatabase)
+        QFile::copy(templateDatabase(), file(QStringLiteral("lib.mdb")));
+}
+
+std::unique_ptr<store::Session> TestFolder::session(const QString& user) {
+    auto s = std::make_unique<store::Session>(path(), clock.clock());
+    s->open();
+    s->state().currentUser = user;
+    return s;
+}
+
+qint64 countRows(store::Database& db, const QString& table, const QString& where) {
+    QString sql = QStringLiteral("SELECT count(*) FROM %1").arg(store::quoted(table));
+    if (!where.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where;
+    return db.scalar(sql).toLongLong();
+}
+
+} // namespace testing_support

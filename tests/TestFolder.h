@@ -1,0 +1,38 @@
+#pragma once
+
+#include "store/Session.h"
+
+#include <QDateTime>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace testing_support {
+
+// A fixed clock that tests may move.
+struct FixedClock {
+    std::shared_ptr<QDateTime> now = std::make_shared<QDateTime>(QDate(2008, 6, 23), QTime(9, 5));
+    store::Clock clock() const {
+        return [n = now] { return *n; };
+    }
+};
+
+// A temporary program folder holding its own copy of the shipped lib.mdb.
+class TestFolder {
+public:
+    explicit TestFolder(bool withDatabase = true);
+    QString path() const { return dir_.path(); }
+    QString file(const QString& name) const { return dir_.filePath(name); }
+
+    // An open session on the folder's database, logged in as `user`.
+    std::unique_ptr<store::Session> session(const QString& user = QStringLiteral("超级用户"));
+    FixedClock clock;
+
+private:
+    QTemporaryDir dir_;
+};
+
+// Row count of a table in the folder's database.
+qint64 countRows(store::Database& db, const QString& table, const QString& where = QString());
+
+} // namespace testing_support

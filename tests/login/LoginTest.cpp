@@ -1,0 +1,171 @@
+#include "TestFolder.h"
+
+#include "login/AppController.h"
+#include "login/Login.h"
+#include "login/LoginWindow.h"
+#include "login/MainWindow.h"
+#include "store/Database.h"
+#include "store/Passwords.h"
+#include "ui/ScriptedDialogs.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QLockFile>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+using namespace login;
+using testing_support::countRows;
+using testing_support::TestFolder;
+
+namespace {
+
+void addUser(store::Database& db, const QString& name, const QString& pass) {
+    db.exec(QStringLiteral("INSERT INTO basic VALUES (?, ?, 0)"), {name, pass});
+}
+
+} // namespace
+
+TEST(StartUp, ReportsAMissingForeignOrDamagedDatabaseAndEnds) {
+    ui::ScriptedDialogs dialogs;
+    {
+        TestFolder folder(false);
+        AppController app(folder.path());
+        EXPECT_FALSE(app.start());
+        EXPECT_TRUE(dialogs.last().text.contains(QStringLiteral("找不到数据库文件")));
+        EXPECT_TRUE(dialogs.last().text.contains(folder.file(QStringLiteral("lib.mdb"))));
+        EXPECT_EQ(dialogs.last().icon, ui::Icon::Critical);
+        EXPECT_FALSE(QFile::exists(folder.file(QStringLiteral("lib.mdb"))));
+    }
+    {
+        TestFolder folder(false);
+        store::Database::create(folder.file(QStringLiteral("lib.mdb")), QStringLiteral("other"))
+            ->exec(QStringLiteral("CREATE TABLE t(x)"));
+        AppController app(folder.path());
+        EXPECT_FALSE(app.start());
+        EXPECT_TRUE(dialogs.last().text.contains(QStringLiteral("密码不对")));
+    }
+    {
+        TestFolder folder(false);
+        QFile junk(folder.file(QStringLiteral("lib.mdb")));
+        ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+        junk.write("Standard Jet DB? no, just some bytes");
+        junk.close();
+        const qint64 size = QFile(junk.fileName()).size();
+        AppController app(folder.path());
+        EXPECT_FALSE(app.start());
+        EXPECT_TRUE(dialogs.last().text.contains(QStringLiteral("已损坏或不是数据库文件")));
+        EXPECT_EQ(QFile(junk.fileName()).size(), size) << "the file is left as it was";
+    }
+}
+
+TEST(StartUp, RefusesASecondCopy) {
+    ui::ScriptedDialogs dialogs;
+    TestFolder folder;
+    QLockFile running(folder.file(QStringLiteral("tessaly.lock")));
+    ASSERT_TRUE(running.tryLock(0));
+    AppController app(folder.path());
+    EXPECT_FALSE(app.start());
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.last().text, QStringLiteral("程序已经运行，不能再次装载。"));
+    EXPECT_EQ(dialogs.last().icon, ui::Icon::Exclamation);
+    EXPECT_EQ(dialogs.last().title, ui::kProgramTitle);
+}
+
+TEST(Login, ComparesPasswordsExactly) {
+    TestFolder folder;
+    auto session = folder.session(QString());
+    addUser(session->db(), QStringLiteral("张三"), store::hashPassword(QStringLiteral("Abc")));
+    addUser(session->db(), QStringLiteral("李四"), QStringLiteral("plain"));
+    const auto users = readUsers(session->db());
+    ASSERT_EQ(users.size(), 3u);
+
+    EXPECT_EQ(logIn(*session, users, QString(), QString()), LoginOutcome::EmptyName);
+    EXPECT_EQ(logIn(*session, users, QStringLiteral("王五"), QString()), LoginOutcome::EmptyName);
+    EXPECT_EQ(logIn(*session, users, QStringLiteral("张三"), QStringLiteral("abc")), LoginOutcome::WrongPassword);
+    EXPECT_EQ(logIn(*session, users, QStringLiteral("张三"), QStringLiteral("Abc ")), LoginOutcome::WrongPassword);
+    EXPECT_EQ(logIn(*session, users, QStringLiteral("李四"), QStringLiteral("plain ")), LoginOutcome::WrongPassword);
+    EXPECT_EQ(session->log().count(), 0);
+
+    EXPECT_EQ(logIn(*session, users, QStringLiteral("张三"), QStringLiteral("Abc")), LoginOutcome::LoggedIn);
+    EXPECT_EQ(session->state().currentUser, QStringLiteral("张三"));
+    // The shipped super user has an empty password.
+    EXPECT_EQ(logIn(*session, users, QStringLiteral("超级用户"), QString()), LoginOutcome::LoggedIn);
+    EXPECT_EQ(session->log().count(), 2);
+}
+
+TEST(Login, LegacyPlainPasswordIsHashedAtTheNextLogin) {
+    TestFolder folder;
+    auto session = folder.session(QString());
+    addUser(session->db(), QStringLiteral("李四"), QStringLiteral("Secret1"));
+    const auto users = readUsers(session->db());
+    ASSERT_EQ(logIn(*session, users, QStringLiteral("李四"), QStringLiteral("Secret1")), LoginOutcome::LoggedIn);
+    const QString stored = session->db().scalar(QStringLiteral("SELECT pass FROM basic WHERE name = '李四'")).toString();
+    EXPECT_TRUE(store::isPasswordHash(stored));
+    EXPECT_TRUE(store::checkPassword(stored, QStringLiteral("Secret1")).matches);
+    EXPECT_FALSE(store::checkPassword(stored, QStringLiteral("secret1")).matches);
+}
+
+TEST(LoginWindow, ListsEveryUserAndLogsOneRowPerLogin) {
+    ui::ScriptedDialogs dialogs;
+    TestFolder folder;
+    {
+        auto s = folder.session();
+        for (int i = 0; i < 30; ++i)
+            addUser(s->db(), QStringLiteral("用户%1").arg(i), QStringLiteral("p%1").arg(i));
+        addUser(s->db(), QStringLiteral("用户3"), QStringLiteral("second of that name"));
+    }
+    AppController app(folder.path(), folder.clock.clock());
+    bool quit = false;
+    app.quit = [&] { quit = true; };
+    ASSERT_TRUE(app.start());
+    LoginWindow* window = app.loginWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("企事业离Tessaly系统V4.1"));
+    auto* names = window->findChild<QComboBox*>(QStringLiteral("Combo1"));
+    auto* password = window->findChild<QLineEdit*>(QStringLiteral("Text1"));
+    EXPECT_EQ(names->count(), 32) << "no limit of 21 users";
+    EXPECT_EQ(names->currentText(), QString());
+    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(password->maxLength(), 20);
+
+    window->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+    EXPECT_EQ(dialogs.last().text, QStringLiteral("请选择用户名"));
+    EXPECT_EQ(dialogs.last().icon, ui::Icon::None);
+
+    names->setCurrentIndex(4); // 用户3, the first of that name counts
+    password->setText(QStringLiteral("second of that name"));
+    window->logInClicked();
+    EXPECT_EQ(dialogs.last().text, QStringLiteral("密码错！请重新输入！"));
+    EXPECT_EQ(password->text(), QStringLiteral("second of that name")) << "the box keeps its text";
+
+    password->setText(QStringLiteral("p3"));
+    QMetaObject::invokeMethod(password, "returnPressed");
+    ASSERT_NE(app.mainWindow(), nullptr);
+    auto& db = app.session().db();
+    EXPECT_EQ(countRows(db, QStringLiteral("user")), 1);
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT \"操作员\" FROM \"user\"")).toString(), QStringLiteral("用户3"));
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT \"操作内容\" FROM \"user\"")).toString(), QStringLiteral("进入系统"));
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT \"日期时间\" FROM \"user\"")).toString(),
+              QStringLiteral("2008年06月23日09时05分"));
+    EXPECT_FALSE(quit);
+}
+
+TEST(LoginWindow, ReloginReadsTheUsersAgain) {
+    ui::ScriptedDialogs dialogs;
+    TestFolder folder;
+    AppController app(folder.path(), folder.clock.clock());
+    ASSERT_TRUE(app.start());
+    app.loginWindow()->findChild<QComboBox*>(QStringLiteral("Combo1"))->setCurrentIndex(0);
+    app.loginWindow()->logInClicked();
+    ASSERT_NE(app.mainWindow(), nullptr);
+    addUser(app.session().db(), QStringLiteral("新用户"), QString());
+
+    app.mainWindow()->run(QStringLiteral("S5"));
+    EXPECT_EQ(app.mainWindow(), nullptr);
+    ASSERT_NE(app.loginWindow(), nullptr);
+    EXPECT_EQ(app.loginWindow()->findChild<QComboBox*>(QStringLiteral("Combo1"))->count(), 2);
+    EXPECT_EQ(countRows(app.session().db(), QStringLiteral("user")), 1) << "re-login writes no log row";
+}
