@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QLibraryInfo>
 #include <QTranslator>
@@ -20,9 +21,11 @@ void mapChineseFonts() {
 
 int main(int argc, char* argv[]) {
     // The program folder's fontconfig file prefers the SC faces; it must be set before Qt starts.
-    const QString exe = QString::fromLocal8Bit(argv[0]);
-    const QByteArray folder = QFile::encodeName(exe.left(exe.lastIndexOf(QLatin1Char('/')) + 1));
-    const QByteArray fontConfig = folder + "fonts.conf";
+    QFileInfo exe(QStringLiteral("/proc/self/exe"));
+    if (!exe.exists())
+        exe = QFileInfo(QString::fromLocal8Bit(argv[0]));
+    const QByteArray fontConfig =
+        QFile::encodeName(QFileInfo(exe.canonicalFilePath()).absolutePath() + QStringLiteral("/fonts.conf"));
     if (qEnvironmentVariableIsEmpty("FONTCONFIG_FILE") && QFile::exists(QFile::decodeName(fontConfig)))
         qputenv("FONTCONFIG_FILE", fontConfig);
 

@@ -1,11 +1,156 @@
 #include "categories/CategoryTable.h"
 
 #include "store/Database.h"
+#include "store/Schema.h"
+
+#include <QSet>
 
 namespace categories {
 
+namespace {
+
+// Definition and value rows are told apart by kmbz alone.
+const QString kIsDefinition = QStringLiteral("trim(coalesce(kmbz, '')) = ''");
+
+QString asText(const QVariant& v) {
+    if (v.isNull())
+        return QString();
+    if (v.typeId() == QMetaType::QByteArray)
+        return QString();
+    return v.toString();
+}
+
+} // namespace
+
+QStringList loadKM(store::Database& db) {
+    QStringList names;
+    store::Statement st =
+        db.prepare(QStringLiteral("SELECT kmmc FROM km WHERE %1 ORDER BY rowid").arg(kIsDefinition));
+    while (st.step())
+        names << st.text(0);
+    return names;
+}
+
+QStringList Loadkmmx(store::Database& db, const QString& category) {
+    QStringList values;
+    store::Statement st = db.prepare(
+        QStringLiteral("SELECT kmbz FROM km WHERE kmmc = ? COLLATE BINARY AND NOT %1 ORDER BY rowid")
+            .arg(kIsDefinition));
+    st.bind(1, category.trimmed());
+    while (st.step())
+        values << st.text(0);
+    return values;
+}
+
+int GetfieldiD(store::Database& db, const QString& category) {
+    const QVariant v = db.scalar(
+        QStringLiteral("SELECT filednum FROM km WHERE kmmc = ? COLLATE BINARY ORDER BY rowid LIMIT 1"),
+        {category.trimmed()});
+    return v.isNull() ? 0 : int(qint16(v.toLongLong()));
+}
+
+QStringList settingsList(store::Database& db) {
+    QStringList names;
+    store::Statement st =
+        db.prepare(QStringLiteral("SELECT kmmc, km_eng FROM km WHERE %1 ORDER BY rowid").arg(kIsDefinition));
+    while (st.step())
+        names << (st.text(0).trimmed().isEmpty() ? st.text(1) : st.text(0));
+    return names;
+}
+
+int definitionColumn(store::Database& db, const QString& category) {
+    const QVariant v =
+        db.scalar(QStringLiteral("SELECT filednum FROM km WHERE trim(kmmc) = ? COLLATE BINARY AND %1 "
+                                 "ORDER BY rowid LIMIT 1")
+                      .arg(kIsDefinition),
+                  {category.trimmed()});
+    return v.isNull() ? -1 : int(v.toLongLong());
+}
+
+AddResult addValue(store::Database& db, const QString& category, int position, const QString& value) {
+    const QString name = category.trimmed();
+    const QString text = value.trimmed();
+    if (text.isEmpty())
+        return AddResult::EmptyValue;
+    if (db.scalar(QStringLiteral("SELECT count(*) FROM km")).toLongLong() == 0)
+        return AddResult::NoTable;
+    if (db.scalar(QStringLiteral(
+                      "SELECT count(*) FROM km WHERE kmmc = ? COLLATE BINARY AND kmbz = ? COLLATE BINARY"),
+                  {name, text})
+            .toLongLong() > 0)
+        return AddResult::Exists;
+    const QStringList columns = db.columnNames(store::schema::kPersons);
+    const QString field = position >= 0 && position < columns.size() ? columns.at(position) : QString();
+    db.exec(QStringLiteral("INSERT INTO km VALUES (?, ?, ?, ?)"), {position, name, text, field});
+    return AddResult::Added;
+}
+
+bool deleteValue(store::Database& db, const QString& category, const QString& value) {
+    const QVariant rowid =
+        db.scalar(QStringLiteral("SELECT rowid FROM km WHERE kmbz = ? COLLATE BINARY AND kmmc = ? "
+                                 "COLLATE BINARY AND NOT %1 ORDER BY rowid LIMIT 1")
+                      .arg(kIsDefinition),
+                  {value.trimmed(), category.trimmed()});
+    if (rowid.isNull())
+        return false;
+    db.exec(QStringLiteral("DELETE FROM km WHERE rowid = ?"), {rowid});
+    return true;
+}
+
+ScanResult scanDistinct(store::Database& db, int column, const Progress& progress) {
+    ScanResult result;
+    const qint64 total = db.scalar(QStringLiteral("SELECT count(*) FROM wslib")).toLongLong();
+    if (total == 0)
+        return result; // the window reports an empty table like an overfull one
+    const QStringList columns = db.columnNames(store::schema::kPersons);
+    const bool yesNo =
+        store::jetTypeOf(db.declaredTypes(store::schema::kPersons).value(column)) == store::JetType::Boolean;
+    store::Statement st = db.prepare(
+        QStringLiteral("SELECT %1 FROM wslib ORDER BY rowid").arg(store::quoted(columns.value(column))));
+    QSet<QString> seen;
+    qint64 n = 0;
+    while (st.step()) {
+        ++n;
+        const QVariant v = st.value(0);
+        QString text = asText(v);
+        if (yesNo && !v.isNull())
+            text = v.toLongLong() ? QStringLiteral("是") : QStringLiteral("否");
+        // The buffer holds 10,000 texts; record n compares slots 1 to n+1 and stores slot n.
+        // Slots not yet filled are empty, so an empty value always finds its slot in time.
+        const bool found = text.isEmpty() || seen.contains(text);
+        if ((!found && n + 1 > kScanSlots) || n > kScanSlots)
+            return result;
+        if (!found) {
+            result.values << text;
+            seen.insert(text);
+        }
+        if (progress)
+            progress(n, total);
+    }
+    result.complete = true;
+    return result;
+}
+
+void replaceValues(store::Database& db, const QString& category, int column, const QStringList& values,
+                   const Progress& progress) {
+    const QString name = category.trimmed();
+    const QString field = db.columnNames(store::schema::kPersons).value(column);
+    store::Transaction tx(db);
+    db.exec(
+        QStringLiteral("DELETE FROM km WHERE trim(kmmc) = ? COLLATE BINARY AND NOT %1").arg(kIsDefinition),
+        {name});
+    store::Statement insert = db.prepare(QStringLiteral("INSERT INTO km VALUES (?, ?, ?, ?)"));
+    for (int i = 0; i < values.size(); ++i) {
+        insert.reset();
+        insert.bindAll({column, name, values.at(i).trimmed(), field}).run();
+        if (progress)
+            progress(i, values.size());
+    }
+    tx.commit();
+}
+
 void clearAllValues(store::Database& db) {
-    db.exec(QStringLiteral("DELETE FROM km WHERE trim(coalesce(kmbz, '')) <> ''"));
+    db.exec(QStringLiteral("DELETE FROM km WHERE NOT %1").arg(kIsDefinition));
 }
 
 } // namespace categories

@@ -3,11 +3,62 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace store {
 class Database;
 }
 
 namespace categories {
+
+// The category table km: one definition row per persons column (empty kmbz), in column
+// order, and value rows (kmbz one value of the category named in kmmc). All comparisons of
+// names and values are exact and case-sensitive; values are stored trimmed.
+
+// loadKM: kmmc of every definition row in stored order (Null as empty); a position in this
+// list is a column number.
+QStringList loadKM(store::Database& db);
+
+// Loadkmmx: kmbz (as stored) of every row whose kmmc equals the trimmed name and whose trimmed
+// kmbz is not empty, in stored order.
+QStringList Loadkmmx(store::Database& db, const QString& category);
+
+// GetfieldiD: filednum of the first row whose kmmc equals the trimmed name; 0 when none.
+int GetfieldiD(store::Database& db, const QString& category);
+
+// The settings window lists kmmc, or km_eng where kmmc is blank.
+QStringList settingsList(store::Database& db);
+
+// The settings window's column look-up: definition rows only; -1 when the name is none of
+// their kmmc (a blank name listed by its km_eng).
+int definitionColumn(store::Database& db, const QString& category);
+
+enum class AddResult { EmptyValue, Exists, Added, NoTable };
+
+// Appends a value row (kmmc and kmbz trimmed) for the category at `position` of the list.
+AddResult addValue(store::Database& db, const QString& category, int position, const QString& value);
+
+// Deletes the first value row of the category whose kmbz equals the trimmed value.
+bool deleteValue(store::Database& db, const QString& category, const QString& value);
+
+// Progress of a long loop: done out of total; the caller repaints.
+using Progress = std::function<void(qint64 done, qint64 total)>;
+
+struct ScanResult {
+    QStringList values;    // distinct non-empty values in order of first occurrence
+    bool complete = false; // false: more distinct values than the buffer holds, or no persons
+};
+
+// The scan keeps room for 10,000 values, as the window always has.
+inline constexpr qint64 kScanSlots = 10000;
+
+// Reads one persons column over the whole table in stored order and lists each distinct
+// non-empty value once. Linear in the number of persons.
+ScanResult scanDistinct(store::Database& db, int column, const Progress& progress = {});
+
+// Replaces every value row of the category with one row per value, in one transaction.
+void replaceValues(store::Database& db, const QString& category, int column, const QStringList& values,
+                   const Progress& progress = {});
 
 // Deletes every value row of every category; definition rows stay.
 void clearAllValues(store::Database& db);

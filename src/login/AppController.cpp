@@ -37,9 +37,10 @@ bool AppController::startUp() {
         ui::inform(nullptr, startupFailureMessage(e), ui::kProgramTitle, ui::Icon::Critical);
         return false;
     } catch (const std::exception&) {
-        ui::inform(nullptr,
-                   QStringLiteral("数据库文件“%1”中的设置无法读取，程序将结束。").arg(session_.databasePath()),
-                   ui::kProgramTitle, ui::Icon::Critical);
+        ui::inform(
+            nullptr,
+            QStringLiteral("数据库文件“%1”中的设置无法读取，程序将结束。").arg(session_.databasePath()),
+            ui::kProgramTitle, ui::Icon::Critical);
         return false;
     }
     login_ = new LoginWindow(session_, std::move(users));

@@ -20,7 +20,8 @@ LoginOutcome logIn(store::Session& session, const std::vector<UserEntry>& users,
                    const QString& password) {
     if (nameText.isEmpty())
         return LoginOutcome::EmptyName;
-    const auto user = std::find_if(users.begin(), users.end(), [&](const UserEntry& u) { return u.name == nameText; });
+    const auto user =
+        std::find_if(users.begin(), users.end(), [&](const UserEntry& u) { return u.name == nameText; });
     if (user == users.end())
         return LoginOutcome::EmptyName;
     const store::PasswordCheck check = store::checkPassword(user->pass, password);
@@ -41,9 +42,11 @@ QString startupFailureMessage(const store::OpenError& error) {
     case store::OpenFailure::Missing:
         return QStringLiteral("找不到数据库文件“%1”。\n程序无法运行，将结束。").arg(file);
     case store::OpenFailure::WrongPassword:
-        return QStringLiteral("数据库文件“%1”的密码不对，无法打开。\n它可能不是本系统的数据库。程序将结束。").arg(file);
+        return QStringLiteral("数据库文件“%1”的密码不对，无法打开。\n它可能不是本系统的数据库。程序将结束。")
+            .arg(file);
     case store::OpenFailure::MissingTables:
-        return QStringLiteral("数据库文件“%1”缺少本系统的数据表，不是本系统的数据库。\n程序将结束。").arg(file);
+        return QStringLiteral("数据库文件“%1”缺少本系统的数据表，不是本系统的数据库。\n程序将结束。")
+            .arg(file);
     case store::OpenFailure::NotADatabase:
         break;
     }

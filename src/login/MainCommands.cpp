@@ -8,8 +8,9 @@
 namespace login {
 
 QString statusClockText(const QDateTime& now) {
-    static const QStringList weekdays = {QStringLiteral("星期一"), QStringLiteral("星期二"), QStringLiteral("星期三"),
-                                         QStringLiteral("星期四"), QStringLiteral("星期五"), QStringLiteral("星期六"),
+    static const QStringList weekdays = {QStringLiteral("星期一"), QStringLiteral("星期二"),
+                                         QStringLiteral("星期三"), QStringLiteral("星期四"),
+                                         QStringLiteral("星期五"), QStringLiteral("星期六"),
                                          QStringLiteral("星期日")};
     const QDate d = now.date();
     const QTime t = now.time();

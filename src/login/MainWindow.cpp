@@ -1,5 +1,6 @@
 #include "login/MainWindow.h"
 
+#include "categories/CategorySettingsWindow.h"
 #include "login/MainCommands.h"
 #include "store/LogWindow.h"
 #include "store/Session.h"
@@ -23,7 +24,9 @@ namespace login {
 
 namespace {
 
-QAction* findAction(const QWidget& w, const QString& key) { return w.findChild<QAction*>(key); }
+QAction* findAction(const QWidget& w, const QString& key) {
+    return w.findChild<QAction*>(key);
+}
 
 } // namespace
 
@@ -100,14 +103,19 @@ void MainWindow::buildToolbar() {
     bar->setMovable(false);
     bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     const std::initializer_list<std::pair<const char*, const char*>> buttons = {
-        {"tt1", "系统"}, {"tt2", "用户"},   {"tt3", "类别"},   {nullptr, nullptr}, {"tt4", "录入"},
-        {"tt5", "查询"}, {"tt6", "统计"},   {"tt7", "工资"},   {nullptr, nullptr}, {"tt8", "库维护"},
+        {"tt1", "系统"},   {"tt2", "用户"},    {"tt3", "类别"}, {nullptr, nullptr}, {"tt4", "录入"},
+        {"tt5", "查询"},   {"tt6", "统计"},    {"tt7", "工资"}, {nullptr, nullptr}, {"tt8", "库维护"},
         {"tt9", "计算器"}, {nullptr, nullptr}, {"tt11", "退出"}};
-    const QStyle::StandardPixmap icons[] = {
-        QStyle::SP_ComputerIcon,        QStyle::SP_DirHomeIcon,      QStyle::SP_FileDialogDetailedView,
-        QStyle::SP_FileDialogNewFolder, QStyle::SP_FileDialogContentsView, QStyle::SP_FileDialogListView,
-        QStyle::SP_DriveFDIcon,         QStyle::SP_DriveHDIcon,      QStyle::SP_DesktopIcon,
-        QStyle::SP_DialogCloseButton};
+    const QStyle::StandardPixmap icons[] = {QStyle::SP_ComputerIcon,
+                                            QStyle::SP_DirHomeIcon,
+                                            QStyle::SP_FileDialogDetailedView,
+                                            QStyle::SP_FileDialogNewFolder,
+                                            QStyle::SP_FileDialogContentsView,
+                                            QStyle::SP_FileDialogListView,
+                                            QStyle::SP_DriveFDIcon,
+                                            QStyle::SP_DriveHDIcon,
+                                            QStyle::SP_DesktopIcon,
+                                            QStyle::SP_DialogCloseButton};
     int icon = 0;
     for (const auto& [key, caption] : buttons) {
         if (!key) {
@@ -171,8 +179,9 @@ void MainWindow::run(const QString& key) {
         if (key == QLatin1String("W1") || key == QLatin1String("tt4")) {
             openEntry();
         } else if (key == QLatin1String("w4") || key == QLatin1String("tt7")) {
-            ui::inform(this, toolbar ? QStringLiteral("此功能暂时不能使用") : QStringLiteral("此功能暂时不能使用！"),
-                       QStringLiteral("抱歉！"), ui::Icon::Information);
+            ui::inform(
+                this, toolbar ? QStringLiteral("此功能暂时不能使用") : QStringLiteral("此功能暂时不能使用！"),
+                QStringLiteral("抱歉！"), ui::Icon::Information);
         } else if (key == QLatin1String("tt9")) {
             ui::startCalculator(session_.programFolder());
         } else if (key == QLatin1String("INexcel") || key == QLatin1String("OUTexcel") ||
@@ -180,6 +189,9 @@ void MainWindow::run(const QString& key) {
             superUserOnly([this] { notYetAvailable(); });
         } else if (key == QLatin1String("Datastar")) {
             initialise();
+        } else if (key == QLatin1String("s3") || key == QLatin1String("tt3")) {
+            ui::showSingle(categoryWindow_,
+                           [this] { return new categories::CategorySettingsWindow(session_, this); });
         } else if (key == QLatin1String("user")) {
             ui::showSingle(logWindow_, [this] { return new store::LogWindow(session_, this); });
         } else if (key == QLatin1String("S5")) {
@@ -194,7 +206,8 @@ void MainWindow::run(const QString& key) {
     } catch (const std::exception&) {
         // Toolbar commands skip a failing step; menu commands report it.
         if (!toolbar)
-            ui::inform(this, QStringLiteral("操作失败，请检查数据库文件。"), ui::kProgramTitle, ui::Icon::Critical);
+            ui::inform(this, QStringLiteral("操作失败，请检查数据库文件。"), ui::kProgramTitle,
+                       ui::Icon::Critical);
     }
 }
 
@@ -234,7 +247,8 @@ void MainWindow::initialise() {
         return;
     try {
         session_.db().reopen();
-        const bool hasCategories = session_.db().scalar(QStringLiteral("SELECT count(*) FROM km")).toLongLong() > 0;
+        const bool hasCategories =
+            session_.db().scalar(QStringLiteral("SELECT count(*) FROM km")).toLongLong() > 0;
         const bool clearCategories = hasCategories && ui::ask(this, QStringLiteral("清空类别库所有数据吗？"));
         initialiseData(session_.db(), clearCategories);
     } catch (const std::exception&) {
@@ -243,7 +257,8 @@ void MainWindow::initialise() {
 }
 
 void MainWindow::notYetAvailable() {
-    ui::inform(this, QStringLiteral("此功能正在建设中，暂时不能使用。"), ui::kProgramTitle, ui::Icon::Information);
+    ui::inform(this, QStringLiteral("此功能正在建设中，暂时不能使用。"), ui::kProgramTitle,
+               ui::Icon::Information);
 }
 
 } // namespace login

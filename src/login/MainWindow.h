@@ -51,6 +51,7 @@ private:
     QLabel* panels_[3] = {};
     QTimer* timer_ = nullptr;
     QPointer<QWidget> logWindow_;
+    QPointer<QWidget> categoryWindow_;
 };
 
 } // namespace login

@@ -83,9 +83,13 @@ constexpr std::array<PersonColumn, kColumnCount> kColumns{{
 
 } // namespace
 
-std::span<const PersonColumn> personColumns() { return kColumns; }
+std::span<const PersonColumn> personColumns() {
+    return kColumns;
+}
 
-const PersonColumn& personColumn(int ordinal) { return kColumns.at(std::size_t(ordinal)); }
+const PersonColumn& personColumn(int ordinal) {
+    return kColumns.at(std::size_t(ordinal));
+}
 
 int ordinalOf(QStringView name) {
     for (const PersonColumn& c : kColumns) {

@@ -16,7 +16,9 @@ namespace {
 constexpr int kPageSize = 4096;
 constexpr int kCacheKiB = 64 * 1024;
 
-QString lastMessage(sqlite3* db) { return QString::fromUtf8(sqlite3_errmsg(db)); }
+QString lastMessage(sqlite3* db) {
+    return QString::fromUtf8(sqlite3_errmsg(db));
+}
 
 // An encrypted file with a key we do not hold looks like random bytes in whole pages;
 // anything else that SQLCipher refuses is not one of our databases at all.
@@ -34,9 +36,12 @@ bool looksEncrypted(const QString& path) {
 OpenError::OpenError(OpenFailure kind, const QString& path, const QString& detail)
     : std::runtime_error(detail.toStdString()), kind_(kind), path_(path) {}
 
-SqlError::SqlError(int code, const QString& message) : std::runtime_error(message.toStdString()), code_(code) {}
+SqlError::SqlError(int code, const QString& message)
+    : std::runtime_error(message.toStdString()), code_(code) {}
 
-bool SqlError::isConstraint() const { return (code_ & 0xff) == SQLITE_CONSTRAINT; }
+bool SqlError::isConstraint() const {
+    return (code_ & 0xff) == SQLITE_CONSTRAINT;
+}
 
 QString quoted(const QString& identifier) {
     QString s = identifier;
@@ -55,7 +60,9 @@ Statement::Statement(sqlite3* db, const QString& sql) : db_(db) {
     }
 }
 
-Statement::Statement(Statement&& other) noexcept : db_(other.db_), stmt_(other.stmt_) { other.stmt_ = nullptr; }
+Statement::Statement(Statement&& other) noexcept : db_(other.db_), stmt_(other.stmt_) {
+    other.stmt_ = nullptr;
+}
 
 Statement& Statement::operator=(Statement&& other) noexcept {
     if (this != &other) {
@@ -67,7 +74,9 @@ Statement& Statement::operator=(Statement&& other) noexcept {
     return *this;
 }
 
-Statement::~Statement() { sqlite3_finalize(stmt_); }
+Statement::~Statement() {
+    sqlite3_finalize(stmt_);
+}
 
 Statement& Statement::bind(int position, const QVariant& value) {
     int rc = SQLITE_OK;
@@ -134,7 +143,9 @@ void Statement::run() {
     }
 }
 
-int Statement::columnCount() const { return sqlite3_column_count(stmt_); }
+int Statement::columnCount() const {
+    return sqlite3_column_count(stmt_);
+}
 
 QString Statement::columnName(int column) const {
     return QString::fromUtf8(sqlite3_column_name(stmt_, column));
@@ -162,9 +173,13 @@ QString Statement::text(int column) const {
     return data ? QString::fromUtf8(data, sqlite3_column_bytes(stmt_, column)) : QString();
 }
 
-qint64 Statement::integer(int column) const { return sqlite3_column_int64(stmt_, column); }
+qint64 Statement::integer(int column) const {
+    return sqlite3_column_int64(stmt_, column);
+}
 
-bool Statement::isNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+bool Statement::isNull(int column) const {
+    return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+}
 
 // ---- Database ----
 
@@ -191,7 +206,9 @@ std::unique_ptr<Database> Database::create(const QString& path, const QString& p
     return std::unique_ptr<Database>(new Database(path, password, CreateTag{}));
 }
 
-Database::~Database() { close(); }
+Database::~Database() {
+    close();
+}
 
 void Database::close() {
     if (db_) {
@@ -238,7 +255,9 @@ void Database::openConnection(bool create) {
     }
 }
 
-Statement Database::prepare(const QString& sql) { return Statement(db_, sql); }
+Statement Database::prepare(const QString& sql) {
+    return Statement(db_, sql);
+}
 
 void Database::exec(const QString& sql, const QVariantList& params) {
     Statement st(db_, sql);
@@ -252,9 +271,13 @@ QVariant Database::scalar(const QString& sql, const QVariantList& params) {
     return st.step() ? st.value(0) : QVariant();
 }
 
-qint64 Database::lastInsertRowId() const { return sqlite3_last_insert_rowid(db_); }
+qint64 Database::lastInsertRowId() const {
+    return sqlite3_last_insert_rowid(db_);
+}
 
-int Database::changes() const { return sqlite3_changes(db_); }
+int Database::changes() const {
+    return sqlite3_changes(db_);
+}
 
 bool Database::hasTable(const QString& name) {
     return scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table' AND name = ? "
@@ -281,7 +304,9 @@ QStringList Database::columnNames(const QString& table) {
 
 // ---- Transaction ----
 
-Transaction::Transaction(Database& db) : db_(db) { db_.exec(QStringLiteral("BEGIN IMMEDIATE")); }
+Transaction::Transaction(Database& db) : db_(db) {
+    db_.exec(QStringLiteral("BEGIN IMMEDIATE"));
+}
 
 Transaction::~Transaction() {
     if (!done_) {

@@ -13,7 +13,9 @@ double numericPrefix(const QString& text) {
     return m.hasMatch() ? m.captured(1).toDouble() : 0.0;
 }
 
-qint64 roundHalfEven(double value) { return qint64(std::nearbyint(value)); }
+qint64 roundHalfEven(double value) {
+    return qint64(std::nearbyint(value));
+}
 
 std::optional<QDate> parseDate(const QString& text) {
     static const QRegularExpression form(
@@ -28,7 +30,9 @@ std::optional<QDate> parseDate(const QString& text) {
     return date;
 }
 
-QString storedDate(const QDate& date) { return date.toString(QStringLiteral("yyyy-MM-dd")); }
+QString storedDate(const QDate& date) {
+    return date.toString(QStringLiteral("yyyy-MM-dd"));
+}
 
 QString displayYearMonth(const QVariant& stored) {
     if (stored.isNull())
@@ -37,4 +41,11 @@ QString displayYearMonth(const QVariant& stored) {
     return date ? date->toString(QStringLiteral("yyyy-MM")) : QString();
 }
 
+} // namespace store
+
+namespace store {
+QString formatFixed(double value, int decimals) {
+    const double scale = std::pow(10.0, decimals);
+    return QString::number(std::round(value * scale) / scale, 'f', decimals);
+}
 } // namespace store

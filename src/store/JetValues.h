@@ -23,3 +23,8 @@ QString storedDate(const QDate& date);
 QString displayYearMonth(const QVariant& stored);
 
 } // namespace store
+
+namespace store {
+// A number with a fixed count of decimals, halves away from zero ("0.0", "0.00" formats).
+QString formatFixed(double value, int decimals);
+} // namespace store

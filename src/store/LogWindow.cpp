@@ -12,7 +12,9 @@
 
 namespace store {
 
-LogModel::LogModel(Database& db, QObject* parent) : QAbstractTableModel(parent), db_(db) { reload(); }
+LogModel::LogModel(Database& db, QObject* parent) : QAbstractTableModel(parent), db_(db) {
+    reload();
+}
 
 void LogModel::reload() {
     beginResetModel();
@@ -24,9 +26,13 @@ void LogModel::reload() {
     endResetModel();
 }
 
-int LogModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(rows_.size()); }
+int LogModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(rows_.size());
+}
 
-int LogModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 3; }
+int LogModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 3;
+}
 
 QVariant LogModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid())

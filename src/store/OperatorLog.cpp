@@ -17,8 +17,12 @@ void OperatorLog::write(const QString& action) {
              {logStamp(clock_()), state_.currentUser, action});
 }
 
-qint64 OperatorLog::count() { return db_.scalar(QStringLiteral("SELECT count(*) FROM \"user\"")).toLongLong(); }
+qint64 OperatorLog::count() {
+    return db_.scalar(QStringLiteral("SELECT count(*) FROM \"user\"")).toLongLong();
+}
 
-void OperatorLog::clear() { db_.exec(QStringLiteral("DELETE FROM \"user\"")); }
+void OperatorLog::clear() {
+    db_.exec(QStringLiteral("DELETE FROM \"user\""));
+}
 
 } // namespace store

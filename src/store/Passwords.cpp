@@ -28,7 +28,9 @@ QString hashPassword(const QString& password) {
     return QString::fromLatin1(out);
 }
 
-bool isPasswordHash(const QString& stored) { return stored.startsWith(QLatin1String("$argon2id$")); }
+bool isPasswordHash(const QString& stored) {
+    return stored.startsWith(QLatin1String("$argon2id$"));
+}
 
 PasswordCheck checkPassword(const QString& stored, const QString& typed) {
     if (!isPasswordHash(stored))

@@ -5,13 +5,17 @@
 
 namespace store {
 
-bool ProgramState::isSuperUser() const { return currentUser.trimmed() == kSuperUser; }
+bool ProgramState::isSuperUser() const {
+    return currentUser.trimmed() == kSuperUser;
+}
 
-qint32 parseInputColour(const QString& stored) { return qint32(roundHalfEven(numericPrefix(stored))); }
+qint32 parseInputColour(const QString& stored) {
+    return qint32(roundHalfEven(numericPrefix(stored)));
+}
 
 void readSettings(Database& db, ProgramState& state) {
-    Statement st = db.prepare(
-        QStringLiteral("SELECT dwmc, dwxz, systempass, bakpath, backpicture FROM \"system\" ORDER BY rowid LIMIT 1"));
+    Statement st = db.prepare(QStringLiteral(
+        "SELECT dwmc, dwxz, systempass, bakpath, backpicture FROM \"system\" ORDER BY rowid LIMIT 1"));
     if (!st.step())
         throw SqlError(0, QStringLiteral("the settings row is missing"));
     state.unitName = st.text(0);

@@ -52,7 +52,9 @@ QString columnDefinition(const QString& name, const QString& type, int size) {
     return def;
 }
 
-QString text(int size) { return QStringLiteral("TEXT(%1)").arg(size); }
+QString text(int size) {
+    return QStringLiteral("TEXT(%1)").arg(size);
+}
 
 struct Col {
     QString name;
@@ -79,19 +81,21 @@ QList<Col> personsColumns(bool withPhoto) {
 
 } // namespace
 
-QStringList tableNames() { return {kPersons, kStaging, kCategories, kPrint, kUsers, kSettings, kLog}; }
+QStringList tableNames() {
+    return {kPersons, kStaging, kCategories, kPrint, kUsers, kSettings, kLog};
+}
 
 QStringList printColumns() {
-    return {QStringLiteral("hang1"),        QStringLiteral("left"),         QStringLiteral("ding"),
-            QStringLiteral("lie1"),         QStringLiteral("lie2"),         QStringLiteral("lie3"),
-            QStringLiteral("lie4"),         QStringLiteral("lie5"),         QStringLiteral("lie6"),
-            QStringLiteral("lie7"),         QStringLiteral("lie8"),         QStringLiteral("lie9"),
+    return {QStringLiteral("hang1"),     QStringLiteral("left"),         QStringLiteral("ding"),
+            QStringLiteral("lie1"),      QStringLiteral("lie2"),         QStringLiteral("lie3"),
+            QStringLiteral("lie4"),      QStringLiteral("lie5"),         QStringLiteral("lie6"),
+            QStringLiteral("lie7"),      QStringLiteral("lie8"),         QStringLiteral("lie9"),
             QStringLiteral("lie10"), // kept for the layout; printing never reads it
-            QStringLiteral("fontsize1"),    QStringLiteral("fontsize2"),    QStringLiteral("fonts1"),
-            QStringLiteral("fonts2"),       QStringLiteral("biaopagesize"), QStringLiteral("bz1"),
-            QStringLiteral("bz2"),          QStringLiteral("bz3"),          QStringLiteral("bz4"),
-            QStringLiteral("bz5"),          QStringLiteral("bz6"),          QStringLiteral("bz7"),
-            QStringLiteral("lie17"),        QStringLiteral("lie18"),        QStringLiteral("lie19"),
+            QStringLiteral("fontsize1"), QStringLiteral("fontsize2"),    QStringLiteral("fonts1"),
+            QStringLiteral("fonts2"),    QStringLiteral("biaopagesize"), QStringLiteral("bz1"),
+            QStringLiteral("bz2"),       QStringLiteral("bz3"),          QStringLiteral("bz4"),
+            QStringLiteral("bz5"),       QStringLiteral("bz6"),          QStringLiteral("bz7"),
+            QStringLiteral("lie17"),     QStringLiteral("lie18"),        QStringLiteral("lie19"),
             QStringLiteral("lie20")};
 }
 

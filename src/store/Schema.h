@@ -8,7 +8,16 @@ namespace store {
 class Database;
 
 // Jet kinds of a column, read back from the declared type that the schema gives it.
-enum class JetType { Boolean = 1, Long = 4, Single = 6, Date = 8, Text = 10, LongBinary = 11, Memo = 12, Other = 0 };
+enum class JetType {
+    Boolean = 1,
+    Long = 4,
+    Single = 6,
+    Date = 8,
+    Text = 10,
+    LongBinary = 11,
+    Memo = 12,
+    Other = 0
+};
 
 JetType jetTypeOf(const QString& declaredType);
 

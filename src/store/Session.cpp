@@ -2,7 +2,8 @@
 
 namespace store {
 
-Session::Session(QString programFolder, Clock clock) : folder_(std::move(programFolder)), clock_(std::move(clock)) {}
+Session::Session(QString programFolder, Clock clock)
+    : folder_(std::move(programFolder)), clock_(std::move(clock)) {}
 
 void Session::open() {
     close();

@@ -26,11 +26,12 @@ std::vector<std::pair<QString, QStringList>> categoryValues() {
          QString::fromUtf8("第一小组 第二小组 第三小组 第四小组 第五小组").split(QLatin1Char(' '))},
         {QStringLiteral("性别"), {QStringLiteral("男"), QStringLiteral("女")}},
         {QStringLiteral("民族"),
-         QString::fromUtf8("汉族 蒙古族 回族 藏族 维吾尔族 苗族 彝族 壮族 布依族 朝鲜族 满族 侗族 瑶族 白族 "
-                           "土家族 哈尼族 哈萨克族 傣族 黎族 傈僳族 佤族 畲族 高山族 拉祜族 水族 东乡族 纳西族 "
-                           "景颇族 柯尔克孜族 土族 达斡尔族 仫佬族 羌族 布朗族 撒拉族 毛南族 仡佬族 锡伯族 阿昌族 "
-                           "普米族 塔吉克族 怒族 乌孜别克族 俄罗斯族 鄂温克族 德昂族 保安族 裕固族 京族 塔塔尔族 "
-                           "独龙族 鄂伦春族 赫哲族 门巴族 珞巴族 基诺族")
+         QString::fromUtf8(
+             "汉族 蒙古族 回族 藏族 维吾尔族 苗族 彝族 壮族 布依族 朝鲜族 满族 侗族 瑶族 白族 "
+             "土家族 哈尼族 哈萨克族 傣族 黎族 傈僳族 佤族 畲族 高山族 拉祜族 水族 东乡族 纳西族 "
+             "景颇族 柯尔克孜族 土族 达斡尔族 仫佬族 羌族 布朗族 撒拉族 毛南族 仡佬族 锡伯族 阿昌族 "
+             "普米族 塔吉克族 怒族 乌孜别克族 俄罗斯族 鄂温克族 德昂族 保安族 裕固族 京族 塔塔尔族 "
+             "独龙族 鄂伦春族 赫哲族 门巴族 珞巴族 基诺族")
              .split(QLatin1Char(' '))},
         {QStringLiteral("政治面貌"),
          QString::fromUtf8("中共党员 中共预备党员 共青团员 民革党员 民盟盟员 民建会员 民进会员 农工党党员 "
@@ -38,14 +39,17 @@ std::vector<std::pair<QString, QStringList>> categoryValues() {
              .split(QLatin1Char(' '))},
         {QStringLiteral("健康状况"), health},
         {QStringLiteral("原任职务"),
-         QString::fromUtf8("厅局级 县处级 乡科级 科员 办事员 高级工程师 工程师 技术员 工人 其他").split(QLatin1Char(' '))},
+         QString::fromUtf8("厅局级 县处级 乡科级 科员 办事员 高级工程师 工程师 技术员 工人 其他")
+             .split(QLatin1Char(' '))},
         {QStringLiteral("档案存放地点"),
          QString::fromUtf8("本单位 人才交流中心 社会保险经办机构 街道社区").split(QLatin1Char(' '))},
         {QStringLiteral("文化程度"),
-         QString::fromUtf8("研究生 大学本科 大学专科 中等专科 职业高中 技工学校 普通高中 初中 小学 文盲或半文盲")
+         QString::fromUtf8(
+             "研究生 大学本科 大学专科 中等专科 职业高中 技工学校 普通高中 初中 小学 文盲或半文盲")
              .split(QLatin1Char(' '))},
         {QStringLiteral("单位性质"),
-         QString::fromUtf8("机关 事业单位 国有企业 集体企业 股份制企业 私营企业 其他").split(QLatin1Char(' '))},
+         QString::fromUtf8("机关 事业单位 国有企业 集体企业 股份制企业 私营企业 其他")
+             .split(QLatin1Char(' '))},
         {QStringLiteral("工伤等级"),
          QString::fromUtf8("一级 二级 三级 四级 五级 六级 七级 八级 九级 十级").split(QLatin1Char(' '))},
         {QStringLiteral("社会保险关系所在地"),
@@ -79,14 +83,35 @@ void insertCategories(Database& db) {
 
 // A roster of nine columns and fifteen rows on A4 landscape (297 × 210 mm).
 void insertPrintRows(Database& db) {
-    const QVariantList row = {
-        10.0, 15.0, 30.0,                                                     // hang1, left, ding
-        20.0, 40.0, 52.0, 74.0, 134.0, 159.0, 181.0, 241.0, 267.0,            // lie1 … lie9
-        0.0,                                                                  // lie10
-        18.0, 10.0, QStringLiteral("黑体"), QStringLiteral("宋体"), 1.0,      // fonts, page choice
-        QStringLiteral("离退休人员花名册"), QString(), QString(), QString(),  // bz1 … bz4
-        QString(), QString(), QString(),                                      // bz5 … bz7
-        0.0, 0.0, 0.0, 0.0};                                                  // the four shifts
+    const QVariantList row = {10.0,
+                              15.0,
+                              30.0, // hang1, left, ding
+                              20.0,
+                              40.0,
+                              52.0,
+                              74.0,
+                              134.0,
+                              159.0,
+                              181.0,
+                              241.0,
+                              267.0, // lie1 … lie9
+                              0.0,   // lie10
+                              18.0,
+                              10.0,
+                              QStringLiteral("黑体"),
+                              QStringLiteral("宋体"),
+                              1.0, // fonts, page choice
+                              QStringLiteral("离退休人员花名册"),
+                              QString(),
+                              QString(),
+                              QString(), // bz1 … bz4
+                              QString(),
+                              QString(),
+                              QString(), // bz5 … bz7
+                              0.0,
+                              0.0,
+                              0.0,
+                              0.0}; // the four shifts
     QStringList marks;
     for (int i = 0; i < row.size(); ++i)
         marks << QStringLiteral("?");
@@ -107,8 +132,8 @@ void writeShippedDatabase(const QString& path, const QString& programFolder) {
     db->exec(QStringLiteral("INSERT INTO basic VALUES (?, ?, 0)"), {kSuperUser, hashPassword(QString())});
     // Light yellow (255, 255, 204) as a Windows RGB value.
     db->exec(QStringLiteral("INSERT INTO \"system\" VALUES (?, ?, ?, ?, ?)"),
-             {QStringLiteral("示例市离退休人员服务中心"), QStringLiteral("事业单位"), QStringLiteral("13434879"),
-              programFolder, QStringLiteral("1.jpg")});
+             {QStringLiteral("示例市离退休人员服务中心"), QStringLiteral("事业单位"),
+              QStringLiteral("13434879"), programFolder, QStringLiteral("1.jpg")});
     insertCategories(*db);
     insertPrintRows(*db);
     tx.commit();

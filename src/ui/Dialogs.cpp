@@ -33,13 +33,17 @@ Dialogs& dialogs() {
     return installed ? *installed : real;
 }
 
-void installDialogs(Dialogs* d) { installed = d; }
+void installDialogs(Dialogs* d) {
+    installed = d;
+}
 
 void inform(QWidget* parent, const QString& text, const QString& title, Icon icon) {
     dialogs().message(parent, text, title, icon);
 }
 
-bool ask(QWidget* parent, const QString& text, const QString& title) { return dialogs().question(parent, text, title); }
+bool ask(QWidget* parent, const QString& text, const QString& title) {
+    return dialogs().question(parent, text, title);
+}
 
 void QtDialogs::message(QWidget* parent, const QString& text, const QString& title, Icon icon) {
     QMessageBox box(toQt(icon), title, text, QMessageBox::Ok, parent);
@@ -51,11 +55,13 @@ bool QtDialogs::question(QWidget* parent, const QString& text, const QString& ti
     return box.exec() == QMessageBox::Yes;
 }
 
-QString QtDialogs::openFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter) {
+QString QtDialogs::openFile(QWidget* parent, const QString& title, const QString& folder,
+                            const QString& filter) {
     return QFileDialog::getOpenFileName(parent, title, folder, filter);
 }
 
-QString QtDialogs::saveFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter) {
+QString QtDialogs::saveFile(QWidget* parent, const QString& title, const QString& folder,
+                            const QString& filter) {
     return QFileDialog::getSaveFileName(parent, title, folder, filter);
 }
 

@@ -35,15 +35,18 @@ Dialogs& dialogs();
 void installDialogs(Dialogs* d);
 
 // Shorthands with the program title.
-void inform(QWidget* parent, const QString& text, const QString& title = kProgramTitle, Icon icon = Icon::None);
+void inform(QWidget* parent, const QString& text, const QString& title = kProgramTitle,
+            Icon icon = Icon::None);
 bool ask(QWidget* parent, const QString& text, const QString& title = kProgramTitle);
 
 class QtDialogs : public Dialogs {
 public:
     void message(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
     bool question(QWidget* parent, const QString& text, const QString& title) override;
-    QString openFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter) override;
-    QString saveFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter) override;
+    QString openFile(QWidget* parent, const QString& title, const QString& folder,
+                     const QString& filter) override;
+    QString saveFile(QWidget* parent, const QString& title, const QString& folder,
+                     const QString& filter) override;
     QColor colour(QWidget* parent, const QColor& initial, const QString& title) override;
 };
 

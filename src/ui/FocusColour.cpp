@@ -20,7 +20,8 @@ void paint(QWidget* box, const QColor& colour) {
 
 } // namespace
 
-FocusColour::FocusColour(QWidget* box, Source inputColour) : QObject(box), inputColour_(std::move(inputColour)) {}
+FocusColour::FocusColour(QWidget* box, Source inputColour)
+    : QObject(box), inputColour_(std::move(inputColour)) {}
 
 void FocusColour::attach(QWidget* box, Source inputColour) {
     auto* filter = new FocusColour(box, std::move(inputColour)); // owned by the box

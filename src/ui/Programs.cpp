@@ -21,8 +21,9 @@ bool startCompanion(const QString& programFolder, const QString& name, const QSt
 
 bool startCalculator(const QString& programFolder) {
     return startCompanion(programFolder, QStringLiteral("jsq.exe"),
-                          {QStringLiteral("gnome-calculator"), QStringLiteral("kcalc"), QStringLiteral("galculator"),
-                           QStringLiteral("mate-calc"), QStringLiteral("xcalc")});
+                          {QStringLiteral("gnome-calculator"), QStringLiteral("kcalc"),
+                           QStringLiteral("galculator"), QStringLiteral("mate-calc"),
+                           QStringLiteral("xcalc")});
 }
 
 } // namespace ui

@@ -23,9 +23,9 @@ public:
     ScriptedDialogs(const ScriptedDialogs&) = delete;
     ScriptedDialogs& operator=(const ScriptedDialogs&) = delete;
 
-    QQueue<bool> answers;     // questions; an empty queue answers No
-    QQueue<QString> files;    // file dialogs; an empty queue cancels
-    QQueue<QColor> colours;   // colour dialog; an empty queue cancels
+    QQueue<bool> answers;   // questions; an empty queue answers No
+    QQueue<QString> files;  // file dialogs; an empty queue cancels
+    QQueue<QColor> colours; // colour dialog; an empty queue cancels
     QList<Shown> shown;
 
     void answer(std::initializer_list<bool> yesNo) {
@@ -38,8 +38,10 @@ public:
 
     void message(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
     bool question(QWidget* parent, const QString& text, const QString& title) override;
-    QString openFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter) override;
-    QString saveFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter) override;
+    QString openFile(QWidget* parent, const QString& title, const QString& folder,
+                     const QString& filter) override;
+    QString saveFile(QWidget* parent, const QString& title, const QString& folder,
+                     const QString& filter) override;
     QColor colour(QWidget* parent, const QColor& initial, const QString& title) override;
 };
 

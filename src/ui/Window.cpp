@@ -42,7 +42,9 @@ void centre(QWidget& window, QSize screen, int verticalDivisor) {
     window.move((screen.width() - size.width()) / 2, (screen.height() - size.height()) / verticalDivisor);
 }
 
-int twipsToPixels(const QWidget& widget, int twips) { return int(std::lround(twips * widget.logicalDpiX() / 1440.0)); }
+int twipsToPixels(const QWidget& widget, int twips) {
+    return int(std::lround(twips * widget.logicalDpiX() / 1440.0));
+}
 
 QColor colourFromWin(qint32 value) {
     const quint32 v = quint32(value);

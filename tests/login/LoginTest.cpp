@@ -84,9 +84,12 @@ TEST(Login, ComparesPasswordsExactly) {
 
     EXPECT_EQ(logIn(*session, users, QString(), QString()), LoginOutcome::EmptyName);
     EXPECT_EQ(logIn(*session, users, QStringLiteral("王五"), QString()), LoginOutcome::EmptyName);
-    EXPECT_EQ(logIn(*session, users, QStringLiteral("张三"), QStringLiteral("abc")), LoginOutcome::WrongPassword);
-    EXPECT_EQ(logIn(*session, users, QStringLiteral("张三"), QStringLiteral("Abc ")), LoginOutcome::WrongPassword);
-    EXPECT_EQ(logIn(*session, users, QStringLiteral("李四"), QStringLiteral("plain ")), LoginOutcome::WrongPassword);
+    EXPECT_EQ(logIn(*session, users, QStringLiteral("张三"), QStringLiteral("abc")),
+              LoginOutcome::WrongPassword);
+    EXPECT_EQ(logIn(*session, users, QStringLiteral("张三"), QStringLiteral("Abc ")),
+              LoginOutcome::WrongPassword);
+    EXPECT_EQ(logIn(*session, users, QStringLiteral("李四"), QStringLiteral("plain ")),
+              LoginOutcome::WrongPassword);
     EXPECT_EQ(session->log().count(), 0);
 
     EXPECT_EQ(logIn(*session, users, QStringLiteral("张三"), QStringLiteral("Abc")), LoginOutcome::LoggedIn);
@@ -101,8 +104,10 @@ TEST(Login, LegacyPlainPasswordIsHashedAtTheNextLogin) {
     auto session = folder.session(QString());
     addUser(session->db(), QStringLiteral("李四"), QStringLiteral("Secret1"));
     const auto users = readUsers(session->db());
-    ASSERT_EQ(logIn(*session, users, QStringLiteral("李四"), QStringLiteral("Secret1")), LoginOutcome::LoggedIn);
-    const QString stored = session->db().scalar(QStringLiteral("SELECT pass FROM basic WHERE name = '李四'")).toString();
+    ASSERT_EQ(logIn(*session, users, QStringLiteral("李四"), QStringLiteral("Secret1")),
+              LoginOutcome::LoggedIn);
+    const QString stored =
+        session->db().scalar(QStringLiteral("SELECT pass FROM basic WHERE name = '李四'")).toString();
     EXPECT_TRUE(store::isPasswordHash(stored));
     EXPECT_TRUE(store::checkPassword(stored, QStringLiteral("Secret1")).matches);
     EXPECT_FALSE(store::checkPassword(stored, QStringLiteral("secret1")).matches);
@@ -146,8 +151,10 @@ TEST(LoginWindow, ListsEveryUserAndLogsOneRowPerLogin) {
     ASSERT_NE(app.mainWindow(), nullptr);
     auto& db = app.session().db();
     EXPECT_EQ(countRows(db, QStringLiteral("user")), 1);
-    EXPECT_EQ(db.scalar(QStringLiteral("SELECT \"操作员\" FROM \"user\"")).toString(), QStringLiteral("用户3"));
-    EXPECT_EQ(db.scalar(QStringLiteral("SELECT \"操作内容\" FROM \"user\"")).toString(), QStringLiteral("进入系统"));
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT \"操作员\" FROM \"user\"")).toString(),
+              QStringLiteral("用户3"));
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT \"操作内容\" FROM \"user\"")).toString(),
+              QStringLiteral("进入系统"));
     EXPECT_EQ(db.scalar(QStringLiteral("SELECT \"日期时间\" FROM \"user\"")).toString(),
               QStringLiteral("2008年06月23日09时05分"));
     EXPECT_FALSE(quit);

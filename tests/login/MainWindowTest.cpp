@@ -19,8 +19,10 @@ namespace {
 
 struct MainFixture {
     explicit MainFixture(const QString& user) : session(folder.session(user)) {
-        session->db().exec(QStringLiteral("INSERT INTO wslib(\"个人编号\", \"姓名\") VALUES ('000001', '王一')"));
-        window = std::make_unique<MainWindow>(*session, MainHooks{[this] { ++quits; }, [this] { ++relogins; }});
+        session->db().exec(
+            QStringLiteral("INSERT INTO wslib(\"个人编号\", \"姓名\") VALUES ('000001', '王一')"));
+        window =
+            std::make_unique<MainWindow>(*session, MainHooks{[this] { ++quits; }, [this] { ++relogins; }});
     }
     qint64 rows(const QString& table) { return countRows(session->db(), table); }
 
@@ -180,9 +182,11 @@ TEST(LogWindow, OpeningLeavingAndClearing) {
     ASSERT_NE(log, nullptr);
     EXPECT_EQ(log->windowTitle(), QStringLiteral("上机记录"));
     EXPECT_EQ(log->model().rowCount(), 1);
-    EXPECT_EQ(log->model().data(log->model().index(0, 2), Qt::DisplayRole).toString(), QStringLiteral("查看上机记录"));
+    EXPECT_EQ(log->model().data(log->model().index(0, 2), Qt::DisplayRole).toString(),
+              QStringLiteral("查看上机记录"));
     f.window->run(QStringLiteral("user"));
-    EXPECT_EQ(f.window->findChildren<store::LogWindow*>().size(), 1) << "a second open brings the same window";
+    EXPECT_EQ(f.window->findChildren<store::LogWindow*>().size(), 1)
+        << "a second open brings the same window";
 
     log->findChild<QPushButton*>(QStringLiteral("Command2"))->click();
     EXPECT_EQ(f.dialogs.last().text, QStringLiteral("您不是超级用户，没有此权限！"));
@@ -191,7 +195,9 @@ TEST(LogWindow, OpeningLeavingAndClearing) {
     EXPECT_EQ(f.rows(QStringLiteral("user")), 1);
     log->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
     EXPECT_EQ(f.rows(QStringLiteral("user")), 2);
-    EXPECT_EQ(f.session->db().scalar(QStringLiteral("SELECT \"操作内容\" FROM \"user\" ORDER BY rowid DESC")).toString(),
+    EXPECT_EQ(f.session->db()
+                  .scalar(QStringLiteral("SELECT \"操作内容\" FROM \"user\" ORDER BY rowid DESC"))
+                  .toString(),
               QStringLiteral("退出查看上机记录"));
 }
 

@@ -51,11 +51,12 @@ TEST(ShippedDatabase, HoldsSuperUserSettingsAndCategories) {
     EXPECT_EQ(db.scalar(QStringLiteral("SELECT name FROM basic")).toString(), QStringLiteral("超级用户"));
     EXPECT_EQ(countRows(db, QStringLiteral("basic")), 1);
     EXPECT_EQ(countRows(db, QStringLiteral("system")), 1);
-    EXPECT_EQ(db.scalar(QStringLiteral("SELECT backpicture FROM system")).toString(), QStringLiteral("1.jpg"));
+    EXPECT_EQ(db.scalar(QStringLiteral("SELECT backpicture FROM system")).toString(),
+              QStringLiteral("1.jpg"));
 
     // One definition row per persons column, in column order.
-    Statement defs = db.prepare(
-        QStringLiteral("SELECT filednum, kmmc, km_eng FROM km WHERE trim(coalesce(kmbz,'')) = '' ORDER BY rowid"));
+    Statement defs = db.prepare(QStringLiteral(
+        "SELECT filednum, kmmc, km_eng FROM km WHERE trim(coalesce(kmbz,'')) = '' ORDER BY rowid"));
     int expected = 0;
     while (defs.step()) {
         EXPECT_EQ(defs.integer(0), expected);
@@ -67,7 +68,9 @@ TEST(ShippedDatabase, HoldsSuperUserSettingsAndCategories) {
     EXPECT_EQ(countRows(db, QStringLiteral("km"), QStringLiteral("kmmc = '民族' AND kmbz <> ''")), 56);
     EXPECT_EQ(db.scalar(QStringLiteral("SELECT count(DISTINCT kmmc) FROM km WHERE kmbz <> ''")).toInt(), 17);
     // Value rows carry their category's column number.
-    EXPECT_EQ(countRows(db, QStringLiteral("km"), QStringLiteral("kmmc = '性别' AND kmbz <> '' AND filednum <> 5")), 0);
+    EXPECT_EQ(
+        countRows(db, QStringLiteral("km"), QStringLiteral("kmmc = '性别' AND kmbz <> '' AND filednum <> 5")),
+        0);
 }
 
 TEST(Database, FileIsEncryptedAndRefusesOtherKeys) {
@@ -110,7 +113,8 @@ TEST(Database, OpenFailuresAreTyped) {
     // An encrypted database of ours that lacks the program's tables.
     { Database::create(folder.file(QStringLiteral("empty.mdb")))->exec(QStringLiteral("CREATE TABLE t(x)")); }
     EXPECT_EQ(kindOf(folder.file(QStringLiteral("empty.mdb"))), OpenFailure::MissingTables);
-    EXPECT_FALSE(QFile::exists(folder.file(QStringLiteral("lib.mdb")))) << "nothing is created at a missing path";
+    EXPECT_FALSE(QFile::exists(folder.file(QStringLiteral("lib.mdb"))))
+        << "nothing is created at a missing path";
 }
 
 TEST(Database, ColumnsRefuseValuesTheyCannotTake) {
@@ -132,8 +136,9 @@ TEST(Database, ColumnsRefuseValuesTheyCannotTake) {
     EXPECT_FALSE(refused(QStringLiteral("出生年月"), QVariant()));
     // Memo text keeps leading zeros.
     db.exec(QStringLiteral("INSERT INTO wslib(\"备注\") VALUES ('007')"));
-    EXPECT_EQ(db.scalar(QStringLiteral("SELECT typeof(\"备注\") FROM wslib WHERE \"备注\" = '007'")).toString(),
-              QStringLiteral("text"));
+    EXPECT_EQ(
+        db.scalar(QStringLiteral("SELECT typeof(\"备注\") FROM wslib WHERE \"备注\" = '007'")).toString(),
+        QStringLiteral("text"));
 }
 
 TEST(Database, TransactionRollsBackUnlessCommitted) {

@@ -21,7 +21,8 @@ TEST(Settings, InputColourIsTheNumericValueOfTheStoredText) {
 TEST(Settings, StartUpReadsTheSettingsRow) {
     testing_support::TestFolder folder;
     auto session = folder.session();
-    session->db().exec(QStringLiteral("UPDATE system SET systempass = '', bakpath = '  D:\\backup  ', dwmc = 'X单位'"));
+    session->db().exec(
+        QStringLiteral("UPDATE system SET systempass = '', bakpath = '  D:\\backup  ', dwmc = 'X单位'"));
     session->open();
     EXPECT_EQ(session->state().inputColour, 0);
     EXPECT_EQ(session->state().backupFolder, QStringLiteral("D:\\backup"));
@@ -39,7 +40,8 @@ TEST(Settings, NumericPrefix) {
 
 TEST(Settings, LogAndStatusTexts) {
     EXPECT_EQ(logStamp(QDateTime(QDate(2009, 2, 1), QTime(7, 3))), QStringLiteral("2009年02月01日07时03分"));
-    EXPECT_EQ(logStamp(QDateTime(QDate(2008, 6, 23), QTime(17, 0))), QStringLiteral("2008年06月23日17时00分"));
+    EXPECT_EQ(logStamp(QDateTime(QDate(2008, 6, 23), QTime(17, 0))),
+              QStringLiteral("2008年06月23日17时00分"));
     EXPECT_EQ(login::statusClockText(QDateTime(QDate(2008, 6, 23), QTime(9, 5))),
               QStringLiteral("星期一 2008年06月23日   9时5分"));
     EXPECT_EQ(login::statusClockText(QDateTime(QDate(2008, 6, 29), QTime(23, 59))),

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace store {
+class Session;
+}
+
+namespace categories {
+
+// frmOptions2 "类别设置": maintains the value lists of the categories.
+class CategorySettingsWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit CategorySettingsWindow(store::Session& session, QWidget* parent = nullptr);
+
+    void selectCategory(int position);
+
+public slots:
+    void addClicked();
+    void deleteClicked();
+    void scanClicked();
+    void replaceClicked();
+    void leaveClicked();
+
+private:
+    QString category() const;
+    void reloadValues();
+    void showProgress(const QString& text);
+
+    store::Session& session_;
+    QListWidget* categories_;
+    QListWidget* values_;
+    QLineEdit* value_;
+    QPushButton* add_;
+    QPushButton* delete_;
+    QPushButton* scan_;
+    QPushButton* replace_;
+    QWidget* progressPanel_;
+    QLabel* progress_;
+};
+
+} // namespace categories

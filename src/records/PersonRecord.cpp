@@ -1,0 +1,94 @@
+#include "records/PersonRecord.h"
+
+#include "store/Database.h"
+#include "store/JetValues.h"
+
+#include <QStringList>
+
+namespace records {
+
+WriteError::WriteError(int ordinal, const QString& why)
+    : std::runtime_error(why.toStdString()), ordinal_(ordinal) {}
+
+QVariant storedValue(const PersonColumn& column, const EntryValue& entry) {
+    switch (column.kind) {
+    case Kind::Text:
+    case Kind::Coded:
+    case Kind::Memo: {
+        const QString text = entry.text.trimmed();
+        if (column.size > 0 && text.size() > column.size)
+            throw WriteError(column.ordinal, QStringLiteral("too long"));
+        return text;
+    }
+    case Kind::Date: {
+        const QString text = entry.text.trimmed();
+        if (text.isEmpty())
+            return QVariant();
+        const std::optional<QDate> date = store::parseDate(text);
+        if (!date)
+            throw WriteError(column.ordinal, QStringLiteral("not a date"));
+        return store::storedDate(*date);
+    }
+    case Kind::YesNo:
+        return entry.checked;
+    case Kind::Number:
+        return store::numericPrefix(entry.text.trimmed());
+    case Kind::Photo:
+        break;
+    }
+    throw WriteError(column.ordinal, QStringLiteral("the photo is not written from an entry"));
+}
+
+EntryValue shownValue(const PersonColumn& column, const QVariant& stored) {
+    switch (column.kind) {
+    case Kind::Date:
+        return {store::displayYearMonth(stored), false};
+    case Kind::YesNo:
+        return {QString(), !stored.isNull() && stored.toLongLong() != 0};
+    case Kind::Number:
+        return {stored.isNull() ? QString() : QString::number(stored.toDouble(), 'g', 7), false};
+    default:
+        return {stored.isNull() ? QString() : stored.toString(), false};
+    }
+}
+
+QString nextPersonalNumber(const QString& last) {
+    const qint64 next = qint64(store::numericPrefix(last)) + 1;
+    return (QStringLiteral("0000000") + QString::number(next)).right(6);
+}
+
+void writeRow(store::Database& db, const QString& table, qint64 rowid, const Entries& entries) {
+    if (entries.empty())
+        return;
+    QStringList sets;
+    QVariantList values;
+    for (const auto& [ordinal, entry] : entries) {
+        const PersonColumn& column = personColumn(ordinal);
+        values << storedValue(column, entry);
+        sets << store::quoted(column.columnName()) + QStringLiteral(" = ?");
+    }
+    values << rowid;
+    try {
+        db.exec(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+                    .arg(store::quoted(table), sets.join(QStringLiteral(", "))),
+                values);
+    } catch (const store::SqlError& e) {
+        if (!e.isConstraint())
+            throw;
+        throw WriteError(-1, QString::fromUtf8(e.what()));
+    }
+}
+
+QVariantList readRow(store::Database& db, const QString& table, qint64 rowid) {
+    store::Statement st =
+        db.prepare(QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(store::quoted(table)));
+    st.bind(1, rowid);
+    QVariantList row;
+    if (st.step()) {
+        for (int i = 0; i < st.columnCount(); ++i)
+            row << st.value(i);
+    }
+    return row;
+}
+
+} // namespace records

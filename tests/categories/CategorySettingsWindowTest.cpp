@@ -1,0 +1,138 @@
+#include "TestFolder.h"
+
+#include "categories/CategorySettingsWindow.h"
+#include "categories/CategoryTable.h"
+#include "login/MainWindow.h"
+#include "ui/ScriptedDialogs.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+using categories::CategorySettingsWindow;
+using testing_support::countRows;
+
+namespace {
+
+struct Fixture {
+    Fixture() : session(folder.session(QStringLiteral("张三"))), window(*session) {
+        list1 = window.findChild<QListWidget*>(QStringLiteral("List1"));
+        list2 = window.findChild<QListWidget*>(QStringLiteral("List2"));
+        text2 = window.findChild<QLineEdit*>(QStringLiteral("Text2"));
+    }
+    QPushButton* button(const char* name) {
+        return window.findChild<QPushButton*>(QString::fromLatin1(name));
+    }
+    QString lastAction() {
+        return session->db()
+            .scalar(QStringLiteral("SELECT \"操作内容\" FROM \"user\" ORDER BY rowid DESC"))
+            .toString();
+    }
+
+    ui::ScriptedDialogs dialogs;
+    testing_support::TestFolder folder;
+    std::unique_ptr<store::Session> session;
+    CategorySettingsWindow window;
+    QListWidget* list1;
+    QListWidget* list2;
+    QLineEdit* text2;
+};
+
+} // namespace
+
+TEST(CategorySettingsWindow, OpensWithItsControlsAndLogs) {
+    Fixture f;
+    EXPECT_EQ(f.window.windowTitle(), QStringLiteral("类别设置"));
+    EXPECT_EQ(f.lastAction(), QStringLiteral("进入类别设置"));
+    EXPECT_EQ(f.list1->count(), 65);
+    EXPECT_EQ(f.button("Command1")->toolTip(), QStringLiteral("查看库中不重复的值"));
+    EXPECT_EQ(f.button("Command2")->toolTip(),
+              QStringLiteral("将查看结果转入类别明细，该类别原有的明细将被删除！"));
+    EXPECT_FALSE(f.button("Command1")->isEnabled());
+
+    f.window.selectCategory(5);
+    EXPECT_EQ(f.list2->count(), 2);
+    EXPECT_TRUE(f.button("Command1")->isEnabled());
+    EXPECT_FALSE(f.button("Command2")->isEnabled());
+    f.button("cmdCancel")->click();
+    EXPECT_EQ(f.lastAction(), QStringLiteral("退出类别设置"));
+}
+
+TEST(CategorySettingsWindow, AddAndDeleteWithTheirMessages) {
+    Fixture f;
+    f.window.selectCategory(5);
+    f.button("Command3")->click();
+    EXPECT_EQ(f.dialogs.last().text, QStringLiteral("请输入要增加的类别明细!"));
+    EXPECT_EQ(f.dialogs.last().title, ui::kProgramTitle);
+    f.text2->setText(QStringLiteral(" 男 "));
+    f.button("Command3")->click();
+    EXPECT_EQ(f.dialogs.last().text, QStringLiteral("此类别明细已存在!"));
+    EXPECT_TRUE(f.text2->text().isEmpty());
+    f.text2->setText(QStringLiteral("其他"));
+    f.button("Command3")->click();
+    EXPECT_EQ(f.list2->count(), 3);
+    EXPECT_TRUE(f.text2->text().isEmpty());
+
+    f.dialogs.clear();
+    f.button("Command4")->click();
+    EXPECT_EQ(f.dialogs.last().text, QStringLiteral("请选择要删除的类别明细!"));
+    f.text2->setText(QStringLiteral("不存在"));
+    f.dialogs.answer({true});
+    f.button("Command4")->click();
+    EXPECT_EQ(f.dialogs.last().text, QStringLiteral("真的要删除本条目吗?"));
+    EXPECT_EQ(f.list2->count(), 3);
+    emit f.list2->itemClicked(f.list2->item(2));
+    EXPECT_EQ(f.text2->text(), QStringLiteral("其他"));
+    f.dialogs.answer({false});
+    f.button("Command4")->click();
+    EXPECT_EQ(f.list2->count(), 3);
+    f.text2->setText(QStringLiteral("其他"));
+    f.dialogs.answer({true});
+    f.button("Command4")->click();
+    EXPECT_EQ(f.list2->count(), 2);
+}
+
+TEST(CategorySettingsWindow, ScanThenReplace) {
+    Fixture f;
+    f.window.selectCategory(5);
+    f.button("Command1")->click();
+    EXPECT_EQ(f.dialogs.last().text, QStringLiteral("库中记录太多！操作不了！"));
+    EXPECT_EQ(f.dialogs.last().title, QStringLiteral("不要操作了，找别的做吧！：》"));
+
+    for (const char* v : {"女", "", "男", "女", "不详"})
+        f.session->db().exec(QStringLiteral("INSERT INTO wslib(\"性别\") VALUES (?)"),
+                             {QString::fromUtf8(v)});
+    f.window.selectCategory(6);
+    f.window.selectCategory(5);
+    f.button("Command1")->click();
+    EXPECT_EQ(f.dialogs.last().text, QStringLiteral("库中共有3个不重复的值！"));
+    EXPECT_EQ(f.dialogs.last().title, QStringLiteral("知道吗？"));
+    EXPECT_EQ(f.dialogs.last().icon, ui::Icon::Information);
+    EXPECT_EQ(f.list2->count(), 3);
+    EXPECT_FALSE(f.button("Command1")->isEnabled());
+    ASSERT_TRUE(f.button("Command2")->isEnabled());
+
+    f.dialogs.answer({false});
+    f.button("Command2")->click();
+    EXPECT_EQ(f.dialogs.last().text,
+              QStringLiteral("真的要将所查结果转为类别的明细值吗，\r\n这样做将会删除该类别原有的明细值。"));
+    EXPECT_EQ(categories::Loadkmmx(f.session->db(), QStringLiteral("性别")).size(), 2);
+    f.dialogs.answer({true});
+    f.button("Command2")->click();
+    EXPECT_EQ(categories::Loadkmmx(f.session->db(), QStringLiteral("性别")),
+              (QStringList{QStringLiteral("女"), QStringLiteral("男"), QStringLiteral("不详")}));
+    EXPECT_FALSE(f.button("Command2")->isEnabled());
+}
+
+TEST(CategorySettingsWindow, MainWindowOpensOneWindow) {
+    ui::ScriptedDialogs dialogs;
+    testing_support::TestFolder folder;
+    auto session = folder.session(QStringLiteral("张三"));
+    login::MainWindow main(*session, {[] {}, [] {}});
+    main.run(QStringLiteral("s3"));
+    main.run(QStringLiteral("tt3"));
+    EXPECT_EQ(main.findChildren<CategorySettingsWindow*>().size(), 1);
+    EXPECT_EQ(countRows(session->db(), QStringLiteral("user")), 1);
+}
