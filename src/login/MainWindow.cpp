@@ -2,6 +2,7 @@
 
 #include "categories/CategorySettingsWindow.h"
 #include "login/MainCommands.h"
+#include "records/EntryWindow.h"
 #include "store/LogWindow.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
@@ -214,7 +215,11 @@ void MainWindow::run(const QString& key) {
 void MainWindow::openEntry() {
     QApplication::processEvents();
     label1_->setText(QStringLiteral("正在进入信息录入,请等待..."));
-    notYetAvailable();
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    ui::showSingle(entryWindow_, [this] {
+        return new records::EntryWindow(
+            session_, [this] { run(QStringLiteral("s3")); }, this);
+    });
     label1_->clear();
 }
 

@@ -52,6 +52,7 @@ private:
     QTimer* timer_ = nullptr;
     QPointer<QWidget> logWindow_;
     QPointer<QWidget> categoryWindow_;
+    QPointer<QWidget> entryWindow_;
 };
 
 } // namespace login

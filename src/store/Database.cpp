@@ -1,5 +1,6 @@
 #include "store/Database.h"
 
+#include "store/JetLike.h"
 #include "store/Schema.h"
 
 #include <QFile>
@@ -244,6 +245,7 @@ void Database::openConnection(bool create) {
         scalar(QStringLiteral("SELECT count(*) FROM sqlite_master"));
         exec(QStringLiteral("PRAGMA cache_size = -%1").arg(kCacheKiB));
         exec(QStringLiteral("PRAGMA foreign_keys = OFF"));
+        registerJetLike(db_);
     } catch (const SqlError& e) {
         close();
         const bool wrongKey = (e.code() & 0xff) == SQLITE_NOTADB && looksEncrypted(path_);

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "records/PersonRecord.h"
+
+#include <QHash>
+#include <QTabWidget>
+
+class QLabel;
+class QLineEdit;
+
+namespace records {
+
+// The four pages of the entry window, built from the person column table: one control per
+// column, named as the column table names it, grouped and ordered as operators know them.
+class EntryForm : public QTabWidget {
+    Q_OBJECT
+public:
+    enum PageIndex { BasicPage = 0, SecurityPage = 1, FamilyPage = 2, RemarksPage = 3 };
+
+    explicit EntryForm(QWidget* parent = nullptr);
+
+    QWidget* control(const QString& name) const { return controls_.value(name); }
+    QWidget* controlFor(int ordinal) const;
+    QLabel* photoFrame() const { return photo_; }
+
+    // What the controls hold, for every column but the photo.
+    Entries entries() const;
+    // Puts each column of a persons or staging row into its control; check boxes are cleared
+    // first. The photo frame is left alone.
+    void showRow(const QVariantList& row);
+    void clearChecks();
+    void setPhoto(const QByteArray& imageBytes);
+    void setPickList(int ordinal, const QStringList& values);
+
+    QList<QLineEdit*> dateBoxes() const;
+    // The input controls along the pages in the order Enter and Tab walk them.
+    QList<QWidget*> tabOrder() const;
+
+signals:
+    // Any edit that makes the record worth saving.
+    void edited();
+
+private:
+    QWidget* makeControl(const PersonColumn& column, QWidget* parent);
+    QWidget* buildPage(PageIndex page);
+
+    QHash<QString, QWidget*> controls_;
+    QLabel* photo_ = nullptr;
+};
+
+} // namespace records

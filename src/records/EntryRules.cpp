@@ -1,0 +1,65 @@
+#include "records/EntryRules.h"
+
+#include "store/Database.h"
+#include "store/JetValues.h"
+
+#include <QRegularExpression>
+
+namespace records {
+
+TypedDate checkTypedDate(const QString& typed, int latestYear) {
+    const QString s = typed.trimmed();
+    const qsizetype n = s.size();
+    if (n >= 5 && s.at(4) == QLatin1Char('-'))
+        return {true, typed};
+    const auto part = [&](int from, int length) { return store::numericPrefix(s.mid(from, length)); };
+    const bool wrong =
+        (n > 1 && n < 6) || n == 7 || n > 8 || part(0, 4) > latestYear || part(4, 2) > 12 || part(6, 2) > 31;
+    if (wrong)
+        return {false, typed};
+    if (n == 8)
+        return {true, s.left(4) + QLatin1Char('-') + s.mid(4, 2) + QLatin1Char('-') + s.mid(6, 2)};
+    if (n == 6)
+        return {true, s.left(4) + QLatin1Char('-') + s.mid(4, 2)};
+    return {true, typed};
+}
+
+std::optional<QDate> parseJetDate(const QString& text) {
+    if (auto iso = store::parseDate(text))
+        return iso;
+    static const QRegularExpression mdy(QStringLiteral("^\\s*(\\d{1,2})/(\\d{1,2})/(\\d{4})\\s*$"));
+    const QRegularExpressionMatch m = mdy.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const QDate d(m.captured(3).toInt(), m.captured(1).toInt(), m.captured(2).toInt());
+    return d.isValid() ? std::optional<QDate>(d) : std::nullopt;
+}
+
+std::optional<Condition> categorySearch(store::JetType type, const QString& column, const QString& value) {
+    const QString col = store::quoted(column);
+    switch (type) {
+    case store::JetType::Text:
+    case store::JetType::Memo:
+        return Condition{QStringLiteral("jetlike(%1, ?)").arg(col), {value}};
+    case store::JetType::Date: {
+        const std::optional<QDate> date = parseJetDate(value);
+        if (!date)
+            return std::nullopt;
+        return Condition{QStringLiteral("%1 = ?").arg(col), {store::storedDate(*date)}};
+    }
+    case store::JetType::Single:
+    case store::JetType::Long: {
+        bool ok = false;
+        const double number = value.trimmed().toDouble(&ok);
+        if (!ok)
+            return std::nullopt;
+        return Condition{QStringLiteral("%1 = ?").arg(col), {number}};
+    }
+    case store::JetType::Boolean:
+        return Condition{QStringLiteral("%1 = ?").arg(col), {value == QStringLiteral("是") ? 1 : 0}};
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace records

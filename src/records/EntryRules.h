@@ -1,0 +1,36 @@
+#pragma once
+
+#include "store/Schema.h"
+
+#include <QString>
+#include <QVariantList>
+
+#include <optional>
+
+namespace records {
+
+// A date typed into a date box, checked when the box loses the focus.
+struct TypedDate {
+    bool ok;
+    QString text; // the box text after rewriting (unchanged when not ok)
+};
+
+// yyyymmdd becomes yyyy-mm-dd and yyyymm yyyy-mm; a text with "-" in the fifth place is taken
+// as it is. The year may not lie after `latestYear` (the current year).
+TypedDate checkTypedDate(const QString& typed, int latestYear);
+
+inline const QString kBadDate = QStringLiteral("日期格式不对！");
+inline const QString kBadSearch = QStringLiteral("输入的数据格式不符!");
+
+// The condition of the one-category search over `column` of declared kind `type`, with the
+// value bound as a parameter; nothing when the value does not fit the kind.
+struct Condition {
+    QString sql;
+    QVariantList params;
+};
+std::optional<Condition> categorySearch(store::JetType type, const QString& column, const QString& value);
+
+// Date literals as Jet reads them between # marks: ISO forms and month/day/year.
+std::optional<QDate> parseJetDate(const QString& text);
+
+} // namespace records

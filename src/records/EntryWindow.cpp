@@ -1,0 +1,483 @@
+#include "records/EntryWindow.h"
+
+#include "categories/CategoryTable.h"
+#include "records/EntryForm.h"
+#include "records/EntryRules.h"
+#include "records/PersonListModel.h"
+#include "records/Template.h"
+#include "store/RecordSet.h"
+#include "store/Session.h"
+#include "ui/Dialogs.h"
+#include "ui/FocusColour.h"
+#include "ui/Programs.h"
+#include "ui/Window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStyle>
+#include <QTableView>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace records {
+
+namespace {
+
+const QString kOrder = QStringLiteral("\"个人编号\", rowid");
+
+} // namespace
+
+EntryWindow::EntryWindow(store::Session& session, std::function<void()> openCategories, QWidget* parent)
+    : QWidget(parent, Qt::Window), session_(session), openCategories_(std::move(openCategories)) {
+    setObjectName(QStringLiteral("Form3"));
+    setWindowTitle(QStringLiteral("信息录入"));
+    session_.log().write(QStringLiteral("进入信息录入"));
+
+    auto* layout = new QVBoxLayout(this);
+    buildToolbar();
+    layout->setMenuBar(findChild<QToolBar*>(QStringLiteral("Toolbar1")));
+    layout->addWidget(buildSearchBar());
+    auto* splitter = new QSplitter(this);
+    splitter->addWidget(buildList());
+    form_ = new EntryForm(splitter);
+    splitter->addWidget(form_);
+    splitter->setStretchFactor(1, 1);
+    layout->addWidget(splitter, 1);
+
+    for (const QString& type : session_.db().declaredTypes(store::schema::kPersons))
+        fieldTypes_.push_back(store::jetTypeOf(type));
+    model_ = new PersonListModel(session_.db().columnNames(store::schema::kPersons), this);
+    grid_->setModel(model_);
+    grid_->setColumnWidth(0, ui::twipsToPixels(*this, 1200));
+    grid_->setColumnWidth(1, ui::twipsToPixels(*this, 1000));
+    connect(grid_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid() && current.row() != list_->position())
+                    moveTo(current.row());
+            });
+
+    categories_->addItems(categories::loadKM(session_.db()));
+    categories_->setCurrentIndex(-1);
+    fillPickLists();
+    wireInputs();
+    setList(std::make_unique<store::RecordSet>(session_.db(), store::schema::kPersons, QString(),
+                                               QVariantList(), kOrder));
+    if (!list_->isEmpty())
+        moveTo(0);
+
+    resize(1000, 680);
+    ui::centre(*this, ui::screenSize(*this));
+}
+
+EntryWindow::~EntryWindow() = default;
+
+void EntryWindow::buildToolbar() {
+    auto* bar = new QToolBar(this);
+    bar->setObjectName(QStringLiteral("Toolbar1"));
+    bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    const std::initializer_list<std::tuple<const char*, const char*, QStyle::StandardPixmap>> buttons = {
+        {"tt1", "新增", QStyle::SP_FileIcon},           {"tt2", "保存", QStyle::SP_DialogSaveButton},
+        {"tt3", "删除", QStyle::SP_TrashIcon},          {"tt4", "预览", QStyle::SP_FileDialogContentsView},
+        {"tt5", "类别", QStyle::SP_FileDialogListView}, {"tt6", "计算器", QStyle::SP_ComputerIcon},
+        {"tt8", "相片", QStyle::SP_DesktopIcon},        {"tt7", "返回", QStyle::SP_DialogCloseButton}};
+    for (const auto& [key, caption, icon] : buttons) {
+        QAction* a = bar->addAction(style()->standardIcon(icon), QString::fromUtf8(caption));
+        a->setObjectName(QString::fromLatin1(key));
+        const QString k = a->objectName();
+        connect(a, &QAction::triggered, this, [this, k] { run(k); });
+        actions_ << a;
+    }
+}
+
+QWidget* EntryWindow::buildSearchBar() {
+    auto* frame = new QGroupBox(QStringLiteral("按类别查询"), this);
+    categories_ = new QComboBox(frame);
+    categories_->setObjectName(QStringLiteral("Combo1"));
+    categories_->setMinimumContentsLength(10);
+    values_ = new QComboBox(frame);
+    values_->setObjectName(QStringLiteral("Combo2"));
+    values_->setEditable(true);
+    values_->setInsertPolicy(QComboBox::NoInsert);
+    values_->setMinimumContentsLength(12);
+    auto* row = new QHBoxLayout(frame);
+    row->addWidget(new QLabel(QStringLiteral("类别："), frame));
+    row->addWidget(categories_);
+    row->addWidget(new QLabel(QStringLiteral("="), frame));
+    row->addWidget(values_);
+    row->addStretch();
+    connect(categories_, &QComboBox::activated, this, &EntryWindow::chooseCategory);
+    connect(values_, &QComboBox::activated, this, &EntryWindow::searchByCategory);
+    return frame;
+}
+
+QWidget* EntryWindow::buildList() {
+    auto* panel = new QWidget(this);
+    grid_ = new QTableView(panel);
+    grid_->setObjectName(QStringLiteral("DBGrid1"));
+    grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid_->verticalHeader()->setDefaultSectionSize(22);
+
+    auto* nav = new QWidget(panel);
+    nav->setObjectName(QStringLiteral("Data1"));
+    auto* navRow = new QHBoxLayout(nav);
+    navRow->setContentsMargins(0, 0, 0, 0);
+    const std::initializer_list<std::pair<const char*, std::function<int()>>> moves = {
+        {"|◀", [] { return 0; }},
+        {"◀", [this] { return list_->position() - 1; }},
+        {"▶", [this] { return list_->position() + 1; }},
+        {"▶|", [this] { return list_->count() - 1; }}};
+    caption_ = new QLabel(nav);
+    caption_->setObjectName(QStringLiteral("Data1Caption"));
+    int i = 0;
+    for (const auto& [text, target] : moves) {
+        auto* b = new QToolButton(nav);
+        b->setText(QString::fromUtf8(text));
+        connect(b, &QToolButton::clicked, this, [this, t = target] {
+            if (!list_->isEmpty())
+                moveTo(std::clamp(t(), 0, list_->count() - 1));
+        });
+        navRow->addWidget(b);
+        if (++i == 2)
+            navRow->addWidget(caption_, 1, Qt::AlignCenter);
+    }
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(grid_, 1);
+    layout->addWidget(nav);
+    return panel;
+}
+
+void EntryWindow::wireInputs() {
+    const auto inputColour = [this] { return ui::colourFromWin(session_.state().inputColour); };
+    for (const PersonColumn& c : personColumns()) {
+        QWidget* w = form_->control(c.controlName());
+        if (c.kind == Kind::YesNo || c.kind == Kind::Photo)
+            continue;
+        if (c.kind == Kind::Date)
+            w->installEventFilter(this);
+        ui::FocusColour::attach(w, inputColour);
+        // An editable pick list takes the keys itself and hands them to its editor.
+        if (c.kind != Kind::Memo && c.kind != Kind::Date)
+            w->installEventFilter(this);
+    }
+    values_->installEventFilter(this);
+    connect(form_, &EntryForm::edited, this, [this] { action(QStringLiteral("tt2"))->setEnabled(true); });
+    connect(qobject_cast<QPushButton*>(form_->control(QStringLiteral("Command1"))), &QPushButton::clicked,
+            this, &EntryWindow::saveAsTemplate);
+    connect(qobject_cast<QPushButton*>(form_->control(QStringLiteral("Command2"))), &QPushButton::clicked,
+            this, &EntryWindow::chooseInputColour);
+
+    QList<QWidget*> order = form_->tabOrder();
+    order << categories_ << values_;
+    for (const char* name : {"Text26", "Check19", "Check18", "Check17", "Check20", "Command1", "Command2",
+                             "Text10", "Check21", "Check22"})
+        order << form_->control(QString::fromLatin1(name));
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order.at(i - 1), order.at(i));
+    tabChain_ = order;
+}
+
+void EntryWindow::fillPickLists() {
+    std::map<QString, int> columnOf;
+    for (const PersonColumn& c : personColumns()) {
+        if (c.kind == Kind::Coded)
+            columnOf[c.columnName()] = c.ordinal;
+    }
+    std::map<int, QStringList> lists;
+    store::Statement st = session_.db().prepare(
+        QStringLiteral("SELECT kmmc, kmbz FROM km WHERE trim(coalesce(kmbz, '')) <> '' ORDER BY rowid"));
+    while (st.step()) {
+        const auto it = columnOf.find(st.text(0).trimmed());
+        if (it != columnOf.end())
+            lists[it->second] << st.text(1).trimmed();
+    }
+    for (const auto& [ordinal, values] : lists)
+        form_->setPickList(ordinal, values);
+}
+
+void EntryWindow::setList(std::unique_ptr<store::RecordSet> list) {
+    model_->setList(list.get());
+    list_ = std::move(list);
+    caption_->setText(QStringLiteral("全部人数：%1").arg(list_->count()));
+}
+
+QString EntryWindow::navigationCaption() const {
+    return caption_->text();
+}
+
+QAction* EntryWindow::action(const QString& key) const {
+    for (QAction* a : actions_) {
+        if (a->objectName() == key)
+            return a;
+    }
+    return nullptr;
+}
+
+void EntryWindow::moveTo(int index) {
+    if (list_->isEmpty())
+        return;
+    list_->setPosition(index);
+    const int row = list_->position();
+    if (grid_->currentIndex().row() != row)
+        grid_->setCurrentIndex(model_->index(row, 0));
+    showCurrent();
+    action(QStringLiteral("tt2"))->setEnabled(true);
+    action(QStringLiteral("tt3"))->setEnabled(true);
+    caption_->setText(QStringLiteral("全部人数：%1").arg(list_->count()));
+}
+
+void EntryWindow::showCurrent() {
+    if (!showOnMove_ || list_->currentRowid() < 0)
+        return;
+    const QVariantList& row = list_->row(list_->position());
+    if (row.isEmpty())
+        return;
+    form_->setPhoto(row.value(kPhoto).toByteArray());
+    form_->showRow(row);
+}
+
+void EntryWindow::run(const QString& key) {
+    if (key == QLatin1String("tt1"))
+        addRecord();
+    else if (key == QLatin1String("tt2"))
+        saveRecord();
+    else if (key == QLatin1String("tt3"))
+        deleteRecord();
+    else if (key == QLatin1String("tt5"))
+        openCategories_();
+    else if (key == QLatin1String("tt6"))
+        ui::startCalculator(session_.programFolder());
+    else if (key == QLatin1String("tt8"))
+        ui::inform(this, QStringLiteral("相片扫描窗口正在建设中，暂时不能使用。"), ui::kProgramTitle,
+                   ui::Icon::Information);
+    else if (key == QLatin1String("tt7"))
+        leave();
+}
+
+// Toolbar actions end silently at the first failure; a value that does not fit is reported.
+void EntryWindow::addRecord() {
+    auto& db = session_.db();
+    try {
+        if (!list_->isEmpty()) {
+            const QVariantList& last = list_->row(list_->count() - 1);
+            newNumber_ = nextPersonalNumber(last.value(0).toString());
+        } else {
+            newNumber_ = QStringLiteral("000001");
+            qobject_cast<QLineEdit*>(form_->control(QStringLiteral("Text1")))->setText(newNumber_);
+        }
+        db.exec(QStringLiteral("INSERT INTO wslib(\"个人编号\") VALUES (?)"), {newNumber_});
+        const qint64 rowid = db.lastInsertRowId();
+        list_->append(rowid);
+        model_->refresh();
+        moveTo(list_->count() - 1);
+        if (!qobject_cast<QCheckBox*>(form_->control(QStringLiteral("Check20")))->isChecked())
+            return;
+        const QVariantList model = readTemplate(db);
+        if (model.isEmpty())
+            return;
+        form_->showRow(model);
+        Entries entries = form_->entries();
+        entries[0] = {newNumber_, false};
+        writeRow(db, store::schema::kPersons, rowid, entries);
+        list_->forget(rowid);
+        qobject_cast<QLineEdit*>(form_->control(QStringLiteral("Text1")))->setText(newNumber_);
+        model_->refresh();
+    } catch (const WriteError&) {
+        ui::inform(this, kWriteFailed);
+    } catch (const std::exception&) {
+    }
+}
+
+void EntryWindow::saveRecord() {
+    const qint64 rowid = list_->currentRowid();
+    if (rowid < 0)
+        return;
+    try {
+        writeRow(session_.db(), store::schema::kPersons, rowid, form_->entries());
+    } catch (const WriteError&) {
+        // Nothing was written: the record keeps its previous values and can be corrected.
+        ui::inform(this, kWriteFailed);
+        return;
+    } catch (const std::exception&) {
+        return;
+    }
+    list_->forget(rowid);
+    model_->refresh();
+    grid_->setCurrentIndex(model_->index(list_->position(), 0));
+    action(QStringLiteral("tt2"))->setEnabled(false);
+    form_->setCurrentIndex(EntryForm::BasicPage);
+}
+
+void EntryWindow::deleteRecord() {
+    const qint64 rowid = list_->currentRowid();
+    if (rowid < 0)
+        return;
+    const QString number = list_->row(list_->position()).value(0).toString();
+    if (!ui::ask(this, QStringLiteral("真的删除第") + number + QStringLiteral("号记录吗?")))
+        return;
+    try {
+        session_.db().exec(QStringLiteral("DELETE FROM wslib WHERE rowid = ?"), {rowid});
+    } catch (const std::exception&) {
+        return;
+    }
+    list_->removeCurrent();
+    model_->refresh();
+    action(QStringLiteral("tt3"))->setEnabled(false);
+}
+
+void EntryWindow::leave() {
+    session_.log().write(QStringLiteral("退出信息录入"));
+    close();
+}
+
+void EntryWindow::chooseCategory(int) {
+    values_->clear();
+    values_->addItems(categories::Loadkmmx(session_.db(), categories_->currentText()));
+    values_->setCurrentIndex(-1);
+    values_->setEditText(QString());
+}
+
+void EntryWindow::searchByCategory() {
+    const QString value = values_->currentText().trimmed();
+    if (value.isEmpty())
+        return;
+    try {
+        const int column = categories::GetfieldiD(session_.db(), categories_->currentText());
+        const QStringList names = session_.db().columnNames(store::schema::kPersons);
+        const int position = categories_->currentIndex();
+        if (position < 0 || position >= int(fieldTypes_.size()) || column < 0 || column >= names.size())
+            throw std::out_of_range("category");
+        const std::optional<Condition> condition =
+            categorySearch(fieldTypes_[std::size_t(position)], names.at(column), value);
+        if (!condition)
+            throw std::invalid_argument("value");
+        auto found = std::make_unique<store::RecordSet>(session_.db(), store::schema::kPersons,
+                                                        condition->sql, condition->params, kOrder);
+        setList(std::move(found));
+    } catch (const std::exception&) {
+        ui::inform(this, kBadSearch);
+        return;
+    }
+    caption_->setText(QStringLiteral("找到人数：%1").arg(list_->count()));
+    if (!list_->isEmpty()) {
+        list_->setPosition(0);
+        grid_->setCurrentIndex(model_->index(0, 0));
+        showCurrent();
+    }
+}
+
+void EntryWindow::saveAsTemplate() {
+    try {
+        saveTemplate(session_.db(), form_->entries());
+    } catch (const WriteError&) {
+        ui::inform(this, kWriteFailed);
+    } catch (const std::exception&) {
+        ui::inform(this, QStringLiteral("模板没有保存，请检查数据库。"), ui::kProgramTitle,
+                   ui::Icon::Exclamation);
+    }
+}
+
+void EntryWindow::chooseInputColour() {
+    const QColor chosen = ui::dialogs().colour(this, ui::colourFromWin(session_.state().inputColour),
+                                               QStringLiteral("请选择输入框颜色"));
+    const qint32 value = ui::winFromColour(chosen);
+    try {
+        session_.db().exec(
+            QStringLiteral(
+                "UPDATE \"system\" SET systempass = ? WHERE rowid = (SELECT min(rowid) FROM \"system\")"),
+            {QString::number(value)});
+    } catch (const std::exception&) {
+        return;
+    }
+    session_.state().inputColour = value;
+    form_->setCurrentIndex(EntryForm::BasicPage);
+    form_->control(QStringLiteral("Text1"))->setFocus();
+}
+
+bool EntryWindow::checkDateBox(QLineEdit* box) {
+    const TypedDate date = checkTypedDate(box->text(), session_.now().date().year());
+    if (!date.ok) {
+        checkingDate_ = true;
+        ui::inform(this, kBadDate);
+        box->setFocus();
+        checkingDate_ = false;
+        return false;
+    }
+    if (date.text != box->text())
+        box->setText(date.text);
+    return true;
+}
+
+void EntryWindow::enterPressed(QWidget* box) {
+    const QString name = box->objectName();
+    const auto turnTo = [this](int page, const char* control) {
+        form_->setCurrentIndex(page);
+        form_->control(QString::fromLatin1(control))->setFocus(Qt::TabFocusReason);
+    };
+    if (name == QLatin1String("Text11"))
+        turnTo(EntryForm::SecurityPage, "Text12");
+    else if (name == QLatin1String("Text29"))
+        turnTo(EntryForm::FamilyPage, "Combo16");
+    else if (name == QLatin1String("Text22"))
+        turnTo(EntryForm::RemarksPage, "Text26");
+    else if (box == values_)
+        searchByCategory();
+    else
+        focusAfter(box);
+}
+
+// As Tab would: the next control of the chain that can take the focus on the page shown.
+void EntryWindow::focusAfter(QWidget* box) {
+    const qsizetype at = tabChain_.indexOf(box);
+    for (qsizetype i = 1; at >= 0 && i < tabChain_.size(); ++i) {
+        QWidget* next = tabChain_.at((at + i) % tabChain_.size());
+        if (next->isVisible() && next->isEnabled() && (next->focusPolicy() & Qt::TabFocus)) {
+            next->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+}
+
+bool EntryWindow::eventFilter(QObject* watched, QEvent* event) {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    // A combo box's editor reports for the combo box.
+    QWidget* box =
+        widget && qobject_cast<QComboBox*>(widget->parentWidget()) ? widget->parentWidget() : widget;
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            enterPressed(box);
+            return true;
+        }
+    } else if (event->type() == QEvent::FocusOut && !checkingDate_) {
+        auto* date = qobject_cast<QLineEdit*>(watched);
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if (date && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
+            form_->dateBoxes().contains(date)) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, d = QPointer<QLineEdit>(date)] {
+                    if (d)
+                        checkDateBox(d);
+                },
+                Qt::QueuedConnection);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace records

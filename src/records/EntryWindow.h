@@ -1,0 +1,86 @@
+#pragma once
+
+#include "store/Schema.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QTableView;
+
+namespace store {
+class RecordSet;
+class Session;
+} // namespace store
+
+namespace records {
+
+class EntryForm;
+class PersonListModel;
+
+// Form3 "信息录入": browse, enter, save, number, search and delete person records.
+class EntryWindow : public QWidget {
+    Q_OBJECT
+public:
+    EntryWindow(store::Session& session, std::function<void()> openCategories, QWidget* parent = nullptr);
+    ~EntryWindow() override;
+
+    // Toolbar buttons by key: tt1 新增, tt2 保存, tt3 删除, tt4 预览, tt5 类别, tt6 计算器, tt8 相片, tt7
+    // 返回.
+    void run(const QString& key);
+    void addRecord();
+    void saveRecord();
+    void deleteRecord();
+    void leave();
+    void chooseCategory(int position);
+    void searchByCategory();
+    void saveAsTemplate();
+    void chooseInputColour();
+    // The check made when a date box loses the focus; false when the date was refused.
+    bool checkDateBox(QLineEdit* box);
+    void moveTo(int index);
+
+    EntryForm& form() { return *form_; }
+    store::RecordSet& list() { return *list_; }
+    QString navigationCaption() const;
+    QAction* action(const QString& key) const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildToolbar();
+    QWidget* buildSearchBar();
+    QWidget* buildList();
+    void wireInputs();
+    void fillPickLists();
+    void setList(std::unique_ptr<store::RecordSet> list);
+    void showCurrent();
+    void enterPressed(QWidget* box);
+    void focusAfter(QWidget* box);
+
+    store::Session& session_;
+    std::function<void()> openCategories_;
+    std::unique_ptr<store::RecordSet> list_;
+    std::vector<store::JetType> fieldTypes_;
+    bool showOnMove_ = true;
+    bool checkingDate_ = false;
+    QString newNumber_;
+
+    EntryForm* form_ = nullptr;
+    PersonListModel* model_ = nullptr;
+    QTableView* grid_ = nullptr;
+    QLabel* caption_ = nullptr;
+    QComboBox* categories_ = nullptr;
+    QComboBox* values_ = nullptr;
+    QList<QAction*> actions_;
+    QList<QWidget*> tabChain_;
+};
+
+} // namespace records

@@ -1,0 +1,58 @@
+#include "records/PersonListModel.h"
+
+#include "records/PersonColumns.h"
+#include "store/RecordSet.h"
+
+namespace records {
+
+PersonListModel::PersonListModel(QStringList headers, QObject* parent)
+    : QAbstractTableModel(parent), headers_(std::move(headers)) {
+    headers_ = headers_.mid(0, kPhoto);
+}
+
+void PersonListModel::setList(store::RecordSet* list) {
+    beginResetModel();
+    list_ = list;
+    endResetModel();
+}
+
+void PersonListModel::refresh() {
+    beginResetModel();
+    endResetModel();
+}
+
+int PersonListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() || !list_ ? 0 : list_->count();
+}
+
+int PersonListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(headers_.size());
+}
+
+QVariant PersonListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || !list_)
+        return {};
+    if (role == Qt::TextAlignmentRole)
+        return int(Qt::AlignCenter);
+    if (role != Qt::DisplayRole)
+        return {};
+    const QVariantList& row = list_->row(index.row());
+    if (index.column() >= row.size())
+        return {};
+    const QVariant& v = row.at(index.column());
+    const PersonColumn& column = personColumn(index.column());
+    if (column.kind == Kind::YesNo)
+        return v.isNull() ? QVariant()
+                          : QVariant(v.toLongLong() ? QStringLiteral("是") : QStringLiteral("否"));
+    if (column.kind == Kind::Memo)
+        return v.toString().section(QLatin1Char('\n'), 0, 0);
+    return v;
+}
+
+QVariant PersonListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role == Qt::DisplayRole && orientation == Qt::Horizontal && section < headers_.size())
+        return headers_.at(section);
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+} // namespace records

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QStringList>
+
+namespace store {
+class RecordSet;
+}
+
+namespace records {
+
+// The entry window's list grid: every column but the photo, rows read on demand.
+class PersonListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    PersonListModel(QStringList headers, QObject* parent = nullptr);
+    void setList(store::RecordSet* list);
+    void refresh();
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    QStringList headers_;
+    store::RecordSet* list_ = nullptr;
+};
+
+} // namespace records

@@ -1,0 +1,100 @@
+#include "store/RecordSet.h"
+
+#include "store/Database.h"
+
+#include <QStringList>
+
+namespace store {
+
+namespace {
+constexpr int kBlock = 64;
+constexpr std::size_t kCacheLimit = 256;
+} // namespace
+
+RecordSet::RecordSet(Database& db, QString table, QString where, QVariantList params, QString orderBy)
+    : db_(db), table_(std::move(table)), where_(std::move(where)), params_(std::move(params)),
+      orderBy_(std::move(orderBy)) {
+    reload();
+}
+
+void RecordSet::reload() {
+    QString sql = QStringLiteral("SELECT rowid FROM %1").arg(quoted(table_));
+    if (!where_.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where_;
+    sql += QStringLiteral(" ORDER BY ") + (orderBy_.isEmpty() ? QStringLiteral("rowid") : orderBy_);
+    Statement st = db_.prepare(sql);
+    st.bindAll(params_);
+    ids_.clear();
+    while (st.step())
+        ids_.push_back(st.integer(0));
+    cache_.clear();
+    position_ = ids_.empty() ? -1 : 0;
+    currentDeleted_ = false;
+}
+
+qint64 RecordSet::currentRowid() const {
+    if (currentDeleted_ || position_ < 0 || position_ >= count())
+        return -1;
+    return ids_[std::size_t(position_)];
+}
+
+void RecordSet::setPosition(int index) {
+    if (ids_.empty())
+        return;
+    position_ = std::clamp(index, 0, count() - 1);
+    currentDeleted_ = false;
+}
+
+const QVariantList& RecordSet::row(int index) {
+    const qint64 id = rowid(index);
+    auto it = cache_.find(id);
+    if (it == cache_.end()) {
+        fetchBlock(index);
+        it = cache_.find(id);
+        if (it == cache_.end())
+            it = cache_.emplace(id, QVariantList()).first; // deleted behind our back
+    }
+    return it->second;
+}
+
+void RecordSet::fetchBlock(int index) {
+    if (cache_.size() > kCacheLimit)
+        cache_.clear();
+    const int first = index - index % kBlock;
+    const int last = std::min(count(), first + kBlock);
+    QStringList marks;
+    QVariantList ids;
+    for (int i = first; i < last; ++i) {
+        marks << QStringLiteral("?");
+        ids << rowid(i);
+    }
+    Statement st = db_.prepare(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid IN (%2)")
+                                   .arg(quoted(table_), marks.join(QLatin1Char(','))));
+    st.bindAll(ids);
+    while (st.step()) {
+        QVariantList values;
+        values.reserve(st.columnCount() - 1);
+        for (int c = 1; c < st.columnCount(); ++c)
+            values << st.value(c);
+        cache_[st.integer(0)] = std::move(values);
+    }
+}
+
+void RecordSet::append(qint64 rowid) {
+    ids_.push_back(rowid);
+    position_ = count() - 1;
+    currentDeleted_ = false;
+}
+
+void RecordSet::removeCurrent() {
+    const qint64 id = currentRowid();
+    if (id < 0)
+        return;
+    ids_.erase(ids_.begin() + position_);
+    cache_.erase(id);
+    currentDeleted_ = true;
+    if (position_ >= count())
+        position_ = count() - 1;
+}
+
+} // namespace store

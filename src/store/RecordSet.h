@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+#include <QVariantList>
+
+#include <unordered_map>
+#include <vector>
+
+namespace store {
+
+class Database;
+
+// An ordered list of rowids over one table with a current position; rows are read on demand
+// (a small cache keeps the rows a grid is showing), so 100,000 persons cost a vector of ids.
+class RecordSet {
+public:
+    // `where` may be empty; `orderBy` is SQL after ORDER BY (empty: stored order).
+    RecordSet(Database& db, QString table, QString where = {}, QVariantList params = {},
+              QString orderBy = {});
+
+    void reload();
+    int count() const { return int(ids_.size()); }
+    bool isEmpty() const { return ids_.empty(); }
+    qint64 rowid(int index) const { return ids_.at(std::size_t(index)); }
+
+    int position() const { return position_; }
+    // -1 when the list is empty or the current row was deleted.
+    qint64 currentRowid() const;
+    void setPosition(int index);
+
+    // Every column of the row at `index`, in column order.
+    const QVariantList& row(int index);
+    void forget(qint64 rowid) { cache_.erase(rowid); }
+
+    // A row added through this set goes to its end, as a new row of a dynaset does.
+    void append(qint64 rowid);
+    // Removes the current row from the list; the set has no current row until the next move.
+    void removeCurrent();
+
+    const QString& table() const { return table_; }
+
+private:
+    void fetchBlock(int index);
+
+    Database& db_;
+    QString table_;
+    QString where_;
+    QVariantList params_;
+    QString orderBy_;
+    std::vector<qint64> ids_;
+    int position_ = -1;
+    bool currentDeleted_ = false;
+    std::unordered_map<qint64, QVariantList> cache_;
+};
+
+} // namespace store
