@@ -40,6 +40,9 @@ std::optional<Condition> categorySearch(store::JetType type, const QString& colu
     switch (type) {
     case store::JetType::Text:
     case store::JetType::Memo:
+        // Without pattern characters Jet's like is a case-blind equality, which an index serves.
+        if (!value.contains(QRegularExpression(QStringLiteral("[*?#\\[]"))))
+            return Condition{QStringLiteral("%1 = ? COLLATE NOCASE").arg(col), {value}};
         return Condition{QStringLiteral("jetlike(%1, ?)").arg(col), {value}};
     case store::JetType::Date: {
         const std::optional<QDate> date = parseJetDate(value);
