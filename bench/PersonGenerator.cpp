@@ -14,12 +14,15 @@ namespace bench {
 
 namespace {
 
-const QString kSurnames = QStringLiteral("王李张刘陈杨黄赵吴周徐孙马朱胡郭何高林罗郑梁谢宋唐许韩冯邓曹彭曾肖田董袁潘于蒋蔡余杜叶程苏魏吕丁任沈");
-const QString kGiven = QStringLiteral("国建华明丽英秀兰玉芳军平伟红志强文杰敏静春梅海林金凤桂珍德荣福庆云霞淑琴永胜振东学武");
-const QStringList kUnits = {QStringLiteral("第一机床厂"), QStringLiteral("市纺织公司"), QStringLiteral("市第二中学"),
-                            QStringLiteral("市人民医院"), QStringLiteral("市供电局"), QStringLiteral("化肥厂"),
-                            QStringLiteral("市百货公司"), QStringLiteral("市粮食局"), QStringLiteral("钢铁公司"),
-                            QStringLiteral("市建筑公司")};
+const QString kSurnames = QStringLiteral(
+    "王李张刘陈杨黄赵吴周徐孙马朱胡郭何高林罗郑梁谢宋唐许韩冯邓曹彭曾肖田董袁潘于蒋蔡余杜叶程苏魏吕丁任沈");
+const QString kGiven =
+    QStringLiteral("国建华明丽英秀兰玉芳军平伟红志强文杰敏静春梅海林金凤桂珍德荣福庆云霞淑琴永胜振东学武");
+const QStringList kUnits = {QStringLiteral("第一机床厂"), QStringLiteral("市纺织公司"),
+                            QStringLiteral("市第二中学"), QStringLiteral("市人民医院"),
+                            QStringLiteral("市供电局"),   QStringLiteral("化肥厂"),
+                            QStringLiteral("市百货公司"), QStringLiteral("市粮食局"),
+                            QStringLiteral("钢铁公司"),   QStringLiteral("市建筑公司")};
 const QStringList kStreets = {QStringLiteral("解放路"), QStringLiteral("人民路"), QStringLiteral("中山路"),
                               QStringLiteral("建设路"), QStringLiteral("胜利街"), QStringLiteral("和平里")};
 
@@ -91,7 +94,9 @@ void PersonGenerator::fill(store::Database& db, int count) {
                 row << (uniform(0, 9) == 0 ? 1 : 0);
                 break;
             case Kind::Date:
-                row << (c.ordinal == 43 && uniform(0, 4) == 0 ? QVariant() : QVariant(date(birth.addYears(uniform(0, 60)))));
+                row << (c.ordinal == 43 && uniform(0, 4) == 0
+                            ? QVariant()
+                            : QVariant(date(birth.addYears(uniform(0, 60)))));
                 break;
             case Kind::Number:
                 row << double(uniform(800, 6000)) + uniform(0, 9) / 10.0;
@@ -104,12 +109,27 @@ void PersonGenerator::fill(store::Database& db, int count) {
                 break;
             case Kind::Text:
                 switch (c.ordinal) {
-                case 0: row << QStringLiteral("%1").arg(n, 6, 10, QLatin1Char('0')); break;
-                case 1: case 42: case 50: row << name(); break;
-                case 8: row << id; break;
-                case 11: case 45: case 52: row << kUnits.at(uniform(0, int(kUnits.size()) - 1)); break;
-                case 40: case 54:
-                    row << QStringLiteral("%1%2号").arg(kStreets.at(uniform(0, int(kStreets.size()) - 1))).arg(uniform(1, 300));
+                case 0:
+                    row << QStringLiteral("%1").arg(n, 6, 10, QLatin1Char('0'));
+                    break;
+                case 1:
+                case 42:
+                case 50:
+                    row << name();
+                    break;
+                case 8:
+                    row << id;
+                    break;
+                case 11:
+                case 45:
+                case 52:
+                    row << kUnits.at(uniform(0, int(kUnits.size()) - 1));
+                    break;
+                case 40:
+                case 54:
+                    row << QStringLiteral("%1%2号")
+                               .arg(kStreets.at(uniform(0, int(kStreets.size()) - 1)))
+                               .arg(uniform(1, 300));
                     break;
                 default:
                     if (c.size >= 11)

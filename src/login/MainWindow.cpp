@@ -2,7 +2,10 @@
 
 #include "categories/CategorySettingsWindow.h"
 #include "login/MainCommands.h"
+#include "print/ResultsWindow.h"
+#include "query/QueryWindow.h"
 #include "records/EntryWindow.h"
+#include "stats/StatisticsWindow.h"
 #include "store/LogWindow.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
@@ -193,6 +196,13 @@ void MainWindow::run(const QString& key) {
         } else if (key == QLatin1String("s3") || key == QLatin1String("tt3")) {
             ui::showSingle(categoryWindow_,
                            [this] { return new categories::CategorySettingsWindow(session_, this); });
+        } else if (key == QLatin1String("W2") || key == QLatin1String("tt5")) {
+            ui::showSingle(queryWindow_, [this] {
+                return new query::QueryWindow(
+                    session_, [this] { openResults(); }, this);
+            });
+        } else if (key == QLatin1String("W3") || key == QLatin1String("tt6")) {
+            ui::showSingle(statisticsWindow_, [this] { return new stats::StatisticsWindow(session_, this); });
         } else if (key == QLatin1String("user")) {
             ui::showSingle(logWindow_, [this] { return new store::LogWindow(session_, this); });
         } else if (key == QLatin1String("S5")) {
@@ -221,6 +231,14 @@ void MainWindow::openEntry() {
             session_, [this] { run(QStringLiteral("s3")); }, this);
     });
     label1_->clear();
+}
+
+// Each query shows its own result: a results window still open from the last one closes.
+void MainWindow::openResults() {
+    if (resultsWindow_)
+        resultsWindow_->close();
+    delete resultsWindow_.data();
+    ui::showSingle(resultsWindow_, [this] { return new print::ResultsWindow(session_, this); });
 }
 
 void MainWindow::leave() {

@@ -38,6 +38,7 @@ private:
     void loadBackground();
 
     void openEntry();
+    void openResults();
     void leave();
     void initialise();
     void superUserOnly(const std::function<void()>& work);
@@ -53,6 +54,9 @@ private:
     QPointer<QWidget> logWindow_;
     QPointer<QWidget> categoryWindow_;
     QPointer<QWidget> entryWindow_;
+    QPointer<QWidget> queryWindow_;
+    QPointer<QWidget> resultsWindow_;
+    QPointer<QWidget> statisticsWindow_;
 };
 
 } // namespace login

@@ -1,0 +1,159 @@
+#include "print/ResultsWindow.h"
+
+#include "query/ConditionParser.h"
+#include "query/QueryBuilder.h"
+#include "records/PersonListModel.h"
+#include "store/RecordSet.h"
+#include "store/Session.h"
+#include "ui/Dialogs.h"
+#include "ui/Window.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QTableView>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace print {
+
+namespace {
+
+std::vector<query::ColumnInfo> personsColumns(store::Database& db) {
+    std::vector<query::ColumnInfo> columns;
+    const QStringList names = db.columnNames(store::schema::kPersons);
+    const QStringList types = db.declaredTypes(store::schema::kPersons);
+    for (qsizetype i = 0; i < names.size(); ++i)
+        columns.push_back({names.at(i), store::jetTypeOf(types.at(i))});
+    return columns;
+}
+
+} // namespace
+
+ResultsWindow::ResultsWindow(store::Session& session, QWidget* parent)
+    : QWidget(parent, Qt::Window), session_(session) {
+    setObjectName(QStringLiteral("Form7"));
+    setWindowTitle(QStringLiteral("查询结果"));
+
+    auto* bar = new QToolBar(this);
+    bar->setObjectName(QStringLiteral("Toolbar1"));
+    bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    const std::initializer_list<std::tuple<const char*, const char*, QStyle::StandardPixmap>> buttons = {
+        {"tt1", "上一页", QStyle::SP_ArrowLeft},
+        {"tt2", "下一页", QStyle::SP_ArrowRight},
+        {"tt3", "打印预览", QStyle::SP_FileDialogContentsView},
+        {"tt4", "记录显示", QStyle::SP_FileDialogDetailedView},
+        {"tt5", "多人一页", QStyle::SP_FileDialogListView},
+        {"tt6", "单人一页", QStyle::SP_FileIcon},
+        {"tt7", "打印", QStyle::SP_DriveHDIcon},
+        {"tt9", "打印设置", QStyle::SP_ComputerIcon},
+        {"tt8", "返回", QStyle::SP_DialogCloseButton}};
+    for (const auto& [key, caption, icon] : buttons) {
+        QAction* a = bar->addAction(style()->standardIcon(icon), QString::fromUtf8(caption));
+        a->setObjectName(QString::fromLatin1(key));
+        actions_ << a;
+    }
+    connect(action(QStringLiteral("tt8")), &QAction::triggered, this, &QWidget::close);
+
+    model_ = new records::PersonListModel(session_.db().columnNames(store::schema::kPersons), this);
+    grid_ = new QTableView(this);
+    grid_->setObjectName(QStringLiteral("DBGrid1"));
+    grid_->setModel(model_);
+    grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid_->verticalHeader()->setDefaultSectionSize(22);
+    grid_->setColumnWidth(0, ui::twipsToPixels(*this, 1200));
+    grid_->setColumnWidth(1, ui::twipsToPixels(*this, 1000));
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("Label1"));
+    export_ = new QPushButton(QStringLiteral("导出查询结果"), this);
+    export_->setObjectName(QStringLiteral("Command1"));
+    export_->setEnabled(false); // exporting a result arrives with printing
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setMenuBar(bar);
+    layout->addWidget(grid_, 1);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(status_, 1);
+    bottom->addWidget(export_);
+    layout->addLayout(bottom);
+
+    resize(800, 560);
+    ui::centre(*this, ui::screenSize(*this));
+    load();
+}
+
+ResultsWindow::~ResultsWindow() = default;
+
+QAction* ResultsWindow::action(const QString& key) const {
+    for (QAction* a : actions_) {
+        if (a->objectName() == key)
+            return a;
+    }
+    return nullptr;
+}
+
+QString ResultsWindow::status() const {
+    return status_->text();
+}
+
+int ResultsWindow::resultCount() const {
+    return results_ ? results_->count() : 0;
+}
+
+void ResultsWindow::disableAll() {
+    for (QAction* a : actions_) {
+        if (a->objectName() != QLatin1String("tt8"))
+            a->setEnabled(false);
+    }
+}
+
+void ResultsWindow::load() {
+    disableAll(); // preview and printing arrive with the printing windows
+    QString& expression = query::pendingExpression();
+    if (expression.trimmed().isEmpty()) {
+        grid_->hide();
+        export_->hide();
+        ui::inform(this, kEmptyCondition);
+        return;
+    }
+    try {
+        const query::SqlCondition condition =
+            query::parseCondition(expression, personsColumns(session_.db()));
+        results_ = std::make_unique<store::RecordSet>(session_.db(), store::schema::kPersons, condition.sql,
+                                                      condition.params);
+    } catch (const std::exception&) {
+        // The expression stays pending so that the operator can mend it in the query window.
+        grid_->hide();
+        export_->hide();
+        ui::inform(this, kBadCondition);
+        return;
+    }
+    model_->setList(results_.get());
+    expression.clear();
+    connect(grid_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) { showPosition(current.row()); });
+    if (results_->isEmpty()) {
+        grid_->hide();
+        export_->hide();
+        status_->setText(QStringLiteral("满足条件的记录数：0"));
+        return;
+    }
+    grid_->setCurrentIndex(model_->index(0, 0));
+    showPosition(0);
+}
+
+void ResultsWindow::showPosition(int row) {
+    if (!results_)
+        return;
+    results_->setPosition(row);
+    status_->setText(QStringLiteral("满足条件的记录数：%1           当前记录位置：%2")
+                         .arg(results_->count())
+                         .arg(row + 1));
+}
+
+} // namespace print

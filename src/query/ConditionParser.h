@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+
+#include <stdexcept>
+#include <vector>
+
+#include "store/Schema.h"
+
+namespace query {
+
+// A condition that is not one this program writes or reads: unknown column, stray token,
+// unbalanced parenthesis or quote, a second statement, a sub-select, a function call.
+class ConditionError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct SqlCondition {
+    QString sql; // SQLite SQL over the persons table with ? placeholders
+    QVariantList params;
+};
+
+struct ColumnInfo {
+    QString name;
+    store::JetType type;
+};
+
+// Turns a Jet where-fragment over the persons table into parameterised SQLite SQL: persons
+// columns bare or in [ ], 'text' literals ('' doubles a quote), #date# literals (1950-03-15,
+// 1950-03, 3/15/1950), numbers, true, false, null, = <> < > <= >=, [not] like with Jet's
+// wildcards, is [not] null, not, and, or and parentheses. Throws ConditionError.
+SqlCondition parseCondition(const QString& fragment, const std::vector<ColumnInfo>& columns);
+
+} // namespace query

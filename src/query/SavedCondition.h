@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace query {
+
+inline const QString kConditionFile = QStringLiteral("条件.txt");
+
+struct SavedCondition {
+    QString readable;
+    QString expression;
+    bool hasExpression = false; // false when the file holds no "#####" line
+};
+
+// Writes the readable text as it is, then "#####" and the expression, in GBK with CR LF.
+// Returns false when the file cannot be written.
+bool saveCondition(const QString& path, const QString& readable, const QString& expression);
+
+// Reads it back: every line that is not the expression line is appended after a line break,
+// so the readable text starts with one. Nothing when the file is missing or unreadable.
+std::optional<SavedCondition> loadCondition(const QString& path);
+
+} // namespace query

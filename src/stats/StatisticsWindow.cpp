@@ -1,0 +1,164 @@
+#include "stats/StatisticsWindow.h"
+
+#include "categories/CategoryTable.h"
+#include "stats/Report.h"
+#include "store/CodePage.h"
+#include "store/Session.h"
+#include "ui/Dialogs.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QStyle>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace stats {
+
+StatisticsWindow::StatisticsWindow(store::Session& session, QWidget* parent)
+    : QWidget(parent, Qt::Window), session_(session) {
+    setObjectName(QStringLiteral("Form8"));
+    setWindowTitle(QStringLiteral("资料统计"));
+    openInEditor = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+    session_.log().write(QStringLiteral("进入统计系统"));
+
+    auto* categoryFrame = new QGroupBox(QStringLiteral("类别"), this);
+    categories_ = new QListWidget(categoryFrame);
+    categories_->setObjectName(QStringLiteral("List1"));
+    (new QVBoxLayout(categoryFrame))->addWidget(categories_);
+    items_ = new QListWidget(this);
+    items_->setObjectName(QStringLiteral("List2"));
+    add_ = new QPushButton(style()->standardIcon(QStyle::SP_ArrowRight), QString(), this);
+    add_->setObjectName(QStringLiteral("Command3"));
+    add_->setToolTip(QStringLiteral("添加统计项"));
+    remove_ = new QPushButton(style()->standardIcon(QStyle::SP_ArrowLeft), QString(), this);
+    remove_->setObjectName(QStringLiteral("Command4"));
+    remove_->setToolTip(QStringLiteral("删除统计项"));
+    auto* build = new QPushButton(QStringLiteral("统计"), this);
+    build->setObjectName(QStringLiteral("Command1"));
+    auto* out = new QPushButton(QStringLiteral("输出"), this);
+    out->setObjectName(QStringLiteral("Command2"));
+    auto* back = new QPushButton(QStringLiteral("返回"), this);
+    back->setObjectName(QStringLiteral("cmdCancel"));
+
+    auto* resultFrame = new QGroupBox(QStringLiteral("统计结果"), this);
+    result_ = new QPlainTextEdit(resultFrame);
+    result_->setObjectName(QStringLiteral("Text1"));
+    result_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    QFont mono(QStringLiteral("Noto Sans Mono CJK SC"));
+    mono.setStyleHint(QFont::Monospace);
+    result_->setFont(mono);
+    (new QVBoxLayout(resultFrame))->addWidget(result_);
+
+    progressPanel_ = new QWidget(this);
+    progressPanel_->setObjectName(QStringLiteral("Picture1"));
+    progress_ = new QLabel(progressPanel_);
+    progress_->setObjectName(QStringLiteral("Label2"));
+    (new QHBoxLayout(progressPanel_))->addWidget(progress_);
+
+    auto* moveButtons = new QVBoxLayout;
+    moveButtons->addStretch();
+    moveButtons->addWidget(add_);
+    moveButtons->addWidget(remove_);
+    moveButtons->addStretch();
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(progressPanel_, 1);
+    buttons->addWidget(build);
+    buttons->addWidget(out);
+    buttons->addWidget(back);
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(categoryFrame, 0, 0);
+    grid->addLayout(moveButtons, 0, 1);
+    grid->addWidget(items_, 0, 2);
+    grid->addWidget(resultFrame, 0, 3);
+    grid->addLayout(buttons, 1, 0, 1, 4);
+    grid->setColumnStretch(3, 3);
+
+    connect(categories_, &QListWidget::itemClicked, this, [this] {
+        add_->setEnabled(true);
+        remove_->setEnabled(false);
+    });
+    connect(items_, &QListWidget::itemClicked, this, [this] {
+        add_->setEnabled(false);
+        remove_->setEnabled(true);
+    });
+    connect(add_, &QPushButton::clicked, this, &StatisticsWindow::addItem);
+    connect(remove_, &QPushButton::clicked, this, &StatisticsWindow::removeItem);
+    connect(build, &QPushButton::clicked, this, &StatisticsWindow::buildReport);
+    connect(out, &QPushButton::clicked, this, &StatisticsWindow::output);
+    connect(back, &QPushButton::clicked, this, &StatisticsWindow::leave);
+
+    try {
+        persons_ = session_.db().scalar(QStringLiteral("SELECT count(*) FROM wslib")).toLongLong();
+        categories_->addItems(categories::loadKM(session_.db()));
+    } catch (const std::exception&) {
+    }
+    add_->setEnabled(false);
+    remove_->setEnabled(false);
+    progressPanel_->hide();
+    resize(900, 560);
+    move(0, 0);
+}
+
+QString StatisticsWindow::report() const {
+    return result_->toPlainText();
+}
+
+void StatisticsWindow::addItem() {
+    if (QListWidgetItem* item = categories_->currentItem())
+        items_->addItem(item->text());
+    add_->setEnabled(false);
+}
+
+void StatisticsWindow::removeItem() {
+    delete items_->takeItem(items_->currentRow());
+    remove_->setEnabled(false);
+}
+
+void StatisticsWindow::buildReport() {
+    result_->clear();
+    QStringList items;
+    for (int i = 0; i < items_->count(); ++i)
+        items << items_->item(i)->text();
+    const QString text = stats::buildReport(
+        session_.db(), items, persons_, session_.now().date().year(), [this](const QString& progress) {
+            if (progress_->text() == progress)
+                return;
+            progressPanel_->show();
+            progress_->setText(progress);
+            QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        });
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    result_->setPlainText(shown);
+    progressPanel_->hide();
+    progress_->clear();
+}
+
+void StatisticsWindow::output() {
+    const QString path = session_.filePath(QStringLiteral("tongji.txt"));
+    QString text = result_->toPlainText();
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(store::toGbk(text + QStringLiteral("\r\n"))) < 0 ||
+        !file.commit()) {
+        ui::inform(this, QStringLiteral("无法写入文件“%1”。").arg(path), ui::kProgramTitle,
+                   ui::Icon::Exclamation);
+        return;
+    }
+    openInEditor(path);
+}
+
+void StatisticsWindow::leave() {
+    session_.log().write(QStringLiteral("退出统计系统"));
+    close();
+}
+
+} // namespace stats

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace store {
+class Session;
+}
+
+namespace stats {
+
+// Form8 "资料统计": counts, shares, year counts and aggregates as a text report.
+class StatisticsWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit StatisticsWindow(store::Session& session, QWidget* parent = nullptr);
+
+    void addItem();
+    void removeItem();
+    void buildReport();
+    void output();
+    void leave();
+
+    QString report() const;
+    // Opens the written report; the desktop's text editor by default.
+    std::function<void(const QString& path)> openInEditor;
+
+private:
+    store::Session& session_;
+    qint64 persons_ = 0;
+    QListWidget* categories_;
+    QListWidget* items_;
+    QPushButton* add_;
+    QPushButton* remove_;
+    QPlainTextEdit* result_;
+    QWidget* progressPanel_;
+    QLabel* progress_;
+};
+
+} // namespace stats

@@ -1,0 +1,114 @@
+#include "QueryFixture.h"
+
+#include "query/ConditionParser.h"
+#include "store/JetLike.h"
+#include "store/RecordSet.h"
+
+#include <gtest/gtest.h>
+
+using namespace query;
+
+namespace {
+
+struct Persons {
+    Persons() : session(folder.session()) {
+        testing_support::addFivePersons(session->db());
+        const QStringList names = session->db().columnNames(QStringLiteral("wslib"));
+        const QStringList types = session->db().declaredTypes(QStringLiteral("wslib"));
+        for (int i = 0; i < names.size(); ++i)
+            columns.push_back({names[i], store::jetTypeOf(types[i])});
+    }
+    // Personal numbers of the matching persons, in stored order.
+    QStringList matching(const QString& fragment) {
+        const SqlCondition c = parseCondition(fragment, columns);
+        store::RecordSet set(session->db(), QStringLiteral("wslib"), c.sql, c.params);
+        QStringList numbers;
+        for (int i = 0; i < set.count(); ++i)
+            numbers << set.row(i).at(0).toString().right(1);
+        return numbers;
+    }
+    testing_support::TestFolder folder;
+    std::unique_ptr<store::Session> session;
+    std::vector<ColumnInfo> columns;
+};
+
+} // namespace
+
+TEST(ConditionParser, FragmentsOfTheBuilderAndTheOlderProgram) {
+    Persons p;
+    const std::vector<std::pair<QString, QString>> cases = {
+        {QStringLiteral("姓名 = '张三' "), QStringLiteral("1")},
+        {QStringLiteral("[姓名]='张三'"), QStringLiteral("1")},
+        {QStringLiteral("性别 = '男'  and 民族 = '汉族' "), QStringLiteral("13")},
+        {QStringLiteral("性别 <> '男' "), QStringLiteral("24")},
+        {QStringLiteral("原工作单位 = 'abc corp' "), QStringLiteral("5")},
+        {QStringLiteral("原工作单位 = 'It''s Co' "), QStringLiteral("4")},
+        {QStringLiteral("出生年月>=#1950-01-01#  and 出生年月<=#1950-12-31# "), QStringLiteral("13")},
+        {QStringLiteral("出生年月<#3/1/1955#"), QStringLiteral("13")},
+        {QStringLiteral("出生年月=#1950-03# "), QString()},
+        {QStringLiteral("出生年月=#1955-07# "), QStringLiteral("2")},
+        {QStringLiteral("出生年月 is null"), QStringLiteral("4")},
+        {QStringLiteral("出生年月 is not null and 劳模= true "), QStringLiteral("1")},
+        {QStringLiteral("劳模= false "), QStringLiteral("235")},
+        {QStringLiteral("劳模 = -1"), QStringLiteral("14")},
+        {QStringLiteral("基本养老金>1000 "), QStringLiteral("24")},
+        {QStringLiteral("基本养老金>=1000.0 and 基本养老金<2000"), QStringLiteral("14")},
+        {QStringLiteral("原工作单位 like '第一*' "), QStringLiteral("13")},
+        {QStringLiteral("姓名 like 'sm?th' "), QStringLiteral("5")},
+        {QStringLiteral("姓名 like '[张李]*'"), QStringLiteral("12")},
+        {QStringLiteral("姓名 like '[!张李]*'"), QStringLiteral("345")},
+        {QStringLiteral("个人编号 like '00000#'"), QStringLiteral("12345")},
+        {QStringLiteral("姓名 not like '*三'"), QStringLiteral("2345")},
+        {QStringLiteral("备注 like '*先进*' "), QStringLiteral("1")},
+        {QStringLiteral("not 性别 = '男'"), QStringLiteral("24")},
+        {QStringLiteral("( ( 性别 = '男'  or 民族 = '回族' ) and 基本养老金>=1000 )"), QStringLiteral("12")},
+        {QStringLiteral("性别 = '男' \r\n or \r\n 民族 = '回族' and 劳模= true "), QStringLiteral("135")},
+    };
+    for (const auto& [fragment, expected] : cases) {
+        try {
+            EXPECT_EQ(p.matching(fragment).join(QString()), expected) << fragment.toStdString();
+        } catch (const ConditionError& e) {
+            ADD_FAILURE() << fragment.toStdString() << ": " << e.what();
+        }
+    }
+}
+
+TEST(ConditionParser, RefusesWhatIsNotACondition) {
+    Persons p;
+    const QStringList hostile = {
+        QStringLiteral("1=1; drop table wslib"),
+        QStringLiteral("姓名 in (select pass from basic)"),
+        QStringLiteral("未知列 = '1'"),
+        QStringLiteral("姓名 = 'abc"),
+        QStringLiteral("(性别 = '男'"),
+        QStringLiteral("性别 = '男')"),
+        QStringLiteral("len(姓名) > 2"),
+        QStringLiteral("姓名 = '张三' -- comment"),
+        QStringLiteral("性别 = '男' union select * from basic"),
+        QString(),
+        QStringLiteral("   "),
+        QStringLiteral("姓名"),
+        QStringLiteral("出生年月 = #abc#"),
+        QStringLiteral("出生年月 = #1950-02-30#"),
+        QStringLiteral("基本养老金 > abc"),
+        QStringLiteral("基本养老金 > 'abc'"),
+        QStringLiteral("劳模 = '是'"),
+        QStringLiteral("性别 = '男' and"),
+        QStringLiteral("'a' = 'a'"),
+        QStringLiteral("姓名 like '[张'"),
+    };
+    for (const QString& fragment : hostile)
+        EXPECT_THROW(parseCondition(fragment, p.columns), ConditionError) << fragment.toStdString();
+    EXPECT_EQ(testing_support::countRows(p.session->db(), QStringLiteral("wslib")), 5);
+}
+
+TEST(ConditionParser, JetLikePatterns) {
+    EXPECT_TRUE(store::jetLike(QStringLiteral("ABC"), QStringLiteral("a*")));
+    EXPECT_TRUE(store::jetLike(QStringLiteral("a.c"), QStringLiteral("a.c")));
+    EXPECT_FALSE(store::jetLike(QStringLiteral("abc"), QStringLiteral("a.c")));
+    EXPECT_TRUE(store::jetLike(QStringLiteral("a*c"), QStringLiteral("a[*]c")));
+    EXPECT_TRUE(store::jetLike(QStringLiteral("b7"), QStringLiteral("[a-c]#")));
+    EXPECT_FALSE(store::jetLike(QStringLiteral("d7"), QStringLiteral("[a-c]#")));
+    EXPECT_TRUE(store::jetLike(QStringLiteral("第一\n第二"), QStringLiteral("*第二")));
+    EXPECT_FALSE(store::jetLike(QStringLiteral("abc"), QStringLiteral("ab")));
+}

@@ -1,0 +1,157 @@
+#include "QueryFixture.h"
+
+#include "stats/Report.h"
+#include "stats/StatisticsWindow.h"
+#include "store/CodePage.h"
+#include "ui/ScriptedDialogs.h"
+
+#include <QFile>
+#include <QListWidget>
+
+#include <gtest/gtest.h>
+
+using namespace stats;
+
+namespace {
+
+QString blanks(int n) {
+    return QString(n, QLatin1Char(' '));
+}
+QString bars(int n) {
+    return QString(n, QLatin1Char('='));
+}
+const QString kRule = QString(77, QLatin1Char('_'));
+QString total(int persons) {
+    return QStringLiteral("  合      计") + blanks(28) + QString::number(persons) + QStringLiteral("人") +
+           blanks(19) + QStringLiteral("100%");
+}
+
+} // namespace
+
+TEST(Report, LayoutHelpers) {
+    EXPECT_EQ(store::displayWidth(QStringLiteral("出生年月 统计结果")), 17);
+    EXPECT_EQ(store::displayWidth(QStringLiteral("非空的个数：")), 12);
+    EXPECT_EQ(titleLine(QStringLiteral("出生年月")).count(QLatin1Char('=')), 60) << "29.5 goes to 30";
+    EXPECT_EQ(titleLine(QStringLiteral("基本养老金")).count(QLatin1Char('=')), 56) << "28.5 goes to 28";
+    EXPECT_EQ(padTo(QStringLiteral("1.男"), 40).size(), 3 + 36);
+    EXPECT_EQ(padTo(QString(50, QLatin1Char('x')), 40).size(), 50);
+    EXPECT_EQ(formatHashDotZero(0), QStringLiteral(".0"));
+    EXPECT_EQ(formatHashDotZero(12.35), QStringLiteral("12.4"));
+    EXPECT_EQ(formatHashDotZero(100), QStringLiteral("100.0"));
+}
+
+TEST(Report, ExactTextForEachKindOfItem) {
+    testing_support::TestFolder folder;
+    auto session = folder.session();
+    auto& db = session->db();
+    testing_support::addFivePersons(db);
+    db.exec(QStringLiteral("INSERT INTO km VALUES (24, '劳模', '是', '劳模'), (24, '劳模', '否', '劳模')"));
+
+    const QString report =
+        buildReport(db,
+                    {QStringLiteral("性别"), QStringLiteral("劳模"), QStringLiteral("出生年月"),
+                     QStringLiteral("基本养老金"), QStringLiteral(" 姓名 ")},
+                    5, 2026);
+    const QStringList expected = {
+        bars(32) + QStringLiteral("性别 统计结果") + bars(32),
+        QStringLiteral("1.男") + blanks(36) + QStringLiteral("3人") + blanks(17) +
+            QStringLiteral("占： 60.00%"),
+        QStringLiteral("2.女") + blanks(36) + QStringLiteral("2人") + blanks(17) +
+            QStringLiteral("占： 40.00%"),
+        kRule,
+        total(5),
+        QString(),
+        QString(),
+        bars(32) + QStringLiteral("劳模 统计结果") + bars(32),
+        QStringLiteral("1.是") + blanks(36) + QStringLiteral("2人") + blanks(17) +
+            QStringLiteral("占： 40.00%"),
+        QStringLiteral("2.否") + blanks(36) + QStringLiteral("3人") + blanks(17) +
+            QStringLiteral("占： 60.00%"),
+        kRule,
+        total(5),
+        QString(),
+        QString(),
+        bars(30) + QStringLiteral("出生年月 统计结果") + bars(30),
+        QStringLiteral("1.1950年") + blanks(32) + QStringLiteral("2人") + blanks(17) +
+            QStringLiteral("占： 40.00%"),
+        QStringLiteral("2.1955年") + blanks(32) + QStringLiteral("1人") + blanks(17) +
+            QStringLiteral("占： 20.00%"),
+        QStringLiteral("3.1962年") + blanks(32) + QStringLiteral("1人") + blanks(17) +
+            QStringLiteral("占： 20.00%"),
+        QStringLiteral("4.其他") + blanks(34) + QStringLiteral("1人") + blanks(17) +
+            QStringLiteral("占： 20.00%"),
+        kRule,
+        total(5),
+        QString(),
+        QString(),
+        bars(28) + QStringLiteral("基本养老金 统计结果") + bars(28),
+        QStringLiteral("非空的个数：") + blanks(28) + QStringLiteral("3.00"),
+        QStringLiteral("总和：") + blanks(34) + QStringLiteral("4500.50"),
+        QStringLiteral("平均值：") + blanks(32) + QStringLiteral("1500.17"),
+        QStringLiteral("最大值：") + blanks(32) + QStringLiteral("2000.50"),
+        QStringLiteral("最小值：") + blanks(32) + QStringLiteral("1000.00"),
+        kRule,
+        QString(),
+        QString(),
+        bars(30) + QStringLiteral(" 姓名  统计结果") + bars(30),
+        QStringLiteral("1.其他") + blanks(34) + QStringLiteral("5人") + blanks(17) +
+            QStringLiteral("占： 100.00%"),
+        kRule,
+        total(5),
+        QString(),
+        QString(),
+    };
+    const QStringList lines = report.split(QStringLiteral("\r\n"));
+    ASSERT_EQ(lines.size(), expected.size() + 1) << report.toStdString();
+    for (int i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(lines.at(i), expected.at(i)) << "line " << i;
+    EXPECT_TRUE(lines.last().isEmpty());
+    EXPECT_FALSE(report.contains(QLatin1Char('\n') + QString()) && report.contains(QStringLiteral("\n\n")));
+}
+
+TEST(Report, EmptyListsAndZeroColumns) {
+    testing_support::TestFolder folder;
+    auto session = folder.session();
+    auto& db = session->db();
+    EXPECT_EQ(buildReport(db, {}, 0, 2026), QString());
+    db.exec(QStringLiteral("INSERT INTO wslib(\"基本养老金\") VALUES (0), (NULL), (0)"));
+    const QStringList lines =
+        buildReport(db, {QStringLiteral("基本养老金")}, 3, 2026).split(QStringLiteral("\r\n"));
+    EXPECT_EQ(lines.at(1), QStringLiteral("非空的个数：") + blanks(28) + QStringLiteral("0.00"));
+    EXPECT_EQ(lines.at(2), QStringLiteral("总和：") + blanks(34));
+    EXPECT_EQ(lines.at(5), QStringLiteral("最小值：") + blanks(32));
+}
+
+TEST(StatisticsWindow, BuildsAndWritesTheReport) {
+    ui::ScriptedDialogs dialogs;
+    testing_support::TestFolder folder;
+    auto session = folder.session(QStringLiteral("张三"));
+    testing_support::addFivePersons(session->db());
+    StatisticsWindow window(*session);
+    QString opened;
+    window.openInEditor = [&](const QString& path) { opened = path; };
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("资料统计"));
+    auto* list1 = window.findChild<QListWidget*>(QStringLiteral("List1"));
+    auto* list2 = window.findChild<QListWidget*>(QStringLiteral("List2"));
+    EXPECT_EQ(list1->count(), 65);
+    list1->setCurrentRow(5);
+    window.addItem();
+    window.addItem();
+    EXPECT_EQ(list2->count(), 2) << "an item may be added twice";
+    list2->setCurrentRow(1);
+    window.removeItem();
+    window.buildReport();
+    EXPECT_TRUE(window.report().startsWith(bars(32) + QStringLiteral("性别 统计结果")));
+    window.output();
+    EXPECT_EQ(opened, folder.file(QStringLiteral("tongji.txt")));
+    QFile file(opened);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes.endsWith("100%\r\n\r\n\r\n\r\n")) << "the report and one more line break";
+    EXPECT_EQ(store::fromGbk(bytes).left(32), bars(32));
+    EXPECT_TRUE(bytes.contains(store::toGbk(QStringLiteral("占： 60.00%"))));
+    window.leave();
+    EXPECT_EQ(
+        session->db().scalar(QStringLiteral("SELECT group_concat(\"操作内容\") FROM \"user\"")).toString(),
+        QStringLiteral("进入统计系统,退出统计系统"));
+}
