@@ -7,6 +7,9 @@
 
 #include <QHash>
 
+#include <map>
+#include <vector>
+
 #include <cmath>
 
 namespace stats {
@@ -49,7 +52,18 @@ struct Column {
     store::JetType type = store::JetType::Other;
 };
 
-Column columnOf(store::Database& db, const QString& item) {
+// What one pass over the persons table gathers for one column.
+struct Tally {
+    QHash<QString, qint64> byValue; // text folded as NOCASE folds it; yes/no as "0" or "1"
+    QHash<int, qint64> byYear;
+    qint64 count = 0; // numbers other than 0
+    double sum = 0;
+    double max = 0;
+    double min = 0;
+};
+
+Column columnOf(store::Database& db, const QString& item, const QStringList& names,
+                const QStringList& types) {
     const QVariant filednum = db.scalar(
         QStringLiteral(
             "SELECT filednum FROM km WHERE trim(kmmc) = ? COLLATE BINARY AND trim(coalesce(kmbz, '')) = '' "
@@ -57,28 +71,61 @@ Column columnOf(store::Database& db, const QString& item) {
         {item.trimmed()});
     Column c;
     c.ordinal = filednum.isNull() ? 0 : int(filednum.toLongLong());
-    c.name = db.columnNames(store::schema::kPersons).value(c.ordinal);
-    c.type = store::jetTypeOf(db.declaredTypes(store::schema::kPersons).value(c.ordinal));
+    c.name = names.value(c.ordinal);
+    c.type = store::jetTypeOf(types.value(c.ordinal));
     return c;
 }
 
-// One grouped pass gives every count the per-value queries would give.
-QHash<QString, qint64> countsByValue(store::Database& db, const Column& column) {
-    QHash<QString, qint64> counts;
-    store::Statement st =
-        db.prepare(QStringLiteral("SELECT %1, count(*) FROM wslib WHERE %1 IS NOT NULL GROUP BY %1")
-                       .arg(store::quoted(column.name)));
-    while (st.step()) {
-        const QString key = column.type == store::JetType::Boolean ? QString::number(st.integer(0) != 0)
-                                                                   : foldAscii(st.text(0));
-        counts[key] += st.integer(1);
+// Every count the per-value, per-year and aggregate queries would give, in one pass.
+std::map<int, Tally> tally(store::Database& db, const std::vector<Column>& columns) {
+    std::map<int, const Column*> wanted;
+    for (const Column& c : columns) {
+        if (c.type != store::JetType::Other && c.type != store::JetType::LongBinary)
+            wanted[c.ordinal] = &c;
     }
-    return counts;
+    std::map<int, Tally> tallies;
+    if (wanted.empty())
+        return tallies;
+    QStringList select;
+    for (const auto& [ordinal, column] : wanted)
+        select << store::quoted(column->name);
+    store::Statement st =
+        db.prepare(QStringLiteral("SELECT %1 FROM wslib").arg(select.join(QStringLiteral(", "))));
+    while (st.step()) {
+        int i = 0;
+        for (const auto& [ordinal, column] : wanted) {
+            Tally& t = tallies[ordinal];
+            const int at = i++;
+            if (st.isNull(at))
+                continue;
+            switch (column->type) {
+            case store::JetType::Boolean:
+                ++t.byValue[QString::number(st.integer(at) != 0)];
+                break;
+            case store::JetType::Date:
+                ++t.byYear[st.text(at).left(4).toInt()];
+                break;
+            case store::JetType::Single:
+            case store::JetType::Long: {
+                const double v = st.value(at).toDouble();
+                if (v == 0)
+                    break;
+                t.max = t.count == 0 ? v : std::max(t.max, v);
+                t.min = t.count == 0 ? v : std::min(t.min, v);
+                t.sum += v;
+                ++t.count;
+                break;
+            }
+            default:
+                ++t.byValue[foldAscii(st.text(at))];
+            }
+        }
+    }
+    return tallies;
 }
 
-QString valueCounts(store::Database& db, const QString& item, const Column& column, qint64 persons,
-                    const std::function<void(qint64)>& progress) {
-    const QHash<QString, qint64> counts = countsByValue(db, column);
+QString valueCounts(store::Database& db, const QString& item, const Column& column, const Tally& counts,
+                    qint64 persons, const std::function<void(qint64)>& progress) {
     store::Statement values =
         db.prepare(QStringLiteral("SELECT kmbz FROM km WHERE trim(kmmc) = ? COLLATE BINARY AND "
                                   "trim(coalesce(kmbz, '')) <> '' ORDER BY rowid"));
@@ -91,7 +138,7 @@ QString valueCounts(store::Database& db, const QString& item, const Column& colu
         const QString key = column.type == store::JetType::Boolean
                                 ? QString::number(value == QStringLiteral("是"))
                                 : foldAscii(value);
-        const qint64 count = counts.value(key);
+        const qint64 count = counts.byValue.value(key);
         ++k;
         text += valueLine(QString::number(k) + QLatin1Char('.') + value, count, persons);
         sum += count;
@@ -102,19 +149,13 @@ QString valueCounts(store::Database& db, const QString& item, const Column& colu
     return text + rule() + totalLine(persons);
 }
 
-QString yearCounts(store::Database& db, const Column& column, qint64 persons, int lastYear,
+QString yearCounts(const Tally& counts, qint64 persons, int lastYear,
                    const std::function<void(qint64)>& progress) {
-    QHash<int, qint64> counts;
-    store::Statement st = db.prepare(
-        QStringLiteral("SELECT substr(%1, 1, 4), count(*) FROM wslib WHERE %1 IS NOT NULL GROUP BY 1")
-            .arg(store::quoted(column.name)));
-    while (st.step())
-        counts[st.text(0).toInt()] += st.integer(1);
     QString text;
     qint64 sum = 0;
     int k = 0;
     for (int year = 1900; year <= lastYear; ++year) {
-        const qint64 count = counts.value(year);
+        const qint64 count = counts.byYear.value(year);
         if (count != 0) {
             ++k;
             text += valueLine(QString::number(k) + QLatin1Char('.') + QString::number(year) +
@@ -129,22 +170,18 @@ QString yearCounts(store::Database& db, const Column& column, qint64 persons, in
     return text + rule() + totalLine(persons);
 }
 
-QString aggregates(store::Database& db, const Column& column) {
-    const QString n = store::quoted(column.name);
-    store::Statement st = db.prepare(
-        QStringLiteral("SELECT count(%1), sum(%1), avg(%1), max(%1), min(%1) FROM wslib WHERE %1 <> 0")
-            .arg(n));
+// Zero counts as empty; a count of none still reads "0.00", the other values nothing.
+QString aggregates(const Tally& t) {
+    const QStringList labels = {QStringLiteral("非空的个数："), QStringLiteral("总和："),
+                                QStringLiteral("平均值："), QStringLiteral("最大值："),
+                                QStringLiteral("最小值：")};
+    const double values[] = {double(t.count), t.sum, t.count ? t.sum / double(t.count) : 0, t.max, t.min};
     QString text;
-    if (st.step()) {
-        const QStringList labels = {QStringLiteral("非空的个数："), QStringLiteral("总和："),
-                                    QStringLiteral("平均值："), QStringLiteral("最大值："),
-                                    QStringLiteral("最小值：")};
-        for (int i = 0; i < labels.size(); ++i) {
-            QString line = padTo(labels.at(i), 40);
-            if (!st.isNull(i))
-                line += store::formatFixed(st.value(i).toDouble(), 2);
-            text += line + kEol;
-        }
+    for (int i = 0; i < labels.size(); ++i) {
+        QString line = padTo(labels.at(i), 40);
+        if (i == 0 || t.count > 0)
+            line += store::formatFixed(values[i], 2);
+        text += line + kEol;
     }
     return text + rule();
 }
@@ -179,29 +216,44 @@ QString buildReport(store::Database& db, const QStringList& items, qint64 person
             progress(QStringLiteral("正在统计！") + formatHashDotZero(double(sum) / double(persons) * 100.0) +
                      QStringLiteral("%"));
     };
+    const QStringList names = db.columnNames(store::schema::kPersons);
+    const QStringList types = db.declaredTypes(store::schema::kPersons);
+    std::vector<Column> columns;
+    for (const QString& item : items)
+        columns.push_back(columnOf(db, item, names, types));
+    std::map<int, Tally> tallies;
+    try {
+        tallies = tally(db, columns);
+    } catch (const std::exception&) {
+        // The report goes on with what it can still say.
+    }
+
     QString text;
-    for (const QString& item : items) {
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        const QString& item = items.at(i);
+        const Column& column = columns[std::size_t(i)];
         text += titleLine(item);
-        // A step that fails is left out and the report goes on.
-        try {
-            const Column column = columnOf(db, item);
-            switch (column.type) {
-            case store::JetType::Boolean:
-            case store::JetType::Text:
-            case store::JetType::Memo:
-                text += valueCounts(db, item, column, persons, report);
-                break;
-            case store::JetType::Date:
-                text += yearCounts(db, column, persons, lastYear, report);
-                break;
-            case store::JetType::Single:
-            case store::JetType::Long:
-                text += aggregates(db, column);
-                break;
-            default:
-                break;
+        const auto found = tallies.find(column.ordinal);
+        const Tally empty;
+        const Tally& counts = found == tallies.end() ? empty : found->second;
+        switch (column.type) {
+        case store::JetType::Boolean:
+        case store::JetType::Text:
+        case store::JetType::Memo:
+            try {
+                text += valueCounts(db, item, column, counts, persons, report);
+            } catch (const std::exception&) {
             }
-        } catch (const std::exception&) {
+            break;
+        case store::JetType::Date:
+            text += yearCounts(counts, persons, lastYear, report);
+            break;
+        case store::JetType::Single:
+        case store::JetType::Long:
+            text += aggregates(counts);
+            break;
+        default:
+            break;
         }
         text += kEol + kEol;
     }

@@ -1,0 +1,45 @@
+#include "BenchFolder.h"
+
+#include "categories/CategoryTable.h"
+#include "print/ResultsWindow.h"
+#include "query/QueryBuilder.h"
+#include "stats/Report.h"
+
+#include <benchmark/benchmark.h>
+
+using bench::sharedSession;
+
+// Ten conditions with AND, OR, parentheses, a like and a date range, as the query window writes them.
+static const QString kTenConditions = QStringLiteral(
+    "( 性别 = '男'  or 性别 = '女' ) and ( 民族 = '汉族'  or 民族 = '回族'  or 民族 = '满族' ) and "
+    "出生年月>=#1935-01-01#  and 出生年月<=#1955-12-31#  and 原工作单位 like '市*'  and "
+    "基本养老金>=1500  and 劳模= false ");
+
+static void QueryRun(benchmark::State& state) {
+    store::Session& session = sharedSession();
+    int found = 0;
+    for (auto _ : state) {
+        query::pendingExpression() = kTenConditions;
+        print::ResultsWindow window(session);
+        found = window.resultCount();
+    }
+    state.counters["found"] = found;
+}
+BENCHMARK(QueryRun)->Unit(benchmark::kMillisecond);
+
+static void StatsReport(benchmark::State& state) {
+    store::Session& session = sharedSession();
+    QStringList items;
+    for (const char* name :
+         {"自管小组",     "性别",         "民族",     "政治面貌",   "健康状况",           "原任职务",
+          "档案存放地点", "文化程度",     "单位性质", "工伤等级",   "社会保险关系所在地", "配偶健康状况",
+          "退休情况",     "特殊情况",     "社区名称", "户口所在地", "家庭其他联系人关系", "出生年月",
+          "退休年月",     "配偶出生年月", "工作时间", "基本养老金"})
+        items << QString::fromUtf8(name);
+    const qint64 persons = session.db().scalar(QStringLiteral("SELECT count(*) FROM wslib")).toLongLong();
+    qsizetype size = 0;
+    for (auto _ : state)
+        size = stats::buildReport(session.db(), items, persons, 2026).size();
+    state.counters["chars"] = double(size);
+}
+BENCHMARK(StatsReport)->Unit(benchmark::kMillisecond);
