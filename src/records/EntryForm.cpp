@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -205,32 +206,55 @@ QWidget* EntryForm::buildPage(PageIndex page) {
             host = box;
             r = 0;
         }
+        // Fields go two pairs of label and box to a row; runs of check boxes three to a row.
+        int gridRow = r;
         int cell = 0;
-        const int perRow =
-            block.group && std::string_view(block.controls.front()).starts_with("Check") ? 3 : 2;
+        QHBoxLayout* checks = nullptr;
+        int checksInRow = 0;
         for (const char* name : block.controls) {
             const PersonColumn& column = *byControl.at(QString::fromLatin1(name));
             QWidget* control = makeControl(column, host);
-            const int gridRow = r + cell / perRow;
-            const int gridCol = (cell % perRow) * 2;
             if (column.kind == Kind::YesNo) {
-                grid->addWidget(control, gridRow, gridCol, 1, 2);
-            } else if (column.kind == Kind::Memo) {
-                grid->addWidget(control, gridRow, 0, 1, 4);
-            } else {
-                auto* label = new QLabel(captions().value(column.controlName()), host);
-                label->setBuddy(control);
-                grid->addWidget(label, gridRow, gridCol);
-                grid->addWidget(control, gridRow, gridCol + 1);
+                if (cell % 2 != 0) {
+                    ++gridRow;
+                    cell = 0;
+                }
+                if (!checks || checksInRow == 3) {
+                    checks = new QHBoxLayout;
+                    grid->addLayout(checks, gridRow++, 0, 1, 4);
+                    checksInRow = 0;
+                }
+                checks->addWidget(control, 1);
+                ++checksInRow;
+                continue;
             }
-            ++cell;
+            if (checks) {
+                for (; checksInRow < 3; ++checksInRow)
+                    checks->addStretch(1);
+                checks = nullptr;
+            }
+            if (column.kind == Kind::Memo) {
+                grid->addWidget(control, gridRow++, 0, 1, 4);
+                continue;
+            }
+            auto* label = new QLabel(captions().value(column.controlName()), host);
+            label->setBuddy(control);
+            grid->addWidget(label, gridRow, (cell % 2) * 2);
+            grid->addWidget(control, gridRow, (cell % 2) * 2 + 1);
+            if (++cell % 2 == 0)
+                ++gridRow;
         }
-        const int used = (cell + perRow - 1) / perRow;
+        if (checks) {
+            for (; checksInRow < 3; ++checksInRow)
+                checks->addStretch(1);
+        }
+        if (cell % 2 != 0)
+            ++gridRow;
         if (block.group) {
             layout->addWidget(host, row, 0, 1, 4);
             ++row;
         } else {
-            row += used;
+            row = gridRow;
         }
     }
     if (page == BasicPage) {
