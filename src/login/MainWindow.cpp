@@ -1,10 +1,13 @@
 #include "login/MainWindow.h"
 
 #include "categories/CategorySettingsWindow.h"
+#include "help/HelpWindow.h"
 #include "login/MainCommands.h"
 #include "print/ResultsWindow.h"
 #include "query/QueryWindow.h"
 #include "records/EntryWindow.h"
+#include "settings/SystemSettingsWindow.h"
+#include "settings/UsersWindow.h"
 #include "stats/StatisticsWindow.h"
 #include "store/LogWindow.h"
 #include "store/Session.h"
@@ -203,6 +206,19 @@ void MainWindow::run(const QString& key) {
             });
         } else if (key == QLatin1String("W3") || key == QLatin1String("tt6")) {
             ui::showSingle(statisticsWindow_, [this] { return new stats::StatisticsWindow(session_, this); });
+        } else if (key == QLatin1String("S1") || key == QLatin1String("tt1")) {
+            ui::showSingle(settingsWindow_, [this] {
+                return new settings::SystemSettingsWindow(
+                    session_, [this] { loadBackground(); }, this);
+            });
+        } else if (key == QLatin1String("S2") || key == QLatin1String("tt2")) {
+            ui::showSingle(usersWindow_, [this] { return new settings::UsersWindow(session_, this); });
+        } else if (key == QLatin1String("H1")) {
+            ui::showSingle(helpWindow_,
+                           [this] { return new help::HelpWindow(session_.programFolder(), this); });
+        } else if (key == QLatin1String("H2")) {
+            help::AboutBox about(session_, this);
+            about.exec();
         } else if (key == QLatin1String("user")) {
             ui::showSingle(logWindow_, [this] { return new store::LogWindow(session_, this); });
         } else if (key == QLatin1String("S5")) {

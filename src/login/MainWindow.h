@@ -57,6 +57,9 @@ private:
     QPointer<QWidget> queryWindow_;
     QPointer<QWidget> resultsWindow_;
     QPointer<QWidget> statisticsWindow_;
+    QPointer<QWidget> settingsWindow_;
+    QPointer<QWidget> usersWindow_;
+    QPointer<QWidget> helpWindow_;
 };
 
 } // namespace login

@@ -1,0 +1,39 @@
+#include "settings/UserAccounts.h"
+
+#include "store/Database.h"
+#include "store/Passwords.h"
+
+namespace settings {
+
+namespace {
+
+QVariant firstRowNamed(store::Database& db, const QString& name) {
+    return db.scalar(
+        QStringLiteral("SELECT rowid FROM basic WHERE name = ? COLLATE BINARY ORDER BY rowid LIMIT 1"),
+        {name});
+}
+
+} // namespace
+
+void addUser(store::Database& db, const QString& name, const QString& password) {
+    db.exec(QStringLiteral("INSERT INTO basic VALUES (?, ?, 0)"), {name, store::hashPassword(password)});
+}
+
+bool changePassword(store::Database& db, const QString& name, const QString& password) {
+    const QVariant rowid = firstRowNamed(db, name);
+    if (rowid.isNull())
+        return false;
+    db.exec(QStringLiteral("UPDATE basic SET pass = ? WHERE rowid = ?"),
+            {store::hashPassword(password), rowid});
+    return true;
+}
+
+bool deleteUser(store::Database& db, const QString& name) {
+    const QVariant rowid = firstRowNamed(db, name);
+    if (rowid.isNull())
+        return false;
+    db.exec(QStringLiteral("DELETE FROM basic WHERE rowid = ?"), {rowid});
+    return true;
+}
+
+} // namespace settings
