@@ -33,6 +33,11 @@ std::unique_ptr<store::Session> TestFolder::session(const QString& user) {
     return s;
 }
 
+QString lastAction(store::Database& db) {
+    return db.scalar(QStringLiteral("SELECT \"操作内容\" FROM \"user\" ORDER BY rowid DESC LIMIT 1"))
+        .toString();
+}
+
 qint64 countRows(store::Database& db, const QString& table, const QString& where) {
     QString sql = QStringLiteral("SELECT count(*) FROM %1").arg(store::quoted(table));
     if (!where.isEmpty())

@@ -32,6 +32,9 @@ private:
     QTemporaryDir dir_;
 };
 
+// The action text of the newest operator-log row.
+QString lastAction(store::Database& db);
+
 // Row count of a table in the folder's database.
 qint64 countRows(store::Database& db, const QString& table, const QString& where = QString());
 

@@ -5,6 +5,7 @@
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/FocusColour.h"
+#include "ui/Widgets.h"
 #include "ui/Window.h"
 
 #include <QApplication>
@@ -148,13 +149,6 @@ void CategorySettingsWindow::deleteClicked() {
     reloadValues();
 }
 
-void CategorySettingsWindow::showProgress(const QString& text) {
-    if (progress_->text() == text)
-        return;
-    progress_->setText(text);
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
-
 void CategorySettingsWindow::scanClicked() {
     scan_->setEnabled(false);
     replace_->setEnabled(true);
@@ -168,8 +162,9 @@ void CategorySettingsWindow::scanClicked() {
     ScanResult result;
     try {
         result = scanDistinct(session_.db(), column, [this](qint64 n, qint64 total) {
-            showProgress(QStringLiteral("完成") + store::formatFixed(double(n) / double(total) * 100.0, 1) +
-                         QStringLiteral("%"));
+            ui::showProgress(*progress_, QStringLiteral("完成") +
+                                             store::formatFixed(double(n) / double(total) * 100.0, 1) +
+                                             QStringLiteral("%"));
         });
     } catch (const std::exception&) {
         result.complete = false;
@@ -199,8 +194,9 @@ void CategorySettingsWindow::replaceClicked() {
     progressPanel_->show();
     try {
         replaceValues(session_.db(), category(), column, scanned, [this](qint64 i, qint64 count) {
-            showProgress(QStringLiteral("完成") + store::formatFixed(double(i) / double(count) * 100.0, 2) +
-                         QStringLiteral("%"));
+            ui::showProgress(*progress_, QStringLiteral("完成") +
+                                             store::formatFixed(double(i) / double(count) * 100.0, 2) +
+                                             QStringLiteral("%"));
         });
     } catch (const std::exception&) {
         ui::inform(this, QStringLiteral("转入类别明细时出错，该类别的明细没有改变。"), ui::kProgramTitle,

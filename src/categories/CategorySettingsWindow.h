@@ -31,7 +31,6 @@ public slots:
 private:
     QString category() const;
     void reloadValues();
-    void showProgress(const QString& text);
 
     store::Session& session_;
     QListWidget* categories_;

@@ -102,11 +102,13 @@ ScanResult scanDistinct(store::Database& db, int column, const Progress& progres
     const qint64 total = db.scalar(QStringLiteral("SELECT count(*) FROM wslib")).toLongLong();
     if (total == 0)
         return result; // the window reports an empty table like an overfull one
-    const QStringList columns = db.columnNames(store::schema::kPersons);
-    const bool yesNo =
-        store::jetTypeOf(db.declaredTypes(store::schema::kPersons).value(column)) == store::JetType::Boolean;
-    store::Statement st = db.prepare(
-        QStringLiteral("SELECT %1 FROM wslib ORDER BY rowid").arg(store::quoted(columns.value(column))));
+    const std::vector<store::TableColumn> fields = store::tableColumns(db, store::schema::kPersons);
+    if (column < 0 || column >= int(fields.size()))
+        return result;
+    const store::TableColumn& field = fields[std::size_t(column)];
+    const bool yesNo = field.type == store::JetType::Boolean;
+    store::Statement st =
+        db.prepare(QStringLiteral("SELECT %1 FROM wslib ORDER BY rowid").arg(store::quoted(field.name)));
     QSet<QString> seen;
     qint64 n = 0;
     while (st.step()) {

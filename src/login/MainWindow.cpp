@@ -14,6 +14,7 @@
 #include "ui/Dialogs.h"
 #include "ui/Programs.h"
 #include "ui/SingleWindow.h"
+#include "ui/Widgets.h"
 #include "ui/Window.h"
 
 #include <QAction>
@@ -108,32 +109,21 @@ void MainWindow::buildToolbar() {
     QToolBar* bar = addToolBar(QStringLiteral("Toolbar1"));
     bar->setObjectName(QStringLiteral("Toolbar1"));
     bar->setMovable(false);
-    bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    const std::initializer_list<std::pair<const char*, const char*>> buttons = {
-        {"tt1", "系统"},   {"tt2", "用户"},    {"tt3", "类别"}, {nullptr, nullptr}, {"tt4", "录入"},
-        {"tt5", "查询"},   {"tt6", "统计"},    {"tt7", "工资"}, {nullptr, nullptr}, {"tt8", "库维护"},
-        {"tt9", "计算器"}, {nullptr, nullptr}, {"tt11", "退出"}};
-    const QStyle::StandardPixmap icons[] = {QStyle::SP_ComputerIcon,
-                                            QStyle::SP_DirHomeIcon,
-                                            QStyle::SP_FileDialogDetailedView,
-                                            QStyle::SP_FileDialogNewFolder,
-                                            QStyle::SP_FileDialogContentsView,
-                                            QStyle::SP_FileDialogListView,
-                                            QStyle::SP_DriveFDIcon,
-                                            QStyle::SP_DriveHDIcon,
-                                            QStyle::SP_DesktopIcon,
-                                            QStyle::SP_DialogCloseButton};
-    int icon = 0;
-    for (const auto& [key, caption] : buttons) {
-        if (!key) {
-            bar->addSeparator();
-            continue;
-        }
-        QAction* action = bar->addAction(style()->standardIcon(icons[icon++]), QString::fromUtf8(caption));
-        action->setObjectName(QString::fromLatin1(key));
-        const QString k = action->objectName();
-        connect(action, &QAction::triggered, this, [this, k] { run(k); });
-    }
+    ui::addToolButtons(*bar,
+                       {{"tt1", "系统", QStyle::SP_ComputerIcon},
+                        {"tt2", "用户", QStyle::SP_DirHomeIcon},
+                        {"tt3", "类别", QStyle::SP_FileDialogDetailedView},
+                        {nullptr, nullptr, {}},
+                        {"tt4", "录入", QStyle::SP_FileDialogNewFolder},
+                        {"tt5", "查询", QStyle::SP_FileDialogContentsView},
+                        {"tt6", "统计", QStyle::SP_FileDialogListView},
+                        {"tt7", "工资", QStyle::SP_DriveFDIcon},
+                        {nullptr, nullptr, {}},
+                        {"tt8", "库维护", QStyle::SP_DriveHDIcon},
+                        {"tt9", "计算器", QStyle::SP_DesktopIcon},
+                        {nullptr, nullptr, {}},
+                        {"tt11", "退出", QStyle::SP_DialogCloseButton}},
+                       [this](const QString& key) { run(key); });
 }
 
 void MainWindow::buildWorkArea() {

@@ -6,6 +6,7 @@
 #include "store/RecordSet.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
+#include "ui/Widgets.h"
 #include "ui/Window.h"
 
 #include <QAction>
@@ -19,19 +20,6 @@
 
 namespace print {
 
-namespace {
-
-std::vector<query::ColumnInfo> personsColumns(store::Database& db) {
-    std::vector<query::ColumnInfo> columns;
-    const QStringList names = db.columnNames(store::schema::kPersons);
-    const QStringList types = db.declaredTypes(store::schema::kPersons);
-    for (qsizetype i = 0; i < names.size(); ++i)
-        columns.push_back({names.at(i), store::jetTypeOf(types.at(i))});
-    return columns;
-}
-
-} // namespace
-
 ResultsWindow::ResultsWindow(store::Session& session, QWidget* parent)
     : QWidget(parent, Qt::Window), session_(session) {
     setObjectName(QStringLiteral("Form7"));
@@ -39,33 +27,26 @@ ResultsWindow::ResultsWindow(store::Session& session, QWidget* parent)
 
     auto* bar = new QToolBar(this);
     bar->setObjectName(QStringLiteral("Toolbar1"));
-    bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    const std::initializer_list<std::tuple<const char*, const char*, QStyle::StandardPixmap>> buttons = {
-        {"tt1", "上一页", QStyle::SP_ArrowLeft},
-        {"tt2", "下一页", QStyle::SP_ArrowRight},
-        {"tt3", "打印预览", QStyle::SP_FileDialogContentsView},
-        {"tt4", "记录显示", QStyle::SP_FileDialogDetailedView},
-        {"tt5", "多人一页", QStyle::SP_FileDialogListView},
-        {"tt6", "单人一页", QStyle::SP_FileIcon},
-        {"tt7", "打印", QStyle::SP_DriveHDIcon},
-        {"tt9", "打印设置", QStyle::SP_ComputerIcon},
-        {"tt8", "返回", QStyle::SP_DialogCloseButton}};
-    for (const auto& [key, caption, icon] : buttons) {
-        QAction* a = bar->addAction(style()->standardIcon(icon), QString::fromUtf8(caption));
-        a->setObjectName(QString::fromLatin1(key));
-        actions_ << a;
-    }
-    connect(action(QStringLiteral("tt8")), &QAction::triggered, this, &QWidget::close);
+    actions_ = ui::addToolButtons(*bar,
+                                  {{"tt1", "上一页", QStyle::SP_ArrowLeft},
+                                   {"tt2", "下一页", QStyle::SP_ArrowRight},
+                                   {"tt3", "打印预览", QStyle::SP_FileDialogContentsView},
+                                   {"tt4", "记录显示", QStyle::SP_FileDialogDetailedView},
+                                   {"tt5", "多人一页", QStyle::SP_FileDialogListView},
+                                   {"tt6", "单人一页", QStyle::SP_FileIcon},
+                                   {"tt7", "打印", QStyle::SP_DriveHDIcon},
+                                   {"tt9", "打印设置", QStyle::SP_ComputerIcon},
+                                   {"tt8", "返回", QStyle::SP_DialogCloseButton}},
+                                  [this](const QString& key) {
+                                      if (key == QLatin1String("tt8"))
+                                          close();
+                                  });
 
     model_ = new records::PersonListModel(session_.db().columnNames(store::schema::kPersons), this);
     grid_ = new QTableView(this);
     grid_->setObjectName(QStringLiteral("DBGrid1"));
     grid_->setModel(model_);
-    grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    grid_->verticalHeader()->setDefaultSectionSize(22);
+    ui::setUpRecordGrid(*grid_);
     grid_->setColumnWidth(0, ui::twipsToPixels(*this, 1200));
     grid_->setColumnWidth(1, ui::twipsToPixels(*this, 1000));
     status_ = new QLabel(this);
@@ -90,11 +71,7 @@ ResultsWindow::ResultsWindow(store::Session& session, QWidget* parent)
 ResultsWindow::~ResultsWindow() = default;
 
 QAction* ResultsWindow::action(const QString& key) const {
-    for (QAction* a : actions_) {
-        if (a->objectName() == key)
-            return a;
-    }
-    return nullptr;
+    return ui::findAction(actions_, key);
 }
 
 QString ResultsWindow::status() const {
@@ -123,7 +100,7 @@ void ResultsWindow::load() {
     }
     try {
         const query::SqlCondition condition =
-            query::parseCondition(expression, personsColumns(session_.db()));
+            query::parseCondition(expression, store::tableColumns(session_.db(), store::schema::kPersons));
         results_ = std::make_unique<store::RecordSet>(session_.db(), store::schema::kPersons, condition.sql,
                                                       condition.params);
     } catch (const std::exception&) {

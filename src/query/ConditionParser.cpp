@@ -106,7 +106,7 @@ struct Operand {
 
 class Parser {
 public:
-    Parser(const QString& fragment, const std::vector<ColumnInfo>& columns)
+    Parser(const QString& fragment, const std::vector<store::TableColumn>& columns)
         : tokens_(tokenize(fragment)), columns_(columns) {}
 
     SqlCondition parse() {
@@ -223,7 +223,7 @@ private:
                 return {Operand::Boolean, {}, store::JetType::Other, 0};
             if (isKeyword(t, "null"))
                 return {Operand::Null, {}, store::JetType::Other, QVariant()};
-            for (const ColumnInfo& c : columns_) {
+            for (const store::TableColumn& c : columns_) {
                 if (c.name.compare(t.text.trimmed(), Qt::CaseInsensitive) == 0) {
                     if (peek().kind == Tok::Open)
                         throw ConditionError("function calls are not conditions");
@@ -296,14 +296,14 @@ private:
     }
 
     std::vector<Token> tokens_;
-    const std::vector<ColumnInfo>& columns_;
+    const std::vector<store::TableColumn>& columns_;
     std::size_t pos_ = 0;
     QVariantList params_;
 };
 
 } // namespace
 
-SqlCondition parseCondition(const QString& fragment, const std::vector<ColumnInfo>& columns) {
+SqlCondition parseCondition(const QString& fragment, const std::vector<store::TableColumn>& columns) {
     return Parser(fragment, columns).parse();
 }
 

@@ -23,15 +23,10 @@ struct SqlCondition {
     QVariantList params;
 };
 
-struct ColumnInfo {
-    QString name;
-    store::JetType type;
-};
-
 // Turns a Jet where-fragment over the persons table into parameterised SQLite SQL: persons
 // columns bare or in [ ], 'text' literals ('' doubles a quote), #date# literals (1950-03-15,
 // 1950-03, 3/15/1950), numbers, true, false, null, = <> < > <= >=, [not] like with Jet's
 // wildcards, is [not] null, not, and, or and parentheses. Throws ConditionError.
-SqlCondition parseCondition(const QString& fragment, const std::vector<ColumnInfo>& columns);
+SqlCondition parseCondition(const QString& fragment, const std::vector<store::TableColumn>& columns);
 
 } // namespace query

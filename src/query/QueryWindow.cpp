@@ -100,10 +100,8 @@ QueryWindow::QueryWindow(store::Session& session, std::function<void()> openResu
 
     categories_->addItems(categories::loadKM(session_.db()));
     categories_->setCurrentIndex(-1);
-    fieldNames_ = session_.db().columnNames(store::schema::kPersons);
-    for (const QString& type : session_.db().declaredTypes(store::schema::kPersons))
-        fieldTypes_.push_back(store::jetTypeOf(type));
-    fieldTypes_.pop_back(); // every column but the photo
+    fields_ = store::tableColumns(session_.db(), store::schema::kPersons);
+    fields_.pop_back(); // every column but the photo
 
     add_->setEnabled(false);
     pendingExpression().clear();
@@ -123,6 +121,12 @@ void QueryWindow::appendReadable(QString text) {
     readable_->setPlainText(readable_->toPlainText() + text);
 }
 
+// The persons column at a position of the category list: by the category table's invariant,
+// the position is the column number.
+const store::TableColumn* QueryWindow::field(int position) const {
+    return position >= 0 && position < int(fields_.size()) ? &fields_[std::size_t(position)] : nullptr;
+}
+
 void QueryWindow::chooseCategory(int position) {
     if (categories_->currentIndex() != position)
         categories_->setCurrentIndex(position);
@@ -131,9 +135,7 @@ void QueryWindow::chooseCategory(int position) {
     values_->addItems(categories::Loadkmmx(session_.db(), categories_->currentText()));
     values_->setEditText(QString());
     relations_->clear();
-    const store::JetType type = position >= 0 && position < int(fieldTypes_.size())
-                                    ? fieldTypes_[std::size_t(position)]
-                                    : store::JetType::Other;
+    const store::JetType type = field(position) ? field(position)->type : store::JetType::Other;
     relations_->addItems(relationsFor(type));
     relations_->setCurrentIndex(preselectsRelation(type) ? 0 : -1);
 }
@@ -141,10 +143,10 @@ void QueryWindow::chooseCategory(int position) {
 void QueryWindow::addCondition() {
     add_->setEnabled(false);
     const int position = categories_->currentIndex();
-    if (position >= 0 && position < int(fieldTypes_.size())) {
+    if (const store::TableColumn* column = field(position)) {
         const std::optional<Appended> step =
-            conditionText(fieldTypes_[std::size_t(position)], categories_->currentText(),
-                          relations_->currentText(), values_->currentText(), fieldNames_.value(position));
+            conditionText(column->type, categories_->currentText(), relations_->currentText(),
+                          values_->currentText(), column->name);
         if (step) {
             appendReadable(step->readable);
             pendingExpression() += step->expression;

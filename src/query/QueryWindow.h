@@ -38,11 +38,11 @@ public:
 
 private:
     void appendReadable(QString text);
+    const store::TableColumn* field(int position) const;
 
     store::Session& session_;
     std::function<void()> openResults_;
-    std::vector<store::JetType> fieldTypes_;
-    QStringList fieldNames_;
+    std::vector<store::TableColumn> fields_; // every persons column but the photo
     QComboBox* categories_;
     QComboBox* relations_;
     QComboBox* values_;

@@ -10,6 +10,7 @@
 #include "ui/Dialogs.h"
 #include "ui/FocusColour.h"
 #include "ui/Programs.h"
+#include "ui/Widgets.h"
 #include "ui/Window.h"
 
 #include <QAction>
@@ -55,9 +56,11 @@ EntryWindow::EntryWindow(store::Session& session, std::function<void()> openCate
     splitter->setStretchFactor(1, 1);
     layout->addWidget(splitter, 1);
 
-    for (const QString& type : session_.db().declaredTypes(store::schema::kPersons))
-        fieldTypes_.push_back(store::jetTypeOf(type));
-    model_ = new PersonListModel(session_.db().columnNames(store::schema::kPersons), this);
+    fields_ = store::tableColumns(session_.db(), store::schema::kPersons);
+    QStringList headers;
+    for (const store::TableColumn& c : fields_)
+        headers << c.name;
+    model_ = new PersonListModel(headers, this);
     grid_->setModel(model_);
     grid_->setColumnWidth(0, ui::twipsToPixels(*this, 1200));
     grid_->setColumnWidth(1, ui::twipsToPixels(*this, 1000));
@@ -85,19 +88,16 @@ EntryWindow::~EntryWindow() = default;
 void EntryWindow::buildToolbar() {
     auto* bar = new QToolBar(this);
     bar->setObjectName(QStringLiteral("Toolbar1"));
-    bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    const std::initializer_list<std::tuple<const char*, const char*, QStyle::StandardPixmap>> buttons = {
-        {"tt1", "新增", QStyle::SP_FileIcon},           {"tt2", "保存", QStyle::SP_DialogSaveButton},
-        {"tt3", "删除", QStyle::SP_TrashIcon},          {"tt4", "预览", QStyle::SP_FileDialogContentsView},
-        {"tt5", "类别", QStyle::SP_FileDialogListView}, {"tt6", "计算器", QStyle::SP_ComputerIcon},
-        {"tt8", "相片", QStyle::SP_DesktopIcon},        {"tt7", "返回", QStyle::SP_DialogCloseButton}};
-    for (const auto& [key, caption, icon] : buttons) {
-        QAction* a = bar->addAction(style()->standardIcon(icon), QString::fromUtf8(caption));
-        a->setObjectName(QString::fromLatin1(key));
-        const QString k = a->objectName();
-        connect(a, &QAction::triggered, this, [this, k] { run(k); });
-        actions_ << a;
-    }
+    actions_ = ui::addToolButtons(*bar,
+                                  {{"tt1", "新增", QStyle::SP_FileIcon},
+                                   {"tt2", "保存", QStyle::SP_DialogSaveButton},
+                                   {"tt3", "删除", QStyle::SP_TrashIcon},
+                                   {"tt4", "预览", QStyle::SP_FileDialogContentsView},
+                                   {"tt5", "类别", QStyle::SP_FileDialogListView},
+                                   {"tt6", "计算器", QStyle::SP_ComputerIcon},
+                                   {"tt8", "相片", QStyle::SP_DesktopIcon},
+                                   {"tt7", "返回", QStyle::SP_DialogCloseButton}},
+                                  [this](const QString& key) { run(key); });
 }
 
 QWidget* EntryWindow::buildSearchBar() {
@@ -125,11 +125,7 @@ QWidget* EntryWindow::buildList() {
     auto* panel = new QWidget(this);
     grid_ = new QTableView(panel);
     grid_->setObjectName(QStringLiteral("DBGrid1"));
-    grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    grid_->verticalHeader()->setDefaultSectionSize(22);
+    ui::setUpRecordGrid(*grid_);
 
     auto* nav = new QWidget(panel);
     nav->setObjectName(QStringLiteral("Data1"));
@@ -220,11 +216,7 @@ QString EntryWindow::navigationCaption() const {
 }
 
 QAction* EntryWindow::action(const QString& key) const {
-    for (QAction* a : actions_) {
-        if (a->objectName() == key)
-            return a;
-    }
-    return nullptr;
+    return ui::findAction(actions_, key);
 }
 
 void EntryWindow::moveTo(int index) {
@@ -357,12 +349,12 @@ void EntryWindow::searchByCategory() {
         return;
     try {
         const int column = categories::GetfieldiD(session_.db(), categories_->currentText());
-        const QStringList names = session_.db().columnNames(store::schema::kPersons);
         const int position = categories_->currentIndex();
-        if (position < 0 || position >= int(fieldTypes_.size()) || column < 0 || column >= names.size())
+        const int count = int(fields_.size());
+        if (position < 0 || position >= count || column < 0 || column >= count)
             throw std::out_of_range("category");
         const std::optional<Condition> condition =
-            categorySearch(fieldTypes_[std::size_t(position)], names.at(column), value);
+            categorySearch(fields_[std::size_t(position)].type, fields_[std::size_t(column)].name, value);
         if (!condition)
             throw std::invalid_argument("value");
         auto found = std::make_unique<store::RecordSet>(session_.db(), store::schema::kPersons,

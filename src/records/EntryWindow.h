@@ -68,7 +68,7 @@ private:
     store::Session& session_;
     std::function<void()> openCategories_;
     std::unique_ptr<store::RecordSet> list_;
-    std::vector<store::JetType> fieldTypes_;
+    std::vector<store::TableColumn> fields_; // the persons columns as the file declares them
     bool showOnMove_ = true;
     bool checkingDate_ = false;
     QString newNumber_;

@@ -62,8 +62,7 @@ struct Tally {
     double min = 0;
 };
 
-Column columnOf(store::Database& db, const QString& item, const QStringList& names,
-                const QStringList& types) {
+Column columnOf(store::Database& db, const QString& item, const std::vector<store::TableColumn>& fields) {
     const QVariant filednum = db.scalar(
         QStringLiteral(
             "SELECT filednum FROM km WHERE trim(kmmc) = ? COLLATE BINARY AND trim(coalesce(kmbz, '')) = '' "
@@ -71,8 +70,10 @@ Column columnOf(store::Database& db, const QString& item, const QStringList& nam
         {item.trimmed()});
     Column c;
     c.ordinal = filednum.isNull() ? 0 : int(filednum.toLongLong());
-    c.name = names.value(c.ordinal);
-    c.type = store::jetTypeOf(types.value(c.ordinal));
+    if (c.ordinal >= 0 && c.ordinal < int(fields.size())) {
+        c.name = fields[std::size_t(c.ordinal)].name;
+        c.type = fields[std::size_t(c.ordinal)].type;
+    }
     return c;
 }
 
@@ -216,11 +217,10 @@ QString buildReport(store::Database& db, const QStringList& items, qint64 person
             progress(QStringLiteral("正在统计！") + formatHashDotZero(double(sum) / double(persons) * 100.0) +
                      QStringLiteral("%"));
     };
-    const QStringList names = db.columnNames(store::schema::kPersons);
-    const QStringList types = db.declaredTypes(store::schema::kPersons);
+    const std::vector<store::TableColumn> fields = store::tableColumns(db, store::schema::kPersons);
     std::vector<Column> columns;
     for (const QString& item : items)
-        columns.push_back(columnOf(db, item, names, types));
+        columns.push_back(columnOf(db, item, fields));
     std::map<int, Tally> tallies;
     try {
         tallies = tally(db, columns);

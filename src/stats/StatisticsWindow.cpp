@@ -5,6 +5,7 @@
 #include "store/CodePage.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
+#include "ui/Widgets.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -127,14 +128,11 @@ void StatisticsWindow::buildReport() {
     QStringList items;
     for (int i = 0; i < items_->count(); ++i)
         items << items_->item(i)->text();
-    const QString text = stats::buildReport(
-        session_.db(), items, persons_, session_.now().date().year(), [this](const QString& progress) {
-            if (progress_->text() == progress)
-                return;
-            progressPanel_->show();
-            progress_->setText(progress);
-            QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        });
+    const QString text = stats::buildReport(session_.db(), items, persons_, session_.now().date().year(),
+                                            [this](const QString& progress) {
+                                                progressPanel_->show();
+                                                ui::showProgress(*progress_, progress);
+                                            });
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     result_->setPlainText(shown);

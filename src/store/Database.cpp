@@ -288,19 +288,10 @@ bool Database::hasTable(const QString& name) {
                .toLongLong() > 0;
 }
 
-QStringList Database::declaredTypes(const QString& table) {
-    QStringList types;
-    Statement st = prepare(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table)));
-    while (st.step())
-        types << st.text(2);
-    return types;
-}
-
 QStringList Database::columnNames(const QString& table) {
     QStringList names;
-    Statement st = prepare(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table)));
-    while (st.step())
-        names << st.text(1);
+    for (const TableColumn& c : tableColumns(*this, table))
+        names << c.name;
     return names;
 }
 

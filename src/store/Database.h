@@ -95,8 +95,7 @@ public:
     qint64 lastInsertRowId() const;
     int changes() const;
     bool hasTable(const QString& name);
-    // Declared column types of a table, in column order.
-    QStringList declaredTypes(const QString& table);
+    // Column names of a table, in column order.
     QStringList columnNames(const QString& table);
 
     sqlite3* handle() const { return db_; }

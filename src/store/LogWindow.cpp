@@ -2,6 +2,7 @@
 
 #include "store/Session.h"
 #include "ui/Dialogs.h"
+#include "ui/Widgets.h"
 #include "ui/Window.h"
 
 #include <QHBoxLayout>
@@ -62,8 +63,7 @@ LogWindow::LogWindow(Session& session, QWidget* parent) : QWidget(parent, Qt::Wi
     grid_ = new QTableView(this);
     grid_->setObjectName(QStringLiteral("DBGrid1"));
     grid_->setModel(model_);
-    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ui::setUpRecordGrid(*grid_);
     grid_->setColumnWidth(0, ui::twipsToPixels(*this, 3000));
     grid_->setColumnWidth(1, ui::twipsToPixels(*this, 1500));
     grid_->setColumnWidth(2, ui::twipsToPixels(*this, 3500));

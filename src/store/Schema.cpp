@@ -24,6 +24,14 @@ JetType jetTypeOf(const QString& declaredType) {
     return JetType::Other;
 }
 
+std::vector<TableColumn> tableColumns(Database& db, const QString& table) {
+    std::vector<TableColumn> columns;
+    Statement st = db.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table)));
+    while (st.step())
+        columns.push_back({st.text(1), st.text(2), jetTypeOf(st.text(2))});
+    return columns;
+}
+
 namespace schema {
 
 namespace {

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 namespace store {
 
 class Database;
@@ -20,6 +22,14 @@ enum class JetType {
 };
 
 JetType jetTypeOf(const QString& declaredType);
+
+// A column as the file declares it: the kind is read from the file, not from a list in code.
+struct TableColumn {
+    QString name;
+    QString declaredType;
+    JetType type;
+};
+std::vector<TableColumn> tableColumns(Database& db, const QString& table);
 
 namespace schema {
 

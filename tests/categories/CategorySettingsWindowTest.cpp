@@ -25,11 +25,7 @@ struct Fixture {
     QPushButton* button(const char* name) {
         return window.findChild<QPushButton*>(QString::fromLatin1(name));
     }
-    QString lastAction() {
-        return session->db()
-            .scalar(QStringLiteral("SELECT \"操作内容\" FROM \"user\" ORDER BY rowid DESC"))
-            .toString();
-    }
+    QString lastAction() { return testing_support::lastAction(session->db()); }
 
     ui::ScriptedDialogs dialogs;
     testing_support::TestFolder folder;

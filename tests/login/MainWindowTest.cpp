@@ -195,10 +195,7 @@ TEST(LogWindow, OpeningLeavingAndClearing) {
     EXPECT_EQ(f.rows(QStringLiteral("user")), 1);
     log->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
     EXPECT_EQ(f.rows(QStringLiteral("user")), 2);
-    EXPECT_EQ(f.session->db()
-                  .scalar(QStringLiteral("SELECT \"操作内容\" FROM \"user\" ORDER BY rowid DESC"))
-                  .toString(),
-              QStringLiteral("退出查看上机记录"));
+    EXPECT_EQ(testing_support::lastAction(f.session->db()), QStringLiteral("退出查看上机记录"));
 }
 
 TEST(LogWindow, SuperUserClearsAndLeavesOneRow) {

@@ -13,10 +13,7 @@ namespace {
 struct Persons {
     Persons() : session(folder.session()) {
         testing_support::addFivePersons(session->db());
-        const QStringList names = session->db().columnNames(QStringLiteral("wslib"));
-        const QStringList types = session->db().declaredTypes(QStringLiteral("wslib"));
-        for (int i = 0; i < names.size(); ++i)
-            columns.push_back({names[i], store::jetTypeOf(types[i])});
+        columns = store::tableColumns(session->db(), QStringLiteral("wslib"));
     }
     // Personal numbers of the matching persons, in stored order.
     QStringList matching(const QString& fragment) {
@@ -29,7 +26,7 @@ struct Persons {
     }
     testing_support::TestFolder folder;
     std::unique_ptr<store::Session> session;
-    std::vector<ColumnInfo> columns;
+    std::vector<store::TableColumn> columns;
 };
 
 } // namespace

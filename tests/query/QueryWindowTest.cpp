@@ -144,9 +144,7 @@ TEST(QueryWindow, ComposesSavesReloadsAndQueries) {
     f.window->startQuery();
     EXPECT_EQ(f.dialogs.last().text, QStringLiteral("请选择条件！"));
     f.window->leave();
-    const QString last = f.session->db()
-                             .scalar(QStringLiteral("SELECT \"操作内容\" FROM \"user\" ORDER BY rowid DESC"))
-                             .toString();
+    const QString last = testing_support::lastAction(f.session->db());
     EXPECT_EQ(last, QStringLiteral("退出查询系统"));
 }
 

@@ -123,10 +123,7 @@ TEST(EntryWindow, OpensOnAnEmptyTable) {
     w.run(QStringLiteral("tt5"));
     EXPECT_EQ(f.categoryOpens, 1);
     w.leave();
-    EXPECT_EQ(f.session->db()
-                  .scalar(QStringLiteral("SELECT \"操作内容\" FROM \"user\" ORDER BY rowid DESC"))
-                  .toString(),
-              QStringLiteral("退出信息录入"));
+    EXPECT_EQ(testing_support::lastAction(f.session->db()), QStringLiteral("退出信息录入"));
 }
 
 TEST(EntryWindow, DateBoxesCheckAndRewrite) {

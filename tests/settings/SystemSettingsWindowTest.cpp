@@ -96,10 +96,7 @@ TEST(SystemSettings, LeavingSavesNothing) {
     EXPECT_EQ(settingsRow(session->db()), before);
     EXPECT_EQ(session->state().unitName, state.unitName);
     EXPECT_EQ(session->state().backgroundPicture, state.backgroundPicture);
-    EXPECT_EQ(session->db()
-                  .scalar(QStringLiteral("SELECT \"操作内容\" FROM \"user\" ORDER BY rowid DESC"))
-                  .toString(),
-              QStringLiteral("退出系统设置"));
+    EXPECT_EQ(testing_support::lastAction(session->db()), QStringLiteral("退出系统设置"));
 }
 
 TEST(HelpAndAbout, ShowTheHelpPageAndTheLibraries) {

@@ -29,7 +29,9 @@ TEST(ShippedDatabase, HoldsTheSevenTablesWithTheirLayouts) {
     ASSERT_EQ(staging.size(), 64);
     EXPECT_EQ(staging, persons.mid(0, 64));
 
-    const QStringList types = db.declaredTypes(QStringLiteral("wslib"));
+    QStringList types;
+    for (const TableColumn& c : tableColumns(db, QStringLiteral("wslib")))
+        types << c.declaredType;
     EXPECT_EQ(jetTypeOf(types.at(1)), JetType::Text);
     EXPECT_EQ(jetTypeOf(types.at(7)), JetType::Date);
     EXPECT_EQ(jetTypeOf(types.at(18)), JetType::Boolean);
