@@ -313,19 +313,25 @@ void EntryForm::clearChecks() {
 
 void EntryForm::showRow(const QVariantList& row) {
     clearChecks();
+    Entries shown;
     for (const PersonColumn& c : personColumns()) {
-        if (c.ordinal >= row.size() || c.kind == Kind::Photo)
-            continue;
-        const EntryValue shown = shownValue(c, row.at(c.ordinal));
-        QWidget* w = control(c.controlName());
+        if (c.ordinal < row.size() && c.kind != Kind::Photo)
+            shown[c.ordinal] = shownValue(c, row.at(c.ordinal));
+    }
+    setEntries(shown);
+}
+
+void EntryForm::setEntries(const Entries& entries) {
+    for (const auto& [ordinal, value] : entries) {
+        QWidget* w = controlFor(ordinal);
         if (auto* edit = qobject_cast<QLineEdit*>(w))
-            edit->setText(shown.text);
+            edit->setText(value.text);
         else if (auto* combo = qobject_cast<QComboBox*>(w))
-            combo->setEditText(shown.text);
+            combo->setEditText(value.text);
         else if (auto* memo = qobject_cast<QPlainTextEdit*>(w))
-            memo->setPlainText(shown.text);
+            memo->setPlainText(value.text);
         else if (auto* check = qobject_cast<QCheckBox*>(w))
-            check->setChecked(shown.checked);
+            check->setChecked(value.checked);
     }
 }
 

@@ -28,6 +28,8 @@ public:
     // Puts each column of a persons or staging row into its control; check boxes are cleared
     // first. The photo frame is left alone.
     void showRow(const QVariantList& row);
+    // Puts entries into their controls as typed (no display conversion).
+    void setEntries(const Entries& entries);
     void clearChecks();
     void setPhoto(const QByteArray& imageBytes);
     void setPickList(int ordinal, const QStringList& values);

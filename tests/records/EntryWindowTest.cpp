@@ -81,17 +81,7 @@ Entries everyColumn(const QString& number) {
 }
 
 void fill(EntryForm& form, const Entries& entries) {
-    for (const auto& [ordinal, value] : entries) {
-        QWidget* w = form.controlFor(ordinal);
-        if (auto* edit = qobject_cast<QLineEdit*>(w))
-            edit->setText(value.text);
-        else if (auto* combo = qobject_cast<QComboBox*>(w))
-            combo->setEditText(value.text);
-        else if (auto* memo = qobject_cast<QPlainTextEdit*>(w))
-            memo->setPlainText(value.text);
-        else if (auto* check = qobject_cast<QCheckBox*>(w))
-            check->setChecked(value.checked);
-    }
+    form.setEntries(entries);
 }
 
 } // namespace
