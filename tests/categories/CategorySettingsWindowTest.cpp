@@ -3,6 +3,7 @@
 #include "categories/CategorySettingsWindow.h"
 #include "categories/CategoryTable.h"
 #include "login/MainWindow.h"
+#include "store/Database.h"
 #include "ui/ScriptedDialogs.h"
 
 #include <QLineEdit>
@@ -131,4 +132,28 @@ TEST(CategorySettingsWindow, MainWindowOpensOneWindow) {
     main.run(QStringLiteral("tt3"));
     EXPECT_EQ(main.findChildren<CategorySettingsWindow*>().size(), 1);
     EXPECT_EQ(countRows(session->db(), QStringLiteral("user")), 1);
+}
+
+TEST(CategorySettingsWindow, ScanOfNineThousandNineHundredNinetyNinePersons) {
+    Fixture f;
+    {
+        auto& db = f.session->db();
+        store::Transaction tx(db);
+        store::Statement insert = db.prepare(QStringLiteral("INSERT INTO wslib(\"民族\") VALUES (?)"));
+        const QList<QVariant> cycle = {QStringLiteral("回族"), QVariant(), QStringLiteral("汉族"), QString(),
+                                       QStringLiteral("满族"), QStringLiteral("回族")};
+        for (int i = 0; i < 9999; ++i) {
+            insert.reset();
+            insert.bind(1, cycle.at(i % cycle.size())).run();
+        }
+        tx.commit();
+    }
+    f.window.selectCategory(6);
+    f.button("Command1")->click();
+    EXPECT_EQ(f.dialogs.last().text, QStringLiteral("库中共有3个不重复的值！"));
+    ASSERT_EQ(f.list2->count(), 3);
+    EXPECT_EQ(f.list2->item(0)->text(), QStringLiteral("回族"));
+    EXPECT_EQ(f.list2->item(1)->text(), QStringLiteral("汉族"));
+    EXPECT_EQ(f.list2->item(2)->text(), QStringLiteral("满族"));
+    EXPECT_FALSE(f.window.findChild<QWidget*>(QStringLiteral("Picture1"))->isVisible()) << "progress panel hidden";
 }

@@ -238,7 +238,17 @@ TEST(EntryWindow, SaveIsAllOrNothing) {
     EXPECT_EQ(f.value(QStringLiteral("000001"), "姓名").toString(), QStringLiteral("王一"));
     EXPECT_TRUE(w.action(QStringLiteral("tt2"))->isEnabled()) << "the operator can correct and save again";
 
+    // A name longer than the column takes (as an older file or a wider box could hold).
     f.combo("Combo8")->setEditText(QStringLiteral("科员"));
+    f.edit("Text4")->setMaxLength(50);
+    f.edit("Text4")->setText(QStringLiteral("一二三四五六七八九"));
+    f.dialogs.clear();
+    w.saveRecord();
+    EXPECT_EQ(f.dialogs.last().text, QStringLiteral("有误！请检查输入的内容是否太长或格式不对！"));
+    EXPECT_EQ(f.value(QStringLiteral("000001"), "姓名").toString(), QStringLiteral("王一"));
+    EXPECT_EQ(f.value(QStringLiteral("000001"), "原任职务").toString(), QString());
+
+    f.edit("Text4")->setText(QStringLiteral("李二"));
     f.edit("Text5")->setText(QStringLiteral("1950-02-30"));
     w.saveRecord();
     EXPECT_EQ(f.value(QStringLiteral("000001"), "姓名").toString(), QStringLiteral("王一"));
