@@ -91,8 +91,7 @@ CategorySettingsWindow::CategorySettingsWindow(store::Session& session, QWidget*
     connect(replace_, &QPushButton::clicked, this, &CategorySettingsWindow::replaceClicked);
     connect(leave, &QPushButton::clicked, this, &CategorySettingsWindow::leaveClicked);
 
-    resize(560, 420);
-    ui::centre(*this, ui::screenSize(*this));
+    ui::placeCentred(*this, {560, 420});
 }
 
 QString CategorySettingsWindow::category() const {

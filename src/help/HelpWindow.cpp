@@ -32,8 +32,7 @@ HelpWindow::HelpWindow(const QString& programFolder, QWidget* parent) : QWidget(
     else
         browser->setPlainText(QStringLiteral("找不到帮助文件“%1”。").arg(QDir::toNativeSeparators(page)));
     (new QVBoxLayout(this))->addWidget(browser);
-    resize(640, 480);
-    ui::centre(*this, ui::screenSize(*this));
+    ui::placeCentred(*this, {640, 480});
 }
 
 QString AboutBox::systemInformationTool() {

@@ -100,8 +100,7 @@ LoginWindow::LoginWindow(store::Session& session, std::vector<UserEntry> users, 
     connect(logInButton, &QPushButton::clicked, this, &LoginWindow::logInClicked);
     connect(quitButton, &QPushButton::clicked, this, &LoginWindow::quitRequested);
 
-    resize(420, 190);
-    ui::centre(*this, ui::screenSize(*this), 3);
+    ui::placeCentred(*this, {420, 190}, 3);
 }
 
 void LoginWindow::logInClicked() {

@@ -63,8 +63,7 @@ ResultsWindow::ResultsWindow(store::Session& session, QWidget* parent)
     bottom->addWidget(export_);
     layout->addLayout(bottom);
 
-    resize(800, 560);
-    ui::centre(*this, ui::screenSize(*this));
+    ui::placeCentred(*this, {800, 560});
     load();
 }
 

@@ -107,8 +107,7 @@ QueryWindow::QueryWindow(store::Session& session, std::function<void()> openResu
     pendingExpression().clear();
     statusPanel_->hide();
 
-    resize(640, 420);
-    ui::centre(*this, ui::screenSize(*this));
+    ui::placeCentred(*this, {640, 420});
 }
 
 QString QueryWindow::readableText() const {

@@ -79,8 +79,7 @@ EntryWindow::EntryWindow(store::Session& session, std::function<void()> openCate
     if (!list_->isEmpty())
         moveTo(0);
 
-    resize(1000, 680);
-    ui::centre(*this, ui::screenSize(*this));
+    ui::placeCentred(*this, {1000, 680});
 }
 
 EntryWindow::~EntryWindow() = default;

@@ -96,8 +96,7 @@ SystemSettingsWindow::SystemSettingsWindow(store::Session& session, std::functio
     backupFolder_->setText(session_.state().backupFolder);
     pictures_->setCurrentIndex(picturePosition(session_.state().backgroundPicture));
 
-    resize(460, 320);
-    ui::centre(*this, ui::screenSize(*this));
+    ui::placeCentred(*this, {460, 320});
 }
 
 void SystemSettingsWindow::okClicked() {

@@ -103,8 +103,7 @@ UsersWindow::UsersWindow(store::Session& session, QWidget* parent)
     connect(confirmButton_, &QPushButton::clicked, this, &UsersWindow::confirmClicked);
     connect(leave, &QPushButton::clicked, this, &UsersWindow::leaveClicked);
 
-    resize(520, 300);
-    ui::centre(*this, ui::screenSize(*this));
+    ui::placeCentred(*this, {520, 300});
     session_.log().write(QStringLiteral("进入用户设置"));
     loadNames();
     setTextsEnabled(false);

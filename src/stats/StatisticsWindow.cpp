@@ -6,6 +6,7 @@
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/Widgets.h"
+#include "ui/Window.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -104,7 +105,7 @@ StatisticsWindow::StatisticsWindow(store::Session& session, QWidget* parent)
     add_->setEnabled(false);
     remove_->setEnabled(false);
     progressPanel_->hide();
-    resize(900, 560);
+    ui::fitToScreen(*this, {900, 560});
     move(0, 0);
 }
 

@@ -54,8 +54,7 @@ QVariant LogModel::headerData(int section, Qt::Orientation orientation, int role
 LogWindow::LogWindow(Session& session, QWidget* parent) : QWidget(parent, Qt::Window), session_(session) {
     setObjectName(QStringLiteral("Form11"));
     setWindowTitle(QStringLiteral("上机记录"));
-    resize(620, 420);
-    ui::centre(*this, ui::screenSize(*this));
+    ui::placeCentred(*this, {620, 420});
 
     session_.log().write(QStringLiteral("查看上机记录"));
 

@@ -37,9 +37,25 @@ QSize screenSize(const QWidget& window) {
     return screen ? screen->size() : QSize(800, 600);
 }
 
-void centre(QWidget& window, QSize screen, int verticalDivisor) {
-    const QSize size = window.frameGeometry().size();
-    window.move((screen.width() - size.width()) / 2, (screen.height() - size.height()) / verticalDivisor);
+namespace {
+
+QRect freeArea(const QWidget& window) {
+    const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect(0, 0, 800, 600);
+}
+
+} // namespace
+
+void fitToScreen(QWidget& window, QSize size) {
+    window.resize(size.boundedTo(freeArea(window).size()));
+}
+
+void placeCentred(QWidget& window, QSize size, int verticalDivisor) {
+    fitToScreen(window, size);
+    const QRect area = freeArea(window);
+    const QSize frame = window.frameGeometry().size();
+    window.move(area.x() + std::max(0, (area.width() - frame.width()) / 2),
+                area.y() + std::max(0, (area.height() - frame.height()) / verticalDivisor));
 }
 
 int twipsToPixels(const QWidget& widget, int twips) {

@@ -13,8 +13,10 @@ namespace ui {
 void setWindow(QWidget& window, QSize screen);
 QSize screenSize(const QWidget& window);
 
-// Centred; the vertical offset is the free height divided by `verticalDivisor`.
-void centre(QWidget& window, QSize screen, int verticalDivisor = 2);
+// Sizes a window to `size`, or to the screen's free area where that is smaller.
+void fitToScreen(QWidget& window, QSize size);
+// Sizes it so and centres it: the vertical offset is the free height divided by `verticalDivisor`.
+void placeCentred(QWidget& window, QSize size, int verticalDivisor = 2);
 
 // 1/1440 inch at the widget's logical DPI.
 int twipsToPixels(const QWidget& widget, int twips);
