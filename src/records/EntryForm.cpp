@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace records {
@@ -136,9 +137,17 @@ const char* const kTabOrder[] = {
 
 EntryForm::EntryForm(QWidget* parent) : QTabWidget(parent) {
     setObjectName(QStringLiteral("SSTab1"));
-    addTab(buildPage(BasicPage), QStringLiteral("基本情况"));
-    addTab(buildPage(SecurityPage), QStringLiteral("社会保障情况"));
-    addTab(buildPage(FamilyPage), QStringLiteral("家庭情况"));
+    // Pages scroll rather than push the window past a small screen.
+    const auto scrolled = [this](QWidget* page) {
+        auto* area = new QScrollArea(this);
+        area->setWidget(page);
+        area->setWidgetResizable(true);
+        area->setFrameShape(QFrame::NoFrame);
+        return area;
+    };
+    addTab(scrolled(buildPage(BasicPage)), QStringLiteral("基本情况"));
+    addTab(scrolled(buildPage(SecurityPage)), QStringLiteral("社会保障情况"));
+    addTab(scrolled(buildPage(FamilyPage)), QStringLiteral("家庭情况"));
     addTab(buildPage(RemarksPage), QStringLiteral("备注"));
 }
 

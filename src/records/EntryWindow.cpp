@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QStyle>
 #include <QTableView>
@@ -438,6 +439,12 @@ void EntryWindow::focusAfter(QWidget* box) {
         QWidget* next = tabChain_.at((at + i) % tabChain_.size());
         if (next->isVisible() && next->isEnabled() && (next->focusPolicy() & Qt::TabFocus)) {
             next->setFocus(Qt::TabFocusReason);
+            for (QWidget* w = next->parentWidget(); w; w = w->parentWidget()) {
+                if (auto* area = qobject_cast<QScrollArea*>(w)) {
+                    area->ensureWidgetVisible(next);
+                    break;
+                }
+            }
             return;
         }
     }
