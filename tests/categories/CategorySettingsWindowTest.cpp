@@ -140,7 +140,8 @@ TEST(CategorySettingsWindow, ScanOfNineThousandNineHundredNinetyNinePersons) {
         auto& db = f.session->db();
         store::Transaction tx(db);
         store::Statement insert = db.prepare(QStringLiteral("INSERT INTO wslib(\"民族\") VALUES (?)"));
-        const QList<QVariant> cycle = {QStringLiteral("回族"), QVariant(), QStringLiteral("汉族"), QString(),
+        const QList<QVariant> cycle = {QStringLiteral("回族"), QVariant(),
+                                       QStringLiteral("汉族"), QString(),
                                        QStringLiteral("满族"), QStringLiteral("回族")};
         for (int i = 0; i < 9999; ++i) {
             insert.reset();
@@ -155,5 +156,6 @@ TEST(CategorySettingsWindow, ScanOfNineThousandNineHundredNinetyNinePersons) {
     EXPECT_EQ(f.list2->item(0)->text(), QStringLiteral("回族"));
     EXPECT_EQ(f.list2->item(1)->text(), QStringLiteral("汉族"));
     EXPECT_EQ(f.list2->item(2)->text(), QStringLiteral("满族"));
-    EXPECT_FALSE(f.window.findChild<QWidget*>(QStringLiteral("Picture1"))->isVisible()) << "progress panel hidden";
+    EXPECT_FALSE(f.window.findChild<QWidget*>(QStringLiteral("Picture1"))->isVisible())
+        << "progress panel hidden";
 }

@@ -9,9 +9,12 @@
 #include "ui/ScriptedDialogs.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QFile>
 #include <QLineEdit>
 #include <QLockFile>
+#include <QPointer>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -175,4 +178,30 @@ TEST(LoginWindow, ReloginReadsTheUsersAgain) {
     ASSERT_NE(app.loginWindow(), nullptr);
     EXPECT_EQ(app.loginWindow()->findChild<QComboBox*>(QStringLiteral("Combo1"))->count(), 2);
     EXPECT_EQ(countRows(app.session().db(), QStringLiteral("user")), 1) << "re-login writes no log row";
+}
+
+TEST(LoginWindow, ReloginClosesEveryOpenWindow) {
+    ui::ScriptedDialogs dialogs;
+    TestFolder folder;
+    AppController app(folder.path(), folder.clock.clock());
+    ASSERT_TRUE(app.start());
+    app.loginWindow()->findChild<QComboBox*>(QStringLiteral("Combo1"))->setCurrentIndex(0);
+    app.loginWindow()->logInClicked();
+    MainWindow* main = app.mainWindow();
+    ASSERT_NE(main, nullptr);
+    for (const char* key : {"W1", "W2", "W3", "s3", "S1", "S2", "user", "H1"})
+        main->run(QString::fromLatin1(key));
+    EXPECT_GE(main->findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size(), 8);
+    QPointer<QWidget> entry = main->findChild<QWidget*>(QStringLiteral("Form3"));
+    ASSERT_TRUE(entry);
+
+    main->run(QStringLiteral("S5"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(entry) << "windows of the old connection are gone";
+    ASSERT_NE(app.loginWindow(), nullptr);
+    app.loginWindow()->findChild<QComboBox*>(QStringLiteral("Combo1"))->setCurrentIndex(0);
+    app.loginWindow()->logInClicked();
+    ASSERT_NE(app.mainWindow(), nullptr);
+    app.mainWindow()->run(QStringLiteral("W1"));
+    EXPECT_NE(app.mainWindow()->findChild<QWidget*>(QStringLiteral("Form3")), nullptr);
 }

@@ -411,3 +411,16 @@ TEST(EntryWindow, EnterWalksTheTabOrderAndTurnsPages) {
               QStringLiteral("\n"))
         << "Enter starts a new line in the remarks";
 }
+
+TEST(EntryWindow, SurvivesPersonsRemovedBehindIt) {
+    Entry f;
+    f.addPerson(QStringLiteral("000001"), QStringLiteral("王一"), QStringLiteral("男"));
+    f.addPerson(QStringLiteral("000002"), QStringLiteral("王二"), QStringLiteral("男"));
+    EntryWindow& w = f.open();
+    f.session->db().exec(QStringLiteral("DELETE FROM wslib"));
+    w.moveTo(1);
+    w.saveRecord();
+    w.addRecord();
+    EXPECT_EQ(countRows(f.session->db(), QStringLiteral("wslib")), 1);
+    EXPECT_TRUE(f.dialogs.shown.isEmpty());
+}
