@@ -42,6 +42,7 @@ MainWindow::MainWindow(store::Session& session, MainHooks hooks, QWidget* parent
     : QMainWindow(parent), session_(session), hooks_(std::move(hooks)) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(ui::kProgramTitle);
+    buildCommands();
     buildMenus();
     buildToolbar();
     buildWorkArea();
@@ -170,59 +171,71 @@ void MainWindow::refreshStatus() {
     panels_[2]->setText(statusClockText(session_.now()));
 }
 
+// The command table: menu items and toolbar buttons by key. Rights are checked by the
+// commands themselves; nothing is greyed out.
+void MainWindow::buildCommands() {
+    const auto add = [this](std::initializer_list<const char*> keys, const std::function<void()>& action) {
+        for (const char* key : keys)
+            commands_[QString::fromLatin1(key)] = action;
+    };
+    add({"S1", "tt1"}, [this] {
+        ui::showSingle(settingsWindow_, [this] {
+            return new settings::SystemSettingsWindow(
+                session_, [this] { loadBackground(); }, this);
+        });
+    });
+    add({"S2", "tt2"}, [this] {
+        ui::showSingle(usersWindow_, [this] { return new settings::UsersWindow(session_, this); });
+    });
+    add({"s3", "tt3"}, [this] {
+        ui::showSingle(categoryWindow_,
+                       [this] { return new categories::CategorySettingsWindow(session_, this); });
+    });
+    add({"W1", "tt4"}, [this] { openEntry(); });
+    add({"W2", "tt5"}, [this] {
+        ui::showSingle(queryWindow_, [this] {
+            return new query::QueryWindow(
+                session_, [this] { openResults(); }, this);
+        });
+    });
+    add({"W3", "tt6"}, [this] {
+        ui::showSingle(statisticsWindow_, [this] { return new stats::StatisticsWindow(session_, this); });
+    });
+    add({"w4"}, [this] {
+        ui::inform(this, QStringLiteral("此功能暂时不能使用！"), QStringLiteral("抱歉！"),
+                   ui::Icon::Information);
+    });
+    add({"tt7"}, [this] {
+        ui::inform(this, QStringLiteral("此功能暂时不能使用"), QStringLiteral("抱歉！"),
+                   ui::Icon::Information);
+    });
+    add({"tt9"}, [this] { ui::startCalculator(session_.programFolder()); });
+    add({"INexcel", "OUTexcel", "upV", "hebin"}, [this] { superUserOnly([this] { notYetAvailable(); }); });
+    add({"Datastar"}, [this] { initialise(); });
+    add({"user"},
+        [this] { ui::showSingle(logWindow_, [this] { return new store::LogWindow(session_, this); }); });
+    add({"H1"}, [this] {
+        ui::showSingle(helpWindow_, [this] { return new help::HelpWindow(session_.programFolder(), this); });
+    });
+    add({"H2"}, [this] {
+        help::AboutBox about(session_, this);
+        about.exec();
+    });
+    add({"S5"}, [this] { hooks_.relogin(); });
+    add({"S4"}, [this] { hooks_.quit(); });
+    add({"tt11"}, [this] { leave(); });
+}
+
 void MainWindow::run(const QString& key) {
-    const bool toolbar = key.startsWith(QLatin1String("tt"));
+    const auto command = commands_.find(key);
     try {
-        if (key == QLatin1String("W1") || key == QLatin1String("tt4")) {
-            openEntry();
-        } else if (key == QLatin1String("w4") || key == QLatin1String("tt7")) {
-            ui::inform(
-                this, toolbar ? QStringLiteral("此功能暂时不能使用") : QStringLiteral("此功能暂时不能使用！"),
-                QStringLiteral("抱歉！"), ui::Icon::Information);
-        } else if (key == QLatin1String("tt9")) {
-            ui::startCalculator(session_.programFolder());
-        } else if (key == QLatin1String("INexcel") || key == QLatin1String("OUTexcel") ||
-                   key == QLatin1String("upV") || key == QLatin1String("hebin")) {
-            superUserOnly([this] { notYetAvailable(); });
-        } else if (key == QLatin1String("Datastar")) {
-            initialise();
-        } else if (key == QLatin1String("s3") || key == QLatin1String("tt3")) {
-            ui::showSingle(categoryWindow_,
-                           [this] { return new categories::CategorySettingsWindow(session_, this); });
-        } else if (key == QLatin1String("W2") || key == QLatin1String("tt5")) {
-            ui::showSingle(queryWindow_, [this] {
-                return new query::QueryWindow(
-                    session_, [this] { openResults(); }, this);
-            });
-        } else if (key == QLatin1String("W3") || key == QLatin1String("tt6")) {
-            ui::showSingle(statisticsWindow_, [this] { return new stats::StatisticsWindow(session_, this); });
-        } else if (key == QLatin1String("S1") || key == QLatin1String("tt1")) {
-            ui::showSingle(settingsWindow_, [this] {
-                return new settings::SystemSettingsWindow(
-                    session_, [this] { loadBackground(); }, this);
-            });
-        } else if (key == QLatin1String("S2") || key == QLatin1String("tt2")) {
-            ui::showSingle(usersWindow_, [this] { return new settings::UsersWindow(session_, this); });
-        } else if (key == QLatin1String("H1")) {
-            ui::showSingle(helpWindow_,
-                           [this] { return new help::HelpWindow(session_.programFolder(), this); });
-        } else if (key == QLatin1String("H2")) {
-            help::AboutBox about(session_, this);
-            about.exec();
-        } else if (key == QLatin1String("user")) {
-            ui::showSingle(logWindow_, [this] { return new store::LogWindow(session_, this); });
-        } else if (key == QLatin1String("S5")) {
-            hooks_.relogin();
-        } else if (key == QLatin1String("S4")) {
-            hooks_.quit();
-        } else if (key == QLatin1String("tt11")) {
-            leave();
-        } else {
-            notYetAvailable();
-        }
+        if (command != commands_.end())
+            command->second();
+        else
+            notYetAvailable(); // database maintenance
     } catch (const std::exception&) {
         // Toolbar commands skip a failing step; menu commands report it.
-        if (!toolbar)
+        if (!key.startsWith(QLatin1String("tt")))
             ui::inform(this, QStringLiteral("操作失败，请检查数据库文件。"), ui::kProgramTitle,
                        ui::Icon::Critical);
     }

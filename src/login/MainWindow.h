@@ -4,6 +4,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <map>
 
 class QLabel;
 class QTimer;
@@ -32,6 +33,7 @@ public:
     void run(const QString& key);
 
 private:
+    void buildCommands();
     void buildMenus();
     void buildToolbar();
     void buildWorkArea();
@@ -51,6 +53,7 @@ private:
     QLabel* label2_ = nullptr;
     QLabel* panels_[3] = {};
     QTimer* timer_ = nullptr;
+    std::map<QString, std::function<void()>> commands_;
     QPointer<QWidget> logWindow_;
     QPointer<QWidget> categoryWindow_;
     QPointer<QWidget> entryWindow_;
