@@ -30,14 +30,6 @@
 
 namespace login {
 
-namespace {
-
-QAction* findAction(const QWidget& w, const QString& key) {
-    return w.findChild<QAction*>(key);
-}
-
-} // namespace
-
 MainWindow::MainWindow(store::Session& session, MainHooks hooks, QWidget* parent)
     : QMainWindow(parent), session_(session), hooks_(std::move(hooks)) {
     setObjectName(QStringLiteral("Form2"));
@@ -94,7 +86,7 @@ void MainWindow::buildMenus() {
              {"W2", "综合查询(&F)", QKeySequence(QStringLiteral("Ctrl+F"))},
              {"W3", "数据统计(&Z)", {}},
              {"w4", "工资处理(&S)", QKeySequence(QStringLiteral("Ctrl+G"))}});
-    findAction(*this, QStringLiteral("w4"))->setVisible(false);
+    findChild<QAction*>(QStringLiteral("w4"))->setVisible(false);
     addMenu("D0", "数据库(&D)",
             {{"Data", "数据库维护(&K)", {}},
              {"INexcel", "导入EXCEL文件(&O)", {}},
