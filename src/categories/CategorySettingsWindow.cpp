@@ -148,14 +148,17 @@ void CategorySettingsWindow::deleteClicked() {
     reloadValues();
 }
 
+// The persons column of the selected category. One listed by its column name has no
+// definition row of that name: its list position is its column.
+int CategorySettingsWindow::selectedColumn() {
+    const int column = definitionColumn(session_.db(), category());
+    return column < 0 ? categories_->currentRow() : column;
+}
+
 void CategorySettingsWindow::scanClicked() {
     scan_->setEnabled(false);
     replace_->setEnabled(true);
-    // A category listed by its column name has no definition row of that name: its list
-    // position is its column.
-    int column = definitionColumn(session_.db(), category());
-    if (column < 0)
-        column = categories_->currentRow();
+    const int column = selectedColumn();
     progressPanel_->show();
     values_->clear();
     ScanResult result;
@@ -184,9 +187,7 @@ void CategorySettingsWindow::replaceClicked() {
                            "真的要将所查结果转为类别的明细值吗，\r\n这样做将会删除该类别原有的明细值。")))
         return;
     replace_->setEnabled(false);
-    int column = definitionColumn(session_.db(), category());
-    if (column < 0)
-        column = categories_->currentRow();
+    const int column = selectedColumn();
     QStringList scanned;
     for (int i = 0; i < values_->count(); ++i)
         scanned << values_->item(i)->text();

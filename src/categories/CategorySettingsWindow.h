@@ -31,6 +31,7 @@ public slots:
 private:
     QString category() const;
     void reloadValues();
+    int selectedColumn();
 
     store::Session& session_;
     QListWidget* categories_;

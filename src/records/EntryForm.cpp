@@ -364,15 +364,6 @@ void EntryForm::setPickList(int ordinal, const QStringList& values) {
     combo->setEditText(text);
 }
 
-QList<QLineEdit*> EntryForm::dateBoxes() const {
-    QList<QLineEdit*> boxes;
-    for (const PersonColumn& c : personColumns()) {
-        if (c.kind == Kind::Date)
-            boxes << qobject_cast<QLineEdit*>(control(c.controlName()));
-    }
-    return boxes;
-}
-
 QList<QWidget*> EntryForm::tabOrder() const {
     QList<QWidget*> order;
     for (const char* name : kTabOrder)

@@ -34,7 +34,6 @@ public:
     void setPhoto(const QByteArray& imageBytes);
     void setPickList(int ordinal, const QStringList& values);
 
-    QList<QLineEdit*> dateBoxes() const;
     // The input controls along the pages in the order Enter and Tab walk them.
     QList<QWidget*> tabOrder() const;
 

@@ -163,12 +163,12 @@ void EntryWindow::wireInputs() {
         QWidget* w = form_->control(c.controlName());
         if (c.kind == Kind::YesNo || c.kind == Kind::Photo)
             continue;
-        if (c.kind == Kind::Date)
-            w->installEventFilter(this);
-        ui::FocusColour::attach(w, inputColour);
         // An editable pick list takes the keys itself and hands them to its editor.
-        if (c.kind != Kind::Memo && c.kind != Kind::Date)
+        if (c.kind != Kind::Memo)
             w->installEventFilter(this);
+        if (c.kind == Kind::Date)
+            dateBoxes_.insert(w);
+        ui::FocusColour::attach(w, inputColour);
     }
     values_->installEventFilter(this);
     connect(form_, &EntryForm::edited, this, [this] { action(QStringLiteral("tt2"))->setEnabled(true); });
@@ -465,7 +465,7 @@ bool EntryWindow::eventFilter(QObject* watched, QEvent* event) {
         auto* date = qobject_cast<QLineEdit*>(watched);
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
         if (date && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
-            form_->dateBoxes().contains(date)) {
+            dateBoxes_.contains(date)) {
             QMetaObject::invokeMethod(
                 this,
                 [this, d = QPointer<QLineEdit>(date)] {

@@ -2,6 +2,7 @@
 
 #include "store/Schema.h"
 
+#include <QSet>
 #include <QWidget>
 
 #include <functional>
@@ -81,6 +82,7 @@ private:
     QComboBox* values_ = nullptr;
     QList<QAction*> actions_;
     QList<QWidget*> tabChain_;
+    QSet<const QObject*> dateBoxes_; // checked when they lose the focus
 };
 
 } // namespace records

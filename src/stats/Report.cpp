@@ -46,6 +46,14 @@ QString totalLine(qint64 persons) {
            QStringLiteral("人") + QString(19, QLatin1Char(' ')) + QStringLiteral("100%") + kEol;
 }
 
+// After the counted lines: what no line counted as ".其他", then the rule and the total.
+QString closing(int lines, qint64 counted, qint64 persons) {
+    QString text;
+    if (counted != persons)
+        text += valueLine(QString::number(lines + 1) + QStringLiteral(".其他"), persons - counted, persons);
+    return text + rule() + totalLine(persons);
+}
+
 struct Column {
     int ordinal = 0;
     QString name;
@@ -145,9 +153,7 @@ QString valueCounts(store::Database& db, const QString& item, const Column& colu
         sum += count;
         progress(sum);
     }
-    if (sum != persons)
-        text += valueLine(QString::number(k + 1) + QStringLiteral(".其他"), persons - sum, persons);
-    return text + rule() + totalLine(persons);
+    return text + closing(k, sum, persons);
 }
 
 QString yearCounts(const Tally& counts, qint64 persons, int lastYear,
@@ -166,9 +172,7 @@ QString yearCounts(const Tally& counts, qint64 persons, int lastYear,
         sum += count;
         progress(sum);
     }
-    if (sum != persons)
-        text += valueLine(QString::number(k + 1) + QStringLiteral(".其他"), persons - sum, persons);
-    return text + rule() + totalLine(persons);
+    return text + closing(k, sum, persons);
 }
 
 // Zero counts as empty; a count of none still reads "0.00", the other values nothing.

@@ -277,10 +277,6 @@ qint64 Database::lastInsertRowId() const {
     return sqlite3_last_insert_rowid(db_);
 }
 
-int Database::changes() const {
-    return sqlite3_changes(db_);
-}
-
 bool Database::hasTable(const QString& name) {
     return scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table' AND name = ? "
                                  "COLLATE NOCASE"),

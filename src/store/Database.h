@@ -85,7 +85,6 @@ public:
     // Closes and opens the same file again on a fresh connection.
     void reopen();
     void close();
-    bool isOpen() const { return db_ != nullptr; }
 
     Statement prepare(const QString& sql);
     // Runs one statement with bound parameters.
@@ -93,7 +92,6 @@ public:
     // First column of the first row, or a null QVariant when there is no row.
     QVariant scalar(const QString& sql, const QVariantList& params = {});
     qint64 lastInsertRowId() const;
-    int changes() const;
     bool hasTable(const QString& name);
     // Column names of a table, in column order.
     QStringList columnNames(const QString& table);

@@ -37,8 +37,6 @@ public:
     // Removes the current row from the list; the set has no current row until the next move.
     void removeCurrent();
 
-    const QString& table() const { return table_; }
-
 private:
     void fetchBlock(int index);
 

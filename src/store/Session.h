@@ -18,7 +18,6 @@ public:
     // Opens lib.mdb and reads the settings row; throws OpenError or SqlError.
     void open();
     void close();
-    bool isOpen() const { return db_ && db_->isOpen(); }
 
     Database& db() { return *db_; }
     ProgramState& state() { return state_; }

@@ -2,13 +2,6 @@
 
 namespace ui {
 
-QStringList ScriptedDialogs::texts() const {
-    QStringList out;
-    for (const Shown& s : shown)
-        out << s.text;
-    return out;
-}
-
 void ScriptedDialogs::message(QWidget*, const QString& text, const QString& title, Icon icon) {
     shown.append({Kind::Message, text, title, icon});
 }

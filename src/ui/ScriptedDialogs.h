@@ -33,7 +33,6 @@ public:
             answers.enqueue(a);
     }
     const Shown& last() const { return shown.constLast(); }
-    QStringList texts() const;
     void clear() { shown.clear(); }
 
     void message(QWidget* parent, const QString& text, const QString& title, Icon icon) override;

@@ -29,6 +29,12 @@ void addUser(store::Database& db, const QString& name, const QString& pass) {
     db.exec(QStringLiteral("INSERT INTO basic VALUES (?, ?, 0)"), {name, pass});
 }
 
+// The shipped super user, picked first in the list, has an empty password.
+void logInAsFirstUser(AppController& app) {
+    app.loginWindow()->findChild<QComboBox*>(QStringLiteral("Combo1"))->setCurrentIndex(0);
+    app.loginWindow()->logInClicked();
+}
+
 } // namespace
 
 TEST(StartUp, ReportsAMissingForeignOrDamagedDatabaseAndEnds) {
@@ -168,8 +174,7 @@ TEST(LoginWindow, ReloginReadsTheUsersAgain) {
     TestFolder folder;
     AppController app(folder.path(), folder.clock.clock());
     ASSERT_TRUE(app.start());
-    app.loginWindow()->findChild<QComboBox*>(QStringLiteral("Combo1"))->setCurrentIndex(0);
-    app.loginWindow()->logInClicked();
+    logInAsFirstUser(app);
     ASSERT_NE(app.mainWindow(), nullptr);
     addUser(app.session().db(), QStringLiteral("新用户"), QString());
 
@@ -185,8 +190,7 @@ TEST(LoginWindow, ReloginClosesEveryOpenWindow) {
     TestFolder folder;
     AppController app(folder.path(), folder.clock.clock());
     ASSERT_TRUE(app.start());
-    app.loginWindow()->findChild<QComboBox*>(QStringLiteral("Combo1"))->setCurrentIndex(0);
-    app.loginWindow()->logInClicked();
+    logInAsFirstUser(app);
     MainWindow* main = app.mainWindow();
     ASSERT_NE(main, nullptr);
     for (const char* key : {"W1", "W2", "W3", "s3", "S1", "S2", "user", "H1"})
@@ -199,8 +203,7 @@ TEST(LoginWindow, ReloginClosesEveryOpenWindow) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(entry) << "windows of the old connection are gone";
     ASSERT_NE(app.loginWindow(), nullptr);
-    app.loginWindow()->findChild<QComboBox*>(QStringLiteral("Combo1"))->setCurrentIndex(0);
-    app.loginWindow()->logInClicked();
+    logInAsFirstUser(app);
     ASSERT_NE(app.mainWindow(), nullptr);
     app.mainWindow()->run(QStringLiteral("W1"));
     EXPECT_NE(app.mainWindow()->findChild<QWidget*>(QStringLiteral("Form3")), nullptr);
