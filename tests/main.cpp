@@ -1,4 +1,4 @@
-#include <QApplication>
+#include "ui/Guard.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@ int main(int argc, char* argv[]) {
     // Windows are tested without a desktop.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    ui::Application app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,4 +1,5 @@
 #include "login/AppController.h"
+#include "ui/Guard.h"
 
 #include <QApplication>
 #include <QFile>
@@ -29,7 +30,7 @@ int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("FONTCONFIG_FILE") && QFile::exists(QFile::decodeName(fontConfig)))
         qputenv("FONTCONFIG_FILE", fontConfig);
 
-    QApplication app(argc, argv);
+    ui::Application app(argc, argv);
     QTranslator qtbase;
     if (qtbase.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtbase);

@@ -142,7 +142,7 @@ void CategorySettingsWindow::deleteClicked() {
         ui::inform(this, QStringLiteral("请选择要删除的类别明细!"));
         return;
     }
-    if (!ui::ask(this, QStringLiteral("真的要删除本条目吗?")))
+    if (!ui::confirm(this, QStringLiteral("真的要删除本条目吗?")))
         return;
     deleteValue(session_.db(), category(), value_->text());
     reloadValues();
@@ -183,7 +183,7 @@ void CategorySettingsWindow::scanClicked() {
 }
 
 void CategorySettingsWindow::replaceClicked() {
-    if (!ui::ask(this, QStringLiteral(
+    if (!ui::confirm(this, QStringLiteral(
                            "真的要将所查结果转为类别的明细值吗，\r\n这样做将会删除该类别原有的明细值。")))
         return;
     replace_->setEnabled(false);

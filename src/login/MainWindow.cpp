@@ -277,13 +277,13 @@ void MainWindow::initialise() {
         ui::inform(this, kNotSuperUserInit);
         return;
     }
-    if (!ui::ask(this, QStringLiteral("初始化将会清空所有数据！你确定吗？（建议初始化前请先备份数据！）")))
+    if (!ui::confirm(this, QStringLiteral("初始化将会清空所有数据！你确定吗？（建议初始化前请先备份数据！）")))
         return;
     try {
         session_.db().reopen();
         const bool hasCategories =
             session_.db().scalar(QStringLiteral("SELECT count(*) FROM km")).toLongLong() > 0;
-        const bool clearCategories = hasCategories && ui::ask(this, QStringLiteral("清空类别库所有数据吗？"));
+        const bool clearCategories = hasCategories && ui::confirm(this, QStringLiteral("清空类别库所有数据吗？"));
         initialiseData(session_.db(), clearCategories);
     } catch (const std::exception&) {
         ui::inform(this, QStringLiteral("出错了!"), QStringLiteral("请联系软件编写人！"));

@@ -319,7 +319,7 @@ void EntryWindow::deleteRecord() {
     if (rowid < 0)
         return;
     const QString number = list_->row(list_->position()).value(0).toString();
-    if (!ui::ask(this, QStringLiteral("真的删除第") + number + QStringLiteral("号记录吗?")))
+    if (!ui::confirm(this, QStringLiteral("真的删除第") + number + QStringLiteral("号记录吗?")))
         return;
     try {
         session_.db().exec(QStringLiteral("DELETE FROM wslib WHERE rowid = ?"), {rowid});

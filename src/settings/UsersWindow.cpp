@@ -179,7 +179,7 @@ void UsersWindow::deleteClicked() {
         ui::inform(this, QStringLiteral("不能删除超级用户或用户名栏空！"));
         return;
     }
-    if (ui::ask(this, QStringLiteral("真的删除所选用户！"))) {
+    if (ui::confirm(this, QStringLiteral("真的删除所选用户！"))) {
         try {
             deleteUser(session_.db(), name);
         } catch (const std::exception&) {

@@ -91,7 +91,7 @@ void LogWindow::clearClicked() {
                    ui::Icon::Information);
         return;
     }
-    if (!ui::ask(this, QStringLiteral("真的清除上机记录吗？")))
+    if (!ui::confirm(this, QStringLiteral("真的清除上机记录吗？")))
         return;
     session_.log().clear();
     model_->reload();

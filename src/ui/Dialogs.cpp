@@ -42,7 +42,11 @@ void inform(QWidget* parent, const QString& text, const QString& title, Icon ico
 }
 
 bool ask(QWidget* parent, const QString& text, const QString& title) {
-    return dialogs().question(parent, text, title);
+    return dialogs().question(parent, text, title, Default::Yes);
+}
+
+bool confirm(QWidget* parent, const QString& text, const QString& title) {
+    return dialogs().question(parent, text, title, Default::No);
 }
 
 void QtDialogs::message(QWidget* parent, const QString& text, const QString& title, Icon icon) {
@@ -50,8 +54,9 @@ void QtDialogs::message(QWidget* parent, const QString& text, const QString& tit
     box.exec();
 }
 
-bool QtDialogs::question(QWidget* parent, const QString& text, const QString& title) {
+bool QtDialogs::question(QWidget* parent, const QString& text, const QString& title, Default button) {
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(button == Default::No ? QMessageBox::No : QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }
 

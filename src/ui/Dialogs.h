@@ -11,6 +11,10 @@ inline const QString kProgramTitle = QStringLiteral("企事业离Tessaly系统V4
 
 enum class Icon { None, Information, Question, Exclamation, Critical };
 
+// Which button Enter presses in a question. Questions before destructive actions default to No,
+// so a stray Enter never destroys data.
+enum class Default { Yes, No };
+
 // Every message box, question, file and colour dialog goes through this seam, so that tests
 // can answer them from a script and read back exactly what was shown.
 class Dialogs {
@@ -19,7 +23,7 @@ public:
     // A message with an OK button.
     virtual void message(QWidget* parent, const QString& text, const QString& title, Icon icon) = 0;
     // Yes and No buttons with the question icon; true for Yes.
-    virtual bool question(QWidget* parent, const QString& text, const QString& title) = 0;
+    virtual bool question(QWidget* parent, const QString& text, const QString& title, Default button) = 0;
     // An empty result means the operator cancelled.
     virtual QString openFile(QWidget* parent, const QString& title, const QString& folder,
                              const QString& filter) = 0;
@@ -38,11 +42,13 @@ void installDialogs(Dialogs* d);
 void inform(QWidget* parent, const QString& text, const QString& title = kProgramTitle,
             Icon icon = Icon::None);
 bool ask(QWidget* parent, const QString& text, const QString& title = kProgramTitle);
+// A question before a destructive action: No is the default button.
+bool confirm(QWidget* parent, const QString& text, const QString& title = kProgramTitle);
 
 class QtDialogs : public Dialogs {
 public:
     void message(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
-    bool question(QWidget* parent, const QString& text, const QString& title) override;
+    bool question(QWidget* parent, const QString& text, const QString& title, Default button) override;
     QString openFile(QWidget* parent, const QString& title, const QString& folder,
                      const QString& filter) override;
     QString saveFile(QWidget* parent, const QString& title, const QString& folder,

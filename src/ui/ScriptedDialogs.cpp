@@ -6,8 +6,8 @@ void ScriptedDialogs::message(QWidget*, const QString& text, const QString& titl
     shown.append({Kind::Message, text, title, icon});
 }
 
-bool ScriptedDialogs::question(QWidget*, const QString& text, const QString& title) {
-    shown.append({Kind::Question, text, title, Icon::Question});
+bool ScriptedDialogs::question(QWidget*, const QString& text, const QString& title, Default button) {
+    shown.append({Kind::Question, text, title, Icon::Question, button});
     return answers.isEmpty() ? false : answers.dequeue();
 }
 

@@ -16,6 +16,7 @@ public:
         QString text; // message or question text; the title for file and colour dialogs
         QString title;
         Icon icon;
+        Default button = Default::Yes; // questions: the default button
     };
 
     ScriptedDialogs() { installDialogs(this); }
@@ -36,7 +37,7 @@ public:
     void clear() { shown.clear(); }
 
     void message(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
-    bool question(QWidget* parent, const QString& text, const QString& title) override;
+    bool question(QWidget* parent, const QString& text, const QString& title, Default button) override;
     QString openFile(QWidget* parent, const QString& title, const QString& folder,
                      const QString& filter) override;
     QString saveFile(QWidget* parent, const QString& title, const QString& folder,
