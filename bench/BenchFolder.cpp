@@ -1,7 +1,7 @@
 #include "BenchFolder.h"
 
 #include "PersonGenerator.h"
-#include "store/ShippedDatabase.h"
+#include "records/ShippedDatabase.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -12,7 +12,7 @@ store::Session& sharedSession() {
     static QTemporaryDir dir;
     static std::unique_ptr<store::Session> session = [] {
         const QString path = dir.filePath(QStringLiteral("lib.mdb"));
-        store::writeShippedDatabase(path, dir.path());
+        records::writeShippedDatabase(path, dir.path());
         const int persons = qEnvironmentVariableIsSet("TESSALY_BENCH_PERSONS")
                                 ? qEnvironmentVariableIntValue("TESSALY_BENCH_PERSONS")
                                 : 100000;

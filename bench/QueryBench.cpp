@@ -19,7 +19,7 @@ static void QueryRun(benchmark::State& state) {
     store::Session& session = sharedSession();
     int found = 0;
     for (auto _ : state) {
-        query::pendingExpression() = kTenConditions;
+        session.pendingExpression() = kTenConditions;
         print::ResultsWindow window(session);
         found = window.resultCount();
     }

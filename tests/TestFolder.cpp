@@ -1,8 +1,12 @@
 #include "TestFolder.h"
 
-#include "store/ShippedDatabase.h"
+#include "records/ShippedDatabase.h"
 
+#include <QAction>
 #include <QFile>
+#include <QWidget>
+
+#include <gtest/gtest.h>
 
 namespace testing_support {
 
@@ -13,7 +17,7 @@ QString templateDatabase() {
     static QTemporaryDir dir;
     static const QString path = [] {
         const QString p = dir.filePath(QStringLiteral("lib.mdb"));
-        store::writeShippedDatabase(p, dir.path());
+        records::writeShippedDatabase(p, dir.path());
         return p;
     }();
     return path;
@@ -43,6 +47,15 @@ qint64 countRows(store::Database& db, const QString& table, const QString& where
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where;
     return db.scalar(sql).toLongLong();
+}
+
+void trigger(QWidget& window, const QString& key) {
+    QAction* action = window.findChild<QAction*>(key);
+    if (!action) {
+        ADD_FAILURE() << "no action " << key.toStdString();
+        return;
+    }
+    action->trigger();
 }
 
 } // namespace testing_support

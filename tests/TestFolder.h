@@ -7,6 +7,8 @@
 
 #include <memory>
 
+class QWidget;
+
 namespace testing_support {
 
 // A fixed clock that tests may move.
@@ -37,5 +39,9 @@ QString lastAction(store::Database& db);
 
 // Row count of a table in the folder's database.
 qint64 countRows(store::Database& db, const QString& table, const QString& where = QString());
+
+// Triggers the window's menu item or toolbar button named `key`, as a click does; a test
+// failure when the window has none.
+void trigger(QWidget& window, const QString& key);
 
 } // namespace testing_support

@@ -1,5 +1,5 @@
 // Writes the files that the program folder is installed with: lib.mdb and 1.jpg … 12.jpg.
-#include "store/ShippedDatabase.h"
+#include "records/ShippedDatabase.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -54,7 +54,7 @@ int main(int argc, char* argv[]) {
     }
     const QDir folder(QString::fromLocal8Bit(argv[1]));
     try {
-        store::writeShippedDatabase(folder.filePath(QStringLiteral("lib.mdb")), folder.absolutePath());
+        records::writeShippedDatabase(folder.filePath(QStringLiteral("lib.mdb")), folder.absolutePath());
         for (int n = 1; n <= 12; ++n) {
             if (!backgroundPicture(n).save(folder.filePath(QStringLiteral("%1.jpg").arg(n)), "JPG", 88))
                 throw std::runtime_error("cannot write a background picture");

@@ -8,14 +8,6 @@
 
 namespace login {
 
-std::vector<UserEntry> readUsers(store::Database& db) {
-    std::vector<UserEntry> users;
-    store::Statement st = db.prepare(QStringLiteral("SELECT rowid, name, pass FROM basic ORDER BY rowid"));
-    while (st.step())
-        users.push_back({st.integer(0), st.text(1), st.text(2)});
-    return users;
-}
-
 LoginOutcome logIn(store::Session& session, const std::vector<UserEntry>& users, const QString& nameText,
                    const QString& password) {
     if (nameText.isEmpty())
@@ -27,10 +19,8 @@ LoginOutcome logIn(store::Session& session, const std::vector<UserEntry>& users,
     const store::PasswordCheck check = store::checkPassword(user->pass, password);
     if (!check.matches)
         return LoginOutcome::WrongPassword;
-    if (check.needsRehash) {
-        session.db().exec(QStringLiteral("UPDATE basic SET pass = ? WHERE rowid = ?"),
-                          {store::hashPassword(password), user->rowid});
-    }
+    if (check.needsRehash)
+        settings::storePasswordHash(session.db(), user->rowid, password);
     session.state().currentUser = nameText;
     session.log().write(QStringLiteral("进入系统"));
     return LoginOutcome::LoggedIn;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/UserAccounts.h"
+
 #include <QString>
 
 #include <vector>
@@ -12,14 +14,9 @@ class Session;
 
 namespace login {
 
-struct UserEntry {
-    qint64 rowid;
-    QString name;
-    QString pass;
-};
-
-// Every user in stored order: the order of the login list.
-std::vector<UserEntry> readUsers(store::Database& db);
+// The user list has its home with the users table.
+using settings::readUsers;
+using settings::UserEntry;
 
 enum class LoginOutcome { EmptyName, WrongPassword, LoggedIn };
 

@@ -34,7 +34,6 @@ MainWindow::MainWindow(store::Session& session, MainHooks hooks, QWidget* parent
     : QMainWindow(parent), session_(session), hooks_(std::move(hooks)) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(ui::kProgramTitle);
-    buildCommands();
     buildMenus();
     buildToolbar();
     buildWorkArea();
@@ -54,9 +53,10 @@ MainWindow::MainWindow(store::Session& session, MainHooks hooks, QWidget* parent
 
 void MainWindow::buildMenus() {
     struct Item {
-        const char* key;
+        const char* key; // nullptr: a separator
         const char* caption;
-        QKeySequence shortcut;
+        Command command;
+        QKeySequence shortcut = {};
     };
     auto addMenu = [this](const char* key, const char* caption, std::initializer_list<Item> items) {
         QMenu* menu = menuBar()->addMenu(QString::fromUtf8(caption));
@@ -69,54 +69,54 @@ void MainWindow::buildMenus() {
             QAction* action = menu->addAction(QString::fromUtf8(item.caption));
             action->setObjectName(QString::fromLatin1(item.key));
             action->setShortcut(item.shortcut);
-            const QString k = action->objectName();
-            connect(action, &QAction::triggered, this, [this, k] { run(k); });
+            connect(action, &QAction::triggered, this, [this, c = item.command] { run(c, From::Menu); });
         }
     };
+    const auto keys = [](const char* k) { return QKeySequence(QString::fromLatin1(k)); };
     addMenu("S0", "系统管理(&s)",
-            {{"S1", "系统设置(&T)", {}},
-             {"S2", "用户设置(&U)", {}},
-             {"S5", "重新登录(&R)", {}},
-             {"s3", "类别设置(&L)", QKeySequence(QStringLiteral("Ctrl+L"))},
+            {{"S1", "系统设置(&T)", Command::SystemSettings},
+             {"S2", "用户设置(&U)", Command::Users},
+             {"S5", "重新登录(&R)", Command::Relogin},
+             {"s3", "类别设置(&L)", Command::Categories, keys("Ctrl+L")},
              {nullptr, nullptr, {}},
-             {"S4", "退出系统(&X)", {}}});
+             {"S4", "退出系统(&X)", Command::EndAtOnce}});
     // Wage processing is not part of the system; its menu entry stays hidden.
     addMenu("W0", "人员管理(&W)",
-            {{"W1", "信息录入(&D)", QKeySequence(QStringLiteral("Ctrl+E"))},
-             {"W2", "综合查询(&F)", QKeySequence(QStringLiteral("Ctrl+F"))},
-             {"W3", "数据统计(&Z)", {}},
-             {"w4", "工资处理(&S)", QKeySequence(QStringLiteral("Ctrl+G"))}});
+            {{"W1", "信息录入(&D)", Command::Entry, keys("Ctrl+E")},
+             {"W2", "综合查询(&F)", Command::Query, keys("Ctrl+F")},
+             {"W3", "数据统计(&Z)", Command::Statistics},
+             {"w4", "工资处理(&S)", Command::WagesMenu, keys("Ctrl+G")}});
     findChild<QAction*>(QStringLiteral("w4"))->setVisible(false);
     addMenu("D0", "数据库(&D)",
-            {{"Data", "数据库维护(&K)", {}},
-             {"INexcel", "导入EXCEL文件(&O)", {}},
-             {"OUTexcel", "导出EXCEL文件(&I)", {}},
-             {"upV", "升级以前版本(&U)", {}},
-             {"hebin", "数据库合并(&H)", {}},
-             {"Datastar", "数据初始化(&B)", {}},
-             {"user", "上机记录(&R)", {}}});
-    addMenu("H0", "帮助(&H)", {{"H1", "帮助主题(&M)", {}}, {"H2", "关于(&A)", {}}});
+            {{"Data", "数据库维护(&K)", Command::Maintenance},
+             {"INexcel", "导入EXCEL文件(&O)", Command::ImportExcel},
+             {"OUTexcel", "导出EXCEL文件(&I)", Command::ExportExcel},
+             {"upV", "升级以前版本(&U)", Command::Upgrade},
+             {"hebin", "数据库合并(&H)", Command::Merge},
+             {"Datastar", "数据初始化(&B)", Command::Initialise},
+             {"user", "上机记录(&R)", Command::OperatorLog}});
+    addMenu("H0", "帮助(&H)", {{"H1", "帮助主题(&M)", Command::Help}, {"H2", "关于(&A)", Command::About}});
 }
 
 void MainWindow::buildToolbar() {
     QToolBar* bar = addToolBar(QStringLiteral("Toolbar1"));
     bar->setObjectName(QStringLiteral("Toolbar1"));
     bar->setMovable(false);
-    ui::addToolButtons(*bar,
-                       {{"tt1", "系统", QStyle::SP_ComputerIcon},
-                        {"tt2", "用户", QStyle::SP_DirHomeIcon},
-                        {"tt3", "类别", QStyle::SP_FileDialogDetailedView},
-                        {nullptr, nullptr, {}},
-                        {"tt4", "录入", QStyle::SP_FileDialogNewFolder},
-                        {"tt5", "查询", QStyle::SP_FileDialogContentsView},
-                        {"tt6", "统计", QStyle::SP_FileDialogListView},
-                        {"tt7", "工资", QStyle::SP_DriveFDIcon},
-                        {nullptr, nullptr, {}},
-                        {"tt8", "库维护", QStyle::SP_DriveHDIcon},
-                        {"tt9", "计算器", QStyle::SP_DesktopIcon},
-                        {nullptr, nullptr, {}},
-                        {"tt11", "退出", QStyle::SP_DialogCloseButton}},
-                       [this](const QString& key) { run(key); });
+    ui::addToolButtons<Command>(*bar,
+                                {{"tt1", "系统", QStyle::SP_ComputerIcon, Command::SystemSettings},
+                                 {"tt2", "用户", QStyle::SP_DirHomeIcon, Command::Users},
+                                 {"tt3", "类别", QStyle::SP_FileDialogDetailedView, Command::Categories},
+                                 {nullptr, nullptr, {}},
+                                 {"tt4", "录入", QStyle::SP_FileDialogNewFolder, Command::Entry},
+                                 {"tt5", "查询", QStyle::SP_FileDialogContentsView, Command::Query},
+                                 {"tt6", "统计", QStyle::SP_FileDialogListView, Command::Statistics},
+                                 {"tt7", "工资", QStyle::SP_DriveFDIcon, Command::WagesToolbar},
+                                 {nullptr, nullptr, {}},
+                                 {"tt8", "库维护", QStyle::SP_DriveHDIcon, Command::Maintenance},
+                                 {"tt9", "计算器", QStyle::SP_DesktopIcon, Command::Calculator},
+                                 {nullptr, nullptr, {}},
+                                 {"tt11", "退出", QStyle::SP_DialogCloseButton, Command::Leave}},
+                                [this](Command c) { run(c, From::Toolbar); });
 }
 
 void MainWindow::buildWorkArea() {
@@ -163,71 +163,80 @@ void MainWindow::refreshStatus() {
     panels_[2]->setText(statusClockText(session_.now()));
 }
 
-// The command table: menu items and toolbar buttons by key. Rights are checked by the
-// commands themselves; nothing is greyed out.
-void MainWindow::buildCommands() {
-    const auto add = [this](std::initializer_list<const char*> keys, const std::function<void()>& action) {
-        for (const char* key : keys)
-            commands_[QString::fromLatin1(key)] = action;
-    };
-    add({"S1", "tt1"}, [this] {
+// The command table. Rights are checked by the commands themselves; nothing is greyed out.
+void MainWindow::dispatch(Command command) {
+    switch (command) {
+    case Command::SystemSettings:
         ui::showSingle(settingsWindow_, [this] {
             return new settings::SystemSettingsWindow(
                 session_, [this] { loadBackground(); }, this);
         });
-    });
-    add({"S2", "tt2"}, [this] {
+        return;
+    case Command::Users:
         ui::showSingle(usersWindow_, [this] { return new settings::UsersWindow(session_, this); });
-    });
-    add({"s3", "tt3"}, [this] {
+        return;
+    case Command::Categories:
         ui::showSingle(categoryWindow_,
                        [this] { return new categories::CategorySettingsWindow(session_, this); });
-    });
-    add({"W1", "tt4"}, [this] { openEntry(); });
-    add({"W2", "tt5"}, [this] {
+        return;
+    case Command::Entry:
+        return openEntry();
+    case Command::Query:
         ui::showSingle(queryWindow_, [this] {
             return new query::QueryWindow(
                 session_, [this] { openResults(); }, this);
         });
-    });
-    add({"W3", "tt6"}, [this] {
+        return;
+    case Command::Statistics:
         ui::showSingle(statisticsWindow_, [this] { return new stats::StatisticsWindow(session_, this); });
-    });
-    add({"w4"}, [this] {
-        ui::inform(this, QStringLiteral("此功能暂时不能使用！"), QStringLiteral("抱歉！"),
-                   ui::Icon::Information);
-    });
-    add({"tt7"}, [this] {
-        ui::inform(this, QStringLiteral("此功能暂时不能使用"), QStringLiteral("抱歉！"),
-                   ui::Icon::Information);
-    });
-    add({"tt9"}, [this] { ui::startCalculator(session_.programFolder()); });
-    add({"INexcel", "OUTexcel", "upV", "hebin"}, [this] { superUserOnly([this] { notYetAvailable(); }); });
-    add({"Datastar"}, [this] { initialise(); });
-    add({"user"},
-        [this] { ui::showSingle(logWindow_, [this] { return new store::LogWindow(session_, this); }); });
-    add({"H1"}, [this] {
+        return;
+    case Command::WagesMenu:
+        return ui::inform(this, QStringLiteral("此功能暂时不能使用！"), QStringLiteral("抱歉！"),
+                          ui::Icon::Information);
+    case Command::WagesToolbar:
+        return ui::inform(this, QStringLiteral("此功能暂时不能使用"), QStringLiteral("抱歉！"),
+                          ui::Icon::Information);
+    case Command::Maintenance:
+        return notYetAvailable();
+    case Command::Calculator:
+        ui::startCalculator(session_.programFolder());
+        return;
+    case Command::ImportExcel:
+        return superUserOnly([this] { notYetAvailable(); });
+    case Command::ExportExcel:
+        return superUserOnly([this] { notYetAvailable(); });
+    case Command::Upgrade:
+        return superUserOnly([this] { notYetAvailable(); });
+    case Command::Merge:
+        return superUserOnly([this] { notYetAvailable(); });
+    case Command::Initialise:
+        return initialise();
+    case Command::OperatorLog:
+        ui::showSingle(logWindow_, [this] { return new store::LogWindow(session_, this); });
+        return;
+    case Command::Help:
         ui::showSingle(helpWindow_, [this] { return new help::HelpWindow(session_.programFolder(), this); });
-    });
-    add({"H2"}, [this] {
+        return;
+    case Command::About: {
         help::AboutBox about(session_, this);
         about.exec();
-    });
-    add({"S5"}, [this] { hooks_.relogin(); });
-    add({"S4"}, [this] { hooks_.quit(); });
-    add({"tt11"}, [this] { leave(); });
+        return;
+    }
+    case Command::Relogin:
+        return hooks_.relogin();
+    case Command::EndAtOnce:
+        return hooks_.quit();
+    case Command::Leave:
+        return leave();
+    }
 }
 
-void MainWindow::run(const QString& key) {
-    const auto command = commands_.find(key);
+void MainWindow::run(Command command, From from) {
     try {
-        if (command != commands_.end())
-            command->second();
-        else
-            notYetAvailable(); // database maintenance
+        dispatch(command);
     } catch (const std::exception&) {
         // Toolbar commands skip a failing step; menu commands report it.
-        if (!key.startsWith(QLatin1String("tt")))
+        if (from == From::Menu)
             ui::inform(this, QStringLiteral("操作失败，请检查数据库文件。"), ui::kProgramTitle,
                        ui::Icon::Critical);
     }
@@ -239,7 +248,7 @@ void MainWindow::openEntry() {
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     ui::showSingle(entryWindow_, [this] {
         return new records::EntryWindow(
-            session_, [this] { run(QStringLiteral("s3")); }, this);
+            session_, [this] { run(Command::Categories, From::Menu); }, this);
     });
     label1_->clear();
 }
@@ -277,13 +286,15 @@ void MainWindow::initialise() {
         ui::inform(this, kNotSuperUserInit);
         return;
     }
-    if (!ui::confirm(this, QStringLiteral("初始化将会清空所有数据！你确定吗？（建议初始化前请先备份数据！）")))
+    if (!ui::confirm(this,
+                     QStringLiteral("初始化将会清空所有数据！你确定吗？（建议初始化前请先备份数据！）")))
         return;
     try {
         session_.db().reopen();
         const bool hasCategories =
             session_.db().scalar(QStringLiteral("SELECT count(*) FROM km")).toLongLong() > 0;
-        const bool clearCategories = hasCategories && ui::confirm(this, QStringLiteral("清空类别库所有数据吗？"));
+        const bool clearCategories =
+            hasCategories && ui::confirm(this, QStringLiteral("清空类别库所有数据吗？"));
         initialiseData(session_.db(), clearCategories);
     } catch (const std::exception&) {
         ui::inform(this, QStringLiteral("出错了!"), QStringLiteral("请联系软件编写人！"));

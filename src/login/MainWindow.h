@@ -4,7 +4,6 @@
 #include <QPointer>
 
 #include <functional>
-#include <map>
 
 class QLabel;
 class QTimer;
@@ -21,6 +20,35 @@ struct MainHooks {
     std::function<void()> relogin; // close everything and show the login window again
 };
 
+// What the menu items and toolbar buttons run. A new command is one enumerator, its menu item
+// or button, and one case in MainWindow::run; a command without a case does not build.
+enum class Command {
+    SystemSettings, // S1, tt1
+    Users,          // S2, tt2
+    Categories,     // s3, tt3
+    Entry,          // W1, tt4
+    Query,          // W2, tt5
+    Statistics,     // W3, tt6
+    WagesMenu,      // w4 (hidden)
+    WagesToolbar,   // tt7
+    Maintenance,    // Data, tt8
+    Calculator,     // tt9
+    ImportExcel,    // INexcel
+    ExportExcel,    // OUTexcel
+    Upgrade,        // upV
+    Merge,          // hebin
+    Initialise,     // Datastar
+    OperatorLog,    // user
+    Help,           // H1
+    About,          // H2
+    Relogin,        // S5
+    EndAtOnce,      // S4
+    Leave,          // tt11
+};
+
+// Toolbar commands skip a failing step; menu commands report it.
+enum class From { Menu, Toolbar };
+
 // Form2: the main window, the hub of a logged-in run.
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -29,11 +57,10 @@ public:
 
     // Timer1's tick.
     void refreshStatus();
-    // Runs a command by its menu item or toolbar key ("Datastar", "tt11", ...).
-    void run(const QString& key);
+    void run(Command command, From from);
 
 private:
-    void buildCommands();
+    void dispatch(Command command);
     void buildMenus();
     void buildToolbar();
     void buildWorkArea();
@@ -53,7 +80,6 @@ private:
     QLabel* label2_ = nullptr;
     QLabel* panels_[3] = {};
     QTimer* timer_ = nullptr;
-    std::map<QString, std::function<void()>> commands_;
     QPointer<QWidget> logWindow_;
     QPointer<QWidget> categoryWindow_;
     QPointer<QWidget> entryWindow_;

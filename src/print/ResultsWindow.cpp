@@ -27,20 +27,18 @@ ResultsWindow::ResultsWindow(store::Session& session, QWidget* parent)
 
     auto* bar = new QToolBar(this);
     bar->setObjectName(QStringLiteral("Toolbar1"));
-    actions_ = ui::addToolButtons(*bar,
-                                  {{"tt1", "上一页", QStyle::SP_ArrowLeft},
-                                   {"tt2", "下一页", QStyle::SP_ArrowRight},
-                                   {"tt3", "打印预览", QStyle::SP_FileDialogContentsView},
-                                   {"tt4", "记录显示", QStyle::SP_FileDialogDetailedView},
-                                   {"tt5", "多人一页", QStyle::SP_FileDialogListView},
-                                   {"tt6", "单人一页", QStyle::SP_FileIcon},
-                                   {"tt7", "打印", QStyle::SP_DriveHDIcon},
-                                   {"tt9", "打印设置", QStyle::SP_ComputerIcon},
-                                   {"tt8", "返回", QStyle::SP_DialogCloseButton}},
-                                  [this](const QString& key) {
-                                      if (key == QLatin1String("tt8"))
-                                          close();
-                                  });
+    using C = ResultsCommand;
+    actions_ = ui::addToolButtons<C>(*bar,
+                                     {{"tt1", "上一页", QStyle::SP_ArrowLeft, C::PreviousPage},
+                                      {"tt2", "下一页", QStyle::SP_ArrowRight, C::NextPage},
+                                      {"tt3", "打印预览", QStyle::SP_FileDialogContentsView, C::Preview},
+                                      {"tt4", "记录显示", QStyle::SP_FileDialogDetailedView, C::ListView},
+                                      {"tt5", "多人一页", QStyle::SP_FileDialogListView, C::Roster},
+                                      {"tt6", "单人一页", QStyle::SP_FileIcon, C::Sheet},
+                                      {"tt7", "打印", QStyle::SP_DriveHDIcon, C::Print},
+                                      {"tt9", "打印设置", QStyle::SP_ComputerIcon, C::PrintSettings},
+                                      {"tt8", "返回", QStyle::SP_DialogCloseButton, C::Close}},
+                                     [this](C c) { run(c); });
 
     model_ = new records::PersonListModel(session_.db().columnNames(store::schema::kPersons), this);
     grid_ = new QTableView(this);
@@ -69,6 +67,24 @@ ResultsWindow::ResultsWindow(store::Session& session, QWidget* parent)
 
 ResultsWindow::~ResultsWindow() = default;
 
+void ResultsWindow::run(ResultsCommand command) {
+    switch (command) {
+    case ResultsCommand::Close:
+        close();
+        return;
+    // The preview and printing arrive with the print subsystem.
+    case ResultsCommand::PreviousPage:
+    case ResultsCommand::NextPage:
+    case ResultsCommand::Preview:
+    case ResultsCommand::ListView:
+    case ResultsCommand::Roster:
+    case ResultsCommand::Sheet:
+    case ResultsCommand::Print:
+    case ResultsCommand::PrintSettings:
+        return;
+    }
+}
+
 QAction* ResultsWindow::action(const QString& key) const {
     return ui::findAction(actions_, key);
 }
@@ -90,7 +106,7 @@ void ResultsWindow::disableAll() {
 
 void ResultsWindow::load() {
     disableAll(); // preview and printing arrive with the printing windows
-    QString& expression = query::pendingExpression();
+    QString& expression = session_.pendingExpression();
     if (expression.trimmed().isEmpty()) {
         grid_->hide();
         export_->hide();

@@ -19,6 +19,19 @@ class Session;
 
 namespace print {
 
+// The results window's toolbar buttons.
+enum class ResultsCommand {
+    PreviousPage,
+    NextPage,
+    Preview,
+    ListView,
+    Roster,
+    Sheet,
+    Print,
+    PrintSettings,
+    Close
+};
+
 // Form7 "查询结果": the persons that satisfy the pending expression, with their count.
 class ResultsWindow : public QWidget {
     Q_OBJECT
@@ -32,6 +45,7 @@ public:
     store::RecordSet* results() const { return results_.get(); }
 
 private:
+    void run(ResultsCommand command);
     void load();
     void showPosition(int row);
     void disableAll();

@@ -1,6 +1,5 @@
 #include "query/ConditionParser.h"
 
-#include "records/EntryRules.h"
 #include "store/Database.h"
 #include "store/JetLike.h"
 #include "store/JetValues.h"
@@ -205,7 +204,7 @@ private:
         case Tok::Text:
             return {Operand::Text, {}, store::JetType::Other, t.text};
         case Tok::Date: {
-            const std::optional<QDate> d = records::parseJetDate(t.text);
+            const std::optional<QDate> d = store::parseJetDate(t.text);
             if (!d)
                 throw ConditionError("not a date");
             return {Operand::Date, {}, store::JetType::Other, store::storedDate(*d)};
@@ -256,7 +255,7 @@ private:
         switch (against) {
         case store::JetType::Date:
             if (o.kind == Operand::Text) {
-                const std::optional<QDate> d = records::parseJetDate(o.value.toString());
+                const std::optional<QDate> d = store::parseJetDate(o.value.toString());
                 if (!d)
                     throw ConditionError("text compared with a date");
                 value = store::storedDate(*d);

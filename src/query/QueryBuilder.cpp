@@ -66,9 +66,4 @@ Appended connectiveText(Connective c) {
     return {QStringLiteral(")"), QStringLiteral(")")};
 }
 
-QString& pendingExpression() {
-    static QString expression;
-    return expression;
-}
-
 } // namespace query

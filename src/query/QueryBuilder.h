@@ -28,7 +28,4 @@ std::optional<Appended> conditionText(store::JetType type, const QString& catego
 enum class Connective { And, Or, Open, Close };
 Appended connectiveText(Connective c);
 
-// The expression the query window leaves for the results window; one for the whole run.
-QString& pendingExpression();
-
 } // namespace query

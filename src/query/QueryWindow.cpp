@@ -104,7 +104,7 @@ QueryWindow::QueryWindow(store::Session& session, std::function<void()> openResu
     fields_.pop_back(); // every column but the photo
 
     add_->setEnabled(false);
-    pendingExpression().clear();
+    session_.pendingExpression().clear();
     statusPanel_->hide();
 
     ui::placeCentred(*this, {640, 420});
@@ -148,7 +148,7 @@ void QueryWindow::addCondition() {
                           values_->currentText(), column->name);
         if (step) {
             appendReadable(step->readable);
-            pendingExpression() += step->expression;
+            session_.pendingExpression() += step->expression;
         }
     }
     categories_->setCurrentIndex(-1);
@@ -158,17 +158,17 @@ void QueryWindow::addCondition() {
 void QueryWindow::addConnective(int connective) {
     const Appended step = connectiveText(Connective(connective));
     appendReadable(step.readable);
-    pendingExpression() += step.expression;
+    session_.pendingExpression() += step.expression;
 }
 
 void QueryWindow::clearCondition() {
     readable_->clear();
-    pendingExpression().clear();
+    session_.pendingExpression().clear();
 }
 
 void QueryWindow::saveCondition() {
     if (!query::saveCondition(session_.filePath(kConditionFile), readable_->toPlainText(),
-                              pendingExpression()))
+                              session_.pendingExpression()))
         ui::inform(this,
                    QStringLiteral("条件没有保存：无法写入文件“%1”。").arg(session_.filePath(kConditionFile)),
                    ui::kProgramTitle, ui::Icon::Exclamation);
@@ -181,7 +181,7 @@ void QueryWindow::loadCondition() {
         return;
     }
     if (saved->hasExpression)
-        pendingExpression() = saved->expression;
+        session_.pendingExpression() = saved->expression;
     readable_->clear();
     appendReadable(saved->readable);
 }

@@ -24,17 +24,6 @@ TypedDate checkTypedDate(const QString& typed, int latestYear) {
     return {true, typed};
 }
 
-std::optional<QDate> parseJetDate(const QString& text) {
-    if (auto iso = store::parseDate(text))
-        return iso;
-    static const QRegularExpression mdy(QStringLiteral("^\\s*(\\d{1,2})/(\\d{1,2})/(\\d{4})\\s*$"));
-    const QRegularExpressionMatch m = mdy.match(text);
-    if (!m.hasMatch())
-        return std::nullopt;
-    const QDate d(m.captured(3).toInt(), m.captured(1).toInt(), m.captured(2).toInt());
-    return d.isValid() ? std::optional<QDate>(d) : std::nullopt;
-}
-
 std::optional<Condition> categorySearch(store::JetType type, const QString& column, const QString& value) {
     const QString col = store::quoted(column);
     switch (type) {
@@ -45,7 +34,7 @@ std::optional<Condition> categorySearch(store::JetType type, const QString& colu
             return Condition{QStringLiteral("%1 = ? COLLATE NOCASE").arg(col), {value}};
         return Condition{QStringLiteral("jetlike(%1, ?)").arg(col), {value}};
     case store::JetType::Date: {
-        const std::optional<QDate> date = parseJetDate(value);
+        const std::optional<QDate> date = store::parseJetDate(value);
         if (!date)
             return std::nullopt;
         return Condition{QStringLiteral("%1 = ?").arg(col), {store::storedDate(*date)}};

@@ -30,7 +30,4 @@ struct Condition {
 };
 std::optional<Condition> categorySearch(store::JetType type, const QString& column, const QString& value);
 
-// Date literals as Jet reads them between # marks: ISO forms and month/day/year.
-std::optional<QDate> parseJetDate(const QString& text);
-
 } // namespace records

@@ -88,16 +88,17 @@ EntryWindow::~EntryWindow() = default;
 void EntryWindow::buildToolbar() {
     auto* bar = new QToolBar(this);
     bar->setObjectName(QStringLiteral("Toolbar1"));
-    actions_ = ui::addToolButtons(*bar,
-                                  {{"tt1", "新增", QStyle::SP_FileIcon},
-                                   {"tt2", "保存", QStyle::SP_DialogSaveButton},
-                                   {"tt3", "删除", QStyle::SP_TrashIcon},
-                                   {"tt4", "预览", QStyle::SP_FileDialogContentsView},
-                                   {"tt5", "类别", QStyle::SP_FileDialogListView},
-                                   {"tt6", "计算器", QStyle::SP_ComputerIcon},
-                                   {"tt8", "相片", QStyle::SP_DesktopIcon},
-                                   {"tt7", "返回", QStyle::SP_DialogCloseButton}},
-                                  [this](const QString& key) { run(key); });
+    using C = EntryCommand;
+    actions_ = ui::addToolButtons<C>(*bar,
+                                     {{"tt1", "新增", QStyle::SP_FileIcon, C::Add},
+                                      {"tt2", "保存", QStyle::SP_DialogSaveButton, C::Save},
+                                      {"tt3", "删除", QStyle::SP_TrashIcon, C::Delete},
+                                      {"tt4", "预览", QStyle::SP_FileDialogContentsView, C::Preview},
+                                      {"tt5", "类别", QStyle::SP_FileDialogListView, C::Categories},
+                                      {"tt6", "计算器", QStyle::SP_ComputerIcon, C::Calculator},
+                                      {"tt8", "相片", QStyle::SP_DesktopIcon, C::Photo},
+                                      {"tt7", "返回", QStyle::SP_DialogCloseButton, C::Leave}},
+                                     [this](C c) { run(c); });
 }
 
 QWidget* EntryWindow::buildSearchBar() {
@@ -242,22 +243,27 @@ void EntryWindow::showCurrent() {
     form_->showRow(row);
 }
 
-void EntryWindow::run(const QString& key) {
-    if (key == QLatin1String("tt1"))
-        addRecord();
-    else if (key == QLatin1String("tt2"))
-        saveRecord();
-    else if (key == QLatin1String("tt3"))
-        deleteRecord();
-    else if (key == QLatin1String("tt5"))
-        openCategories_();
-    else if (key == QLatin1String("tt6"))
+void EntryWindow::run(EntryCommand command) {
+    switch (command) {
+    case EntryCommand::Add:
+        return addRecord();
+    case EntryCommand::Save:
+        return saveRecord();
+    case EntryCommand::Delete:
+        return deleteRecord();
+    case EntryCommand::Preview: // no action in this window
+        return;
+    case EntryCommand::Categories:
+        return openCategories_();
+    case EntryCommand::Calculator:
         ui::startCalculator(session_.programFolder());
-    else if (key == QLatin1String("tt8"))
-        ui::inform(this, QStringLiteral("相片扫描窗口正在建设中，暂时不能使用。"), ui::kProgramTitle,
-                   ui::Icon::Information);
-    else if (key == QLatin1String("tt7"))
-        leave();
+        return;
+    case EntryCommand::Photo:
+        return ui::inform(this, QStringLiteral("相片扫描窗口正在建设中，暂时不能使用。"), ui::kProgramTitle,
+                          ui::Icon::Information);
+    case EntryCommand::Leave:
+        return leave();
+    }
 }
 
 // Toolbar actions end silently at the first failure; a value that does not fit is reported.

@@ -25,6 +25,9 @@ namespace records {
 class EntryForm;
 class PersonListModel;
 
+// The entry window's toolbar buttons.
+enum class EntryCommand { Add, Save, Delete, Preview, Categories, Calculator, Photo, Leave };
+
 // Form3 "信息录入": browse, enter, save, number, search and delete person records.
 class EntryWindow : public QWidget {
     Q_OBJECT
@@ -32,9 +35,7 @@ public:
     EntryWindow(store::Session& session, std::function<void()> openCategories, QWidget* parent = nullptr);
     ~EntryWindow() override;
 
-    // Toolbar buttons by key: tt1 新增, tt2 保存, tt3 删除, tt4 预览, tt5 类别, tt6 计算器, tt8 相片, tt7
-    // 返回.
-    void run(const QString& key);
+    void run(EntryCommand command);
     void addRecord();
     void saveRecord();
     void deleteRecord();

@@ -15,6 +15,19 @@ QVariant firstRowNamed(store::Database& db, const QString& name) {
 
 } // namespace
 
+std::vector<UserEntry> readUsers(store::Database& db) {
+    std::vector<UserEntry> users;
+    store::Statement st = db.prepare(QStringLiteral("SELECT rowid, name, pass FROM basic ORDER BY rowid"));
+    while (st.step())
+        users.push_back({st.integer(0), st.text(1), st.text(2)});
+    return users;
+}
+
+void storePasswordHash(store::Database& db, qint64 rowid, const QString& password) {
+    db.exec(QStringLiteral("UPDATE basic SET pass = ? WHERE rowid = ?"),
+            {store::hashPassword(password), rowid});
+}
+
 void addUser(store::Database& db, const QString& name, const QString& password) {
     db.exec(QStringLiteral("INSERT INTO basic VALUES (?, ?, 0)"), {name, store::hashPassword(password)});
 }

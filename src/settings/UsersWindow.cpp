@@ -1,6 +1,5 @@
 #include "settings/UsersWindow.h"
 
-#include "login/Login.h"
 #include "settings/UserAccounts.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
@@ -114,7 +113,7 @@ void UsersWindow::loadNames() {
     change_->setEnabled(false);
     confirmButton_->setEnabled(false);
     names_->clear();
-    for (const login::UserEntry& user : login::readUsers(session_.db()))
+    for (const UserEntry& user : readUsers(session_.db()))
         names_->addItem(user.name);
 }
 

@@ -30,6 +30,17 @@ std::optional<QDate> parseDate(const QString& text) {
     return date;
 }
 
+std::optional<QDate> parseJetDate(const QString& text) {
+    if (auto iso = parseDate(text))
+        return iso;
+    static const QRegularExpression mdy(QStringLiteral("^\\s*(\\d{1,2})/(\\d{1,2})/(\\d{4})\\s*$"));
+    const QRegularExpressionMatch m = mdy.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const QDate d(m.captured(3).toInt(), m.captured(1).toInt(), m.captured(2).toInt());
+    return d.isValid() ? std::optional<QDate>(d) : std::nullopt;
+}
+
 QString storedDate(const QDate& date) {
     return date.toString(QStringLiteral("yyyy-MM-dd"));
 }

@@ -18,6 +18,8 @@ qint64 roundHalfEven(double value);
 // older file may give: 1950-03-15, 1950-3-5, 1950-03 (the first of the month), 1950/03/15.
 std::optional<QDate> parseDate(const QString& text);
 QString storedDate(const QDate& date);
+// Date literals as Jet reads them between # marks: the forms above and month/day/year.
+std::optional<QDate> parseJetDate(const QString& text);
 
 // "yyyy-mm" for display of a stored date value; empty for Null or unreadable values.
 QString displayYearMonth(const QVariant& stored);

@@ -1,6 +1,5 @@
 #include "store/Schema.h"
 
-#include "records/PersonColumns.h"
 #include "store/Database.h"
 
 namespace store {
@@ -64,30 +63,14 @@ QString text(int size) {
     return QStringLiteral("TEXT(%1)").arg(size);
 }
 
-struct Col {
-    QString name;
-    QString type;
-    int size = 0;
-};
+} // namespace
 
-void create(Database& db, const QString& table, const QList<Col>& cols) {
+void createTable(Database& db, const QString& table, const QList<ColumnSpec>& columns) {
     QStringList defs;
-    for (const Col& c : cols)
+    for (const ColumnSpec& c : columns)
         defs << columnDefinition(c.name, c.type, c.size);
     db.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(table), defs.join(QLatin1String(", "))));
 }
-
-QList<Col> personsColumns(bool withPhoto) {
-    QList<Col> cols;
-    for (const records::PersonColumn& c : records::personColumns()) {
-        if (c.kind == records::Kind::Photo && !withPhoto)
-            continue;
-        cols.append({c.columnName(), records::declaredType(c), c.size});
-    }
-    return cols;
-}
-
-} // namespace
 
 QStringList tableNames() {
     return {kPersons, kStaging, kCategories, kPrint, kUsers, kSettings, kLog};
@@ -107,39 +90,35 @@ QStringList printColumns() {
             QStringLiteral("lie20")};
 }
 
-void createTables(Database& db) {
-    create(db, kPersons, personsColumns(true));
-    create(db, kStaging, personsColumns(false));
-    create(db, kCategories,
-           {{QStringLiteral("filednum"), QStringLiteral("LONG")},
-            {QStringLiteral("kmmc"), text(50), 50},
-            {QStringLiteral("kmbz"), text(50), 50},
-            {QStringLiteral("km_eng"), text(50), 50}});
+void createSmallTables(Database& db) {
+    createTable(db, kCategories,
+                {{QStringLiteral("filednum"), QStringLiteral("LONG")},
+                 {QStringLiteral("kmmc"), text(50), 50},
+                 {QStringLiteral("kmbz"), text(50), 50},
+                 {QStringLiteral("km_eng"), text(50), 50}});
 
-    QList<Col> print;
+    QList<ColumnSpec> print;
     for (const QString& name : printColumns()) {
         const bool isText = name.startsWith(QLatin1String("bz")) || name.startsWith(QLatin1String("fonts"));
         print.append({name, isText ? text(100) : QStringLiteral("SINGLE"), 100});
     }
-    create(db, kPrint, print);
+    createTable(db, kPrint, print);
 
     // A password hash is up to 128 characters.
-    create(db, kUsers,
-           {{QStringLiteral("name"), text(20), 20},
-            {QStringLiteral("pass"), text(128), 128},
-            {QStringLiteral("attrib"), QStringLiteral("BOOLEAN")}});
-    create(db, kSettings,
-           {{QStringLiteral("dwmc"), text(100), 100},
-            {QStringLiteral("dwxz"), text(50), 50},
-            {QStringLiteral("systempass"), text(20), 20},
-            {QStringLiteral("bakpath"), text(255), 255},
-            {QStringLiteral("backpicture"), text(50), 50}});
-    create(db, kLog,
-           {{QStringLiteral("日期时间"), text(30), 30},
-            {QStringLiteral("操作员"), text(20), 20},
-            {QStringLiteral("操作内容"), text(50), 50}});
-
-    db.exec(QStringLiteral("CREATE INDEX wslib_number ON wslib(\"个人编号\")"));
+    createTable(db, kUsers,
+                {{QStringLiteral("name"), text(20), 20},
+                 {QStringLiteral("pass"), text(128), 128},
+                 {QStringLiteral("attrib"), QStringLiteral("BOOLEAN")}});
+    createTable(db, kSettings,
+                {{QStringLiteral("dwmc"), text(100), 100},
+                 {QStringLiteral("dwxz"), text(50), 50},
+                 {QStringLiteral("systempass"), text(20), 20},
+                 {QStringLiteral("bakpath"), text(255), 255},
+                 {QStringLiteral("backpicture"), text(50), 50}});
+    createTable(db, kLog,
+                {{QStringLiteral("日期时间"), text(30), 30},
+                 {QStringLiteral("操作员"), text(20), 20},
+                 {QStringLiteral("操作内容"), text(50), 50}});
 }
 
 } // namespace schema

@@ -43,8 +43,19 @@ inline const QString kUsers = QStringLiteral("basic");
 inline const QString kSettings = QStringLiteral("system");
 inline const QString kLog = QStringLiteral("user");
 
-// Creates all seven tables and their indexes in an empty database.
-void createTables(Database& db);
+// A column to create: the declared type carries the Jet kind; `size` bounds sized text.
+struct ColumnSpec {
+    QString name;
+    QString type;
+    int size = 0;
+};
+// CREATE TABLE with the Jet rules: text compares without case and refuses values longer than
+// its size, dates are ISO text, yes/no is 0 or 1.
+void createTable(Database& db, const QString& table, const QList<ColumnSpec>& columns);
+
+// The five small tables (km, Print, basic, system, user); the persons tables follow the
+// column table of records/.
+void createSmallTables(Database& db);
 
 // Names of the Print table's columns in ordinal order (the four shifts at 25 to 28).
 QStringList printColumns();

@@ -30,12 +30,17 @@ public:
     QString filePath(const QString& name) const { return QDir(folder_).filePath(name); }
     QString databasePath() const { return filePath(QStringLiteral("lib.mdb")); }
 
+    // The where-fragment the query window leaves for the results window, which reads it once
+    // and empties it.
+    QString& pendingExpression() { return pendingExpression_; }
+
 private:
     QString folder_;
     Clock clock_;
     ProgramState state_;
     std::unique_ptr<Database> db_;
     std::unique_ptr<OperatorLog> log_;
+    QString pendingExpression_;
 };
 
 } // namespace store

@@ -3,28 +3,32 @@
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
+#include <QPixmap>
 #include <QTableView>
 #include <QToolBar>
 
 namespace ui {
 
-QList<QAction*> addToolButtons(QToolBar& bar, std::initializer_list<ToolButton> buttons,
-                               const std::function<void(const QString&)>& run) {
+namespace {
+const QSize kToolIconSize(24, 24);
+} // namespace
+
+QAction* addToolButton(QToolBar& bar, const char* key, const char* caption, QStyle::StandardPixmap icon) {
     bar.setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    QList<QAction*> actions;
-    for (const ToolButton& b : buttons) {
-        if (!b.key) {
-            bar.addSeparator();
-            continue;
-        }
-        QAction* action = bar.addAction(bar.style()->standardIcon(b.icon), QString::fromUtf8(b.caption));
-        const QString key = QString::fromLatin1(b.key);
-        action->setObjectName(key);
-        QObject::connect(action, &QAction::triggered, &bar, [run, key] { run(key); });
-        actions << action;
+    bar.setIconSize(kToolIconSize);
+    // The style's icons come in different native sizes and an icon is never scaled up: each is
+    // drawn once at the toolbar's size, so every button shows the same size.
+    const qreal ratio = bar.devicePixelRatioF();
+    QPixmap pixmap = bar.style()->standardIcon(icon).pixmap(kToolIconSize, ratio);
+    if (pixmap.deviceIndependentSize().toSize() != kToolIconSize) {
+        pixmap = pixmap.scaled(kToolIconSize * ratio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        pixmap.setDevicePixelRatio(ratio);
     }
-    return actions;
+    QAction* action = bar.addAction(QIcon(pixmap), QString::fromUtf8(caption));
+    action->setObjectName(QString::fromLatin1(key));
+    return action;
 }
 
 QAction* findAction(const QList<QAction*>& actions, const QString& key) {

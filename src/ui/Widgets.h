@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QAction>
 #include <QList>
 #include <QStyle>
+#include <QToolBar>
 
 #include <functional>
 #include <initializer_list>
@@ -13,16 +15,35 @@ class QToolBar;
 
 namespace ui {
 
-// A toolbar button by its key; a null key stands for a separator.
-struct ToolButton {
+// A toolbar button: its key (the object name tests find it by), caption, icon and the typed
+// command it runs. A null key stands for a separator.
+template <typename Id> struct ToolButton {
     const char* key;
     const char* caption;
     QStyle::StandardPixmap icon;
+    Id id{};
 };
 
-// Adds the buttons with their keys as object names; each runs `run(key)`.
-QList<QAction*> addToolButtons(QToolBar& bar, std::initializer_list<ToolButton> buttons,
-                               const std::function<void(const QString&)>& run);
+// One button with its key as object name; icons come out one size and captions on one line.
+QAction* addToolButton(QToolBar& bar, const char* key, const char* caption, QStyle::StandardPixmap icon);
+
+// Adds the buttons; each runs `run(id)`. Dispatch is on the typed id, so a button without a
+// command does not build.
+template <typename Id>
+QList<QAction*> addToolButtons(QToolBar& bar, std::initializer_list<ToolButton<Id>> buttons,
+                               std::function<void(Id)> run) {
+    QList<QAction*> actions;
+    for (const ToolButton<Id>& b : buttons) {
+        if (!b.key) {
+            bar.addSeparator();
+            continue;
+        }
+        QAction* action = addToolButton(bar, b.key, b.caption, b.icon);
+        QObject::connect(action, &QAction::triggered, &bar, [run, id = b.id] { run(id); });
+        actions << action;
+    }
+    return actions;
+}
 QAction* findAction(const QList<QAction*>& actions, const QString& key);
 
 // A read-only grid of records, one row selected at a time, rows of one height.

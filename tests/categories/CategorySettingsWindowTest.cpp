@@ -128,8 +128,8 @@ TEST(CategorySettingsWindow, MainWindowOpensOneWindow) {
     testing_support::TestFolder folder;
     auto session = folder.session(QStringLiteral("张三"));
     login::MainWindow main(*session, {[] {}, [] {}});
-    main.run(QStringLiteral("s3"));
-    main.run(QStringLiteral("tt3"));
+    testing_support::trigger(main, QStringLiteral("s3"));
+    testing_support::trigger(main, QStringLiteral("tt3"));
     EXPECT_EQ(main.findChildren<CategorySettingsWindow*>().size(), 1);
     EXPECT_EQ(countRows(session->db(), QStringLiteral("user")), 1);
 }

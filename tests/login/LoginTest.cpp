@@ -178,7 +178,7 @@ TEST(LoginWindow, ReloginReadsTheUsersAgain) {
     ASSERT_NE(app.mainWindow(), nullptr);
     addUser(app.session().db(), QStringLiteral("新用户"), QString());
 
-    app.mainWindow()->run(QStringLiteral("S5"));
+    testing_support::trigger(*app.mainWindow(), QStringLiteral("S5"));
     EXPECT_EQ(app.mainWindow(), nullptr);
     ASSERT_NE(app.loginWindow(), nullptr);
     EXPECT_EQ(app.loginWindow()->findChild<QComboBox*>(QStringLiteral("Combo1"))->count(), 2);
@@ -194,17 +194,17 @@ TEST(LoginWindow, ReloginClosesEveryOpenWindow) {
     MainWindow* main = app.mainWindow();
     ASSERT_NE(main, nullptr);
     for (const char* key : {"W1", "W2", "W3", "s3", "S1", "S2", "user", "H1"})
-        main->run(QString::fromLatin1(key));
+        testing_support::trigger(*main, QString::fromLatin1(key));
     EXPECT_GE(main->findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size(), 8);
     QPointer<QWidget> entry = main->findChild<QWidget*>(QStringLiteral("Form3"));
     ASSERT_TRUE(entry);
 
-    main->run(QStringLiteral("S5"));
+    testing_support::trigger(*main, QStringLiteral("S5"));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(entry) << "windows of the old connection are gone";
     ASSERT_NE(app.loginWindow(), nullptr);
     logInAsFirstUser(app);
     ASSERT_NE(app.mainWindow(), nullptr);
-    app.mainWindow()->run(QStringLiteral("W1"));
+    testing_support::trigger(*app.mainWindow(), QStringLiteral("W1"));
     EXPECT_NE(app.mainWindow()->findChild<QWidget*>(QStringLiteral("Form3")), nullptr);
 }

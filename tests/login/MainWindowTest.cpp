@@ -74,7 +74,7 @@ TEST(MainWindow, SuperUserCommandsRefuseOthersAndChangeNothing) {
     MainFixture f(QStringLiteral("超级用户 ")); // trailing blank: not the super user for initialisation
     f.dialogs.answer({true, true, true, true, true, true});
     const qint64 km = f.rows(QStringLiteral("km"));
-    f.window->run(QStringLiteral("Datastar"));
+    testing_support::trigger(*f.window, QStringLiteral("Datastar"));
     ASSERT_EQ(f.dialogs.shown.size(), 1);
     EXPECT_EQ(f.dialogs.last().text, QStringLiteral("您不是超级用户，无此权限！"));
     EXPECT_EQ(f.dialogs.last().icon, ui::Icon::None);
@@ -89,7 +89,7 @@ TEST(MainWindow, SuperUserCommandsRefuseOthersAndChangeNothing) {
         EXPECT_EQ(g.dialogs.last().kind, ui::ScriptedDialogs::Kind::Message);
     }
     g.dialogs.clear();
-    g.window->run(QStringLiteral("Datastar"));
+    testing_support::trigger(*g.window, QStringLiteral("Datastar"));
     EXPECT_EQ(g.dialogs.last().text, QStringLiteral("您不是超级用户，无此权限！"));
     EXPECT_EQ(g.rows(QStringLiteral("wslib")), 1);
     EXPECT_EQ(g.rows(QStringLiteral("km")), km);
@@ -101,7 +101,7 @@ TEST(MainWindow, InitialisationEmptiesPersonsAndLogAndAsksAboutCategories) {
         f.session->log().write(QStringLiteral("进入系统"));
         const qint64 km = f.rows(QStringLiteral("km"));
         f.dialogs.answer({true, false});
-        f.window->run(QStringLiteral("Datastar"));
+        testing_support::trigger(*f.window, QStringLiteral("Datastar"));
         ASSERT_EQ(f.dialogs.shown.size(), 2);
         EXPECT_EQ(f.dialogs.shown[0].text,
                   QStringLiteral("初始化将会清空所有数据！你确定吗？（建议初始化前请先备份数据！）"));
@@ -115,14 +115,14 @@ TEST(MainWindow, InitialisationEmptiesPersonsAndLogAndAsksAboutCategories) {
     {
         MainFixture f(QStringLiteral("超级用户"));
         f.dialogs.answer({true, true});
-        f.window->run(QStringLiteral("Datastar"));
+        testing_support::trigger(*f.window, QStringLiteral("Datastar"));
         EXPECT_EQ(f.rows(QStringLiteral("km")), 65) << "definition rows stay";
         EXPECT_EQ(f.rows(QStringLiteral("wslib")), 0);
     }
     {
         MainFixture f(QStringLiteral("超级用户"));
         f.dialogs.answer({false});
-        f.window->run(QStringLiteral("Datastar"));
+        testing_support::trigger(*f.window, QStringLiteral("Datastar"));
         EXPECT_EQ(f.dialogs.shown.size(), 1);
         EXPECT_EQ(f.rows(QStringLiteral("wslib")), 1);
     }
@@ -135,7 +135,7 @@ TEST(MainWindow, InitialisationFailureChangesNothing) {
     f.session->db().exec(QStringLiteral(
         "CREATE TRIGGER keep_log BEFORE DELETE ON \"user\" BEGIN SELECT RAISE(ABORT, 'locked'); END"));
     f.dialogs.answer({true, true});
-    f.window->run(QStringLiteral("Datastar"));
+    testing_support::trigger(*f.window, QStringLiteral("Datastar"));
     EXPECT_EQ(f.dialogs.last().text, QStringLiteral("出错了!"));
     EXPECT_EQ(f.dialogs.last().title, QStringLiteral("请联系软件编写人！"));
     EXPECT_EQ(f.rows(QStringLiteral("wslib")), 1);
@@ -145,14 +145,14 @@ TEST(MainWindow, InitialisationFailureChangesNothing) {
 
 TEST(MainWindow, LeavingAsksOnlyOnTheToolbar) {
     MainFixture f(QStringLiteral("张三"));
-    f.window->run(QStringLiteral("tt11"));
+    testing_support::trigger(*f.window, QStringLiteral("tt11"));
     EXPECT_EQ(f.dialogs.last().text, QStringLiteral("真的退出吗？"));
     EXPECT_EQ(f.dialogs.last().kind, ui::ScriptedDialogs::Kind::Question);
     EXPECT_EQ(f.quits, 0);
     EXPECT_EQ(f.rows(QStringLiteral("user")), 0);
 
     f.dialogs.answer({true});
-    f.window->run(QStringLiteral("tt11"));
+    testing_support::trigger(*f.window, QStringLiteral("tt11"));
     EXPECT_EQ(f.quits, 1);
     EXPECT_EQ(f.session->db().scalar(QStringLiteral("SELECT \"操作内容\" FROM \"user\"")).toString(),
               QStringLiteral("退出系统"));
@@ -166,25 +166,25 @@ TEST(MainWindow, LeavingAsksOnlyOnTheToolbar) {
 
 TEST(MainWindow, WageProcessingOnlyInforms) {
     MainFixture f(QStringLiteral("张三"));
-    f.window->run(QStringLiteral("tt7"));
+    testing_support::trigger(*f.window, QStringLiteral("tt7"));
     EXPECT_EQ(f.dialogs.last().text, QStringLiteral("此功能暂时不能使用"));
     EXPECT_EQ(f.dialogs.last().title, QStringLiteral("抱歉！"));
     EXPECT_EQ(f.dialogs.last().icon, ui::Icon::Information);
-    f.window->run(QStringLiteral("w4"));
+    testing_support::trigger(*f.window, QStringLiteral("w4"));
     EXPECT_EQ(f.dialogs.last().text, QStringLiteral("此功能暂时不能使用！"));
     EXPECT_FALSE(f.window->findChild<QAction*>(QStringLiteral("w4"))->isVisible());
 }
 
 TEST(LogWindow, OpeningLeavingAndClearing) {
     MainFixture f(QStringLiteral("张三"));
-    f.window->run(QStringLiteral("user"));
+    testing_support::trigger(*f.window, QStringLiteral("user"));
     auto* log = f.window->findChild<store::LogWindow*>(QStringLiteral("Form11"));
     ASSERT_NE(log, nullptr);
     EXPECT_EQ(log->windowTitle(), QStringLiteral("上机记录"));
     EXPECT_EQ(log->model().rowCount(), 1);
     EXPECT_EQ(log->model().data(log->model().index(0, 2), Qt::DisplayRole).toString(),
               QStringLiteral("查看上机记录"));
-    f.window->run(QStringLiteral("user"));
+    testing_support::trigger(*f.window, QStringLiteral("user"));
     EXPECT_EQ(f.window->findChildren<store::LogWindow*>().size(), 1)
         << "a second open brings the same window";
 

@@ -83,7 +83,7 @@ namespace {
 struct QueryFixture {
     QueryFixture() : session(folder.session(QStringLiteral("张三"))), main(*session, {[] {}, [] {}}) {
         testing_support::addFivePersons(session->db());
-        main.run(QStringLiteral("W2"));
+        testing_support::trigger(main, QStringLiteral("W2"));
         window = main.findChild<QueryWindow*>(QStringLiteral("Form6"));
     }
     QComboBox* combo(const char* name) { return window->findChild<QComboBox*>(QString::fromLatin1(name)); }
@@ -124,14 +124,16 @@ TEST(QueryWindow, ComposesSavesReloadsAndQueries) {
     f.condition(27, QStringLiteral(">="), QStringLiteral("1000"));
     EXPECT_EQ(f.window->readableText(),
               QStringLiteral("(性别='男'  或者 \n民族='回族' ) 并且 \n基本养老金>=1000 "));
-    EXPECT_EQ(pendingExpression(), QStringLiteral("( 性别 = '男'  or 民族 = '回族' ) and 基本养老金>=1000 "));
+    EXPECT_EQ(f.session->pendingExpression(),
+              QStringLiteral("( 性别 = '男'  or 民族 = '回族' ) and 基本养老金>=1000 "));
     EXPECT_FALSE(f.window->findChild<QPushButton*>(QStringLiteral("Command6"))->isEnabled());
 
     f.window->saveCondition();
     f.window->clearCondition();
-    EXPECT_TRUE(pendingExpression().isEmpty());
+    EXPECT_TRUE(f.session->pendingExpression().isEmpty());
     f.window->loadCondition();
-    EXPECT_EQ(pendingExpression(), QStringLiteral("( 性别 = '男'  or 民族 = '回族' ) and 基本养老金>=1000"));
+    EXPECT_EQ(f.session->pendingExpression(),
+              QStringLiteral("( 性别 = '男'  or 民族 = '回族' ) and 基本养老金>=1000"));
 
     f.window->startQuery();
     EXPECT_TRUE(f.window->readableText().isEmpty());
@@ -139,7 +141,7 @@ TEST(QueryWindow, ComposesSavesReloadsAndQueries) {
     EXPECT_EQ(f.results()->windowTitle(), QStringLiteral("查询结果"));
     EXPECT_EQ(f.results()->resultCount(), 2);
     EXPECT_EQ(f.results()->status(), QStringLiteral("满足条件的记录数：2           当前记录位置：1"));
-    EXPECT_TRUE(pendingExpression().isEmpty());
+    EXPECT_TRUE(f.session->pendingExpression().isEmpty());
 
     f.window->startQuery();
     EXPECT_EQ(f.dialogs.last().text, QStringLiteral("请选择条件！"));
@@ -157,19 +159,19 @@ TEST(QueryWindow, MissingSavedConditionIsReported) {
 
 TEST(ResultsWindow, EmptyBadAndUnmatchedConditions) {
     QueryFixture f;
-    pendingExpression().clear();
+    f.session->pendingExpression().clear();
     {
         print::ResultsWindow results(*f.session);
         EXPECT_EQ(f.dialogs.last().text, QStringLiteral("查询条件不能空！"));
     }
-    pendingExpression() = QStringLiteral("性别 = '男' ; delete from wslib");
+    f.session->pendingExpression() = QStringLiteral("性别 = '男' ; delete from wslib");
     {
         print::ResultsWindow results(*f.session);
         EXPECT_EQ(f.dialogs.last().text, QStringLiteral("表达式设置有误。请重来！"));
-        EXPECT_FALSE(pendingExpression().isEmpty()) << "the expression stays pending";
+        EXPECT_FALSE(f.session->pendingExpression().isEmpty()) << "the expression stays pending";
         EXPECT_EQ(testing_support::countRows(f.session->db(), QStringLiteral("wslib")), 5);
     }
-    pendingExpression() = QStringLiteral("姓名 = '没有这个人' ");
+    f.session->pendingExpression() = QStringLiteral("姓名 = '没有这个人' ");
     print::ResultsWindow none(*f.session);
     EXPECT_EQ(none.resultCount(), 0);
     EXPECT_EQ(none.status(), QStringLiteral("满足条件的记录数：0"));
@@ -177,7 +179,7 @@ TEST(ResultsWindow, EmptyBadAndUnmatchedConditions) {
         EXPECT_FALSE(none.action(QString::fromLatin1(key))->isEnabled()) << key;
     EXPECT_TRUE(none.action(QStringLiteral("tt8"))->isEnabled());
 
-    pendingExpression() = QStringLiteral("性别 = '女' or 姓名 = 'smith'");
+    f.session->pendingExpression() = QStringLiteral("性别 = '女' or 姓名 = 'smith'");
     print::ResultsWindow some(*f.session);
     EXPECT_EQ(some.resultCount(), 3);
     EXPECT_EQ(some.results()->row(0).at(0).toString(), QStringLiteral("000002")) << "stored order";

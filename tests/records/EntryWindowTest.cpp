@@ -110,7 +110,7 @@ TEST(EntryWindow, OpensOnAnEmptyTable) {
     // Deleting on an empty list ends silently.
     w.deleteRecord();
     EXPECT_TRUE(f.dialogs.shown.isEmpty());
-    w.run(QStringLiteral("tt5"));
+    testing_support::trigger(w, QStringLiteral("tt5"));
     EXPECT_EQ(f.categoryOpens, 1);
     w.leave();
     EXPECT_EQ(testing_support::lastAction(f.session->db()), QStringLiteral("退出信息录入"));

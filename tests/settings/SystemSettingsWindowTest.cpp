@@ -68,7 +68,7 @@ TEST(SystemSettings, SuperUserUnitNameReachesTheStatusBar) {
     testing_support::TestFolder folder;
     auto session = folder.session(QStringLiteral("超级用户"));
     login::MainWindow main(*session, {[] {}, [] {}});
-    main.run(QStringLiteral("tt1"));
+    testing_support::trigger(main, QStringLiteral("tt1"));
     auto* window = main.findChild<SystemSettingsWindow*>(QStringLiteral("frmOptions"));
     ASSERT_NE(window, nullptr);
     auto* name = window->findChild<QLineEdit*>(QStringLiteral("Text1"));

@@ -1,9 +1,9 @@
 #include "TestFolder.h"
 
 #include "records/PersonColumns.h"
+#include "records/ShippedDatabase.h"
 #include "store/Database.h"
 #include "store/Schema.h"
-#include "store/ShippedDatabase.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "store/ShippedDatabase.h"
+#include "records/ShippedDatabase.h"
 
 #include "records/PersonColumns.h"
 #include "store/Database.h"
@@ -11,9 +11,22 @@
 #include <utility>
 #include <vector>
 
-namespace store {
+namespace records {
+
+using store::Database;
+using store::Statement;
 
 namespace {
+
+QList<store::schema::ColumnSpec> personsColumns(bool withPhoto) {
+    QList<store::schema::ColumnSpec> cols;
+    for (const PersonColumn& c : personColumns()) {
+        if (c.kind == Kind::Photo && !withPhoto)
+            continue;
+        cols.append({c.columnName(), declaredType(c), c.size});
+    }
+    return cols;
+}
 
 // Value lists of the coded categories. Where a national code list exists the values follow it
 // in its order (ethnic groups GB/T 3304, political status GB/T 4762, education GB/T 4658,
@@ -72,10 +85,10 @@ void insertCategories(Database& db) {
         insert.reset();
         insert.bindAll({column, name, value, name}).run();
     };
-    for (const records::PersonColumn& c : records::personColumns())
+    for (const PersonColumn& c : personColumns())
         add(c.ordinal, c.columnName(), QString());
     for (const auto& [category, values] : categoryValues()) {
-        const int column = records::ordinalOf(category);
+        const int column = ordinalOf(category);
         for (const QString& value : values)
             add(column, category, value);
     }
@@ -125,11 +138,19 @@ void insertPrintRows(Database& db) {
 
 } // namespace
 
+void createTables(Database& db) {
+    store::schema::createTable(db, store::schema::kPersons, personsColumns(true));
+    store::schema::createTable(db, store::schema::kStaging, personsColumns(false));
+    store::schema::createSmallTables(db);
+    db.exec(QStringLiteral("CREATE INDEX wslib_number ON wslib(\"个人编号\")"));
+}
+
 void writeShippedDatabase(const QString& path, const QString& programFolder) {
     const std::unique_ptr<Database> db = Database::create(path);
-    Transaction tx(*db);
-    schema::createTables(*db);
-    db->exec(QStringLiteral("INSERT INTO basic VALUES (?, ?, 0)"), {kSuperUser, hashPassword(QString())});
+    store::Transaction tx(*db);
+    createTables(*db);
+    db->exec(QStringLiteral("INSERT INTO basic VALUES (?, ?, 0)"),
+             {store::kSuperUser, store::hashPassword(QString())});
     // Light yellow (255, 255, 204) as a Windows RGB value.
     db->exec(QStringLiteral("INSERT INTO \"system\" VALUES (?, ?, ?, ?, ?)"),
              {QStringLiteral("示例市离退休人员服务中心"), QStringLiteral("事业单位"),
@@ -139,4 +160,4 @@ void writeShippedDatabase(const QString& path, const QString& programFolder) {
     tx.commit();
 }
 
-} // namespace store
+} // namespace records

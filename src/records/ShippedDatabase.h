@@ -3,10 +3,18 @@
 #include <QString>
 
 namespace store {
+class Database;
+}
+
+namespace records {
+
+// Creates all seven tables and their indexes in an empty database: the persons and staging
+// tables from the column table, the small tables from store/Schema.
+void createTables(store::Database& db);
 
 // Writes the lib.mdb that the program is installed with: the seven tables, the super user
 // (empty password), the settings row, the category definitions and value lists, and the
 // three print settings rows. The backup folder is set to programFolder.
 void writeShippedDatabase(const QString& path, const QString& programFolder);
 
-} // namespace store
+} // namespace records
