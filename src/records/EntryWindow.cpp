@@ -3,6 +3,7 @@
 #include "categories/CategoryTable.h"
 #include "records/EntryForm.h"
 #include "records/EntryRules.h"
+#include "records/IdCheck.h"
 #include "records/PersonListModel.h"
 #include "records/Template.h"
 #include "store/RecordSet.h"
@@ -56,6 +57,8 @@ EntryWindow::EntryWindow(store::Session& session, std::function<void()> openCate
     splitter->addWidget(form_);
     splitter->setStretchFactor(1, 1);
     layout->addWidget(splitter, 1);
+    idCheck_ = new IdCheck(session_, *form_, this);
+    layout->addWidget(idCheck_);
 
     fields_ = store::tableColumns(session_.db(), store::schema::kPersons);
     QStringList headers;
@@ -233,9 +236,28 @@ void EntryWindow::moveTo(int index) {
     caption_->setText(QStringLiteral("全部人数：%1").arg(list_->count()));
 }
 
+void EntryWindow::showPerson(qint64 rowid) {
+    const auto find = [&] {
+        for (int i = 0; i < list_->count(); ++i) {
+            if (list_->rowid(i) == rowid)
+                return i;
+        }
+        return -1;
+    };
+    int at = find();
+    if (at < 0) {
+        setList(std::make_unique<store::RecordSet>(session_.db(), store::schema::kPersons, QString(),
+                                                   QVariantList(), kOrder));
+        at = find();
+    }
+    if (at >= 0)
+        moveTo(at);
+}
+
 void EntryWindow::showCurrent() {
     if (!showOnMove_ || list_->currentRowid() < 0)
         return;
+    idCheck_->reset();
     const QVariantList& row = list_->row(list_->position());
     if (row.isEmpty())
         return;
@@ -302,7 +324,7 @@ void EntryWindow::addRecord() {
 
 void EntryWindow::saveRecord() {
     const qint64 rowid = list_->currentRowid();
-    if (rowid < 0)
+    if (rowid < 0 || !idCheck_->confirmSave(rowid))
         return;
     try {
         writeRow(session_.db(), store::schema::kPersons, rowid, form_->entries());

@@ -23,6 +23,7 @@ class Session;
 namespace records {
 
 class EntryForm;
+class IdCheck;
 class PersonListModel;
 
 // The entry window's toolbar buttons.
@@ -47,8 +48,11 @@ public:
     // The check made when a date box loses the focus; false when the date was refused.
     bool checkDateBox(QLineEdit* box);
     void moveTo(int index);
+    // Shows the person with this rowid, back on the whole list when a search hides them.
+    void showPerson(qint64 rowid);
 
     EntryForm& form() { return *form_; }
+    IdCheck& idCheck() { return *idCheck_; }
     store::RecordSet& list() { return *list_; }
     QString navigationCaption() const;
     QAction* action(const QString& key) const;
@@ -76,6 +80,7 @@ private:
     QString newNumber_;
 
     EntryForm* form_ = nullptr;
+    IdCheck* idCheck_ = nullptr;
     PersonListModel* model_ = nullptr;
     QTableView* grid_ = nullptr;
     QLabel* caption_ = nullptr;
