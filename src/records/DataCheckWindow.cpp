@@ -1,0 +1,134 @@
+#include "records/DataCheckWindow.h"
+
+#include "store/CodePage.h"
+#include "store/Session.h"
+#include "ui/Dialogs.h"
+#include "ui/Guard.h"
+#include "ui/Widgets.h"
+#include "ui/Window.h"
+#include "ui_DataCheckWindow.h"
+
+#include <QAbstractTableModel>
+#include <QDesktopServices>
+#include <QHeaderView>
+#include <QSaveFile>
+#include <QUrl>
+
+namespace records {
+
+class FindingsModel : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void setReport(const DataCheckReport* report) {
+        beginResetModel();
+        report_ = report;
+        endResetModel();
+    }
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() || !report_ ? 0 : int(report_->findings.size());
+    }
+    int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : 5; }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid() || role != Qt::DisplayRole)
+            return {};
+        const Finding& f = report_->findings[std::size_t(index.row())];
+        switch (index.column()) {
+        case 0:
+            return faultName(f.fault);
+        case 1:
+            return f.number;
+        case 2:
+            return f.name;
+        case 3:
+            return f.idNumber;
+        default:
+            return f.detail;
+        }
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        static const QStringList headers = {QStringLiteral("问题"), QStringLiteral("个人编号"),
+                                            QStringLiteral("姓名"), QStringLiteral("身份证号码"),
+                                            QStringLiteral("说明")};
+        if (role == Qt::DisplayRole && orientation == Qt::Horizontal)
+            return headers.value(section);
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+
+private:
+    const DataCheckReport* report_ = nullptr;
+};
+
+DataCheckWindow::DataCheckWindow(store::Session& session, OpenPerson openPerson, QWidget* parent)
+    : QWidget(parent, Qt::Window), session_(session), openPerson_(std::move(openPerson)),
+      ui_(std::make_unique<Ui::DataCheckWindow>()) {
+    ui_->setupUi(this);
+    setObjectName(QStringLiteral("DataCheck"));
+    openInEditor = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+    model_ = new FindingsModel(this);
+    ui_->Grid->setModel(model_);
+    ui::setUpRecordGrid(*ui_->Grid);
+    ui_->Grid->horizontalHeader()->setStretchLastSection(true);
+    ui_->Grid->setColumnWidth(0, 170);
+    ui_->Grid->setColumnWidth(3, 160);
+    connect(ui_->Grid, &QTableView::doubleClicked, this, [this](const QModelIndex& i) { openRow(i.row()); });
+    connect(ui_->Recheck, &QPushButton::clicked, this, &DataCheckWindow::recheck);
+    connect(ui_->ConvertAll, &QPushButton::clicked, this, &DataCheckWindow::convertAll);
+    connect(ui_->Export, &QPushButton::clicked, this, &DataCheckWindow::exportReport);
+    connect(ui_->Leave, &QPushButton::clicked, this, &QWidget::close);
+    ui::placeCentred(*this, {760, 480});
+    recheck();
+}
+
+DataCheckWindow::~DataCheckWindow() = default;
+
+void DataCheckWindow::recheck() {
+    model_->setReport(nullptr);
+    report_ = DataCheckReport();
+    ui::guard(this, ui::stopWith(QStringLiteral("数据检查没有完成，请检查数据库文件。")),
+              [this] { report_ = checkData(session_.db(), session_.now().date()); });
+    model_->setReport(&report_);
+    ui_->Summary->setText(
+        QStringLiteral("共检查 %1 人，发现问题 %2 项。").arg(report_.persons).arg(report_.findings.size()));
+    ui_->ConvertAll->setEnabled(report_.count(Fault::OldId) > 0);
+    ui_->Export->setEnabled(report_.persons > 0);
+}
+
+void DataCheckWindow::convertAll() {
+    const int old = report_.count(Fault::OldId);
+    if (old == 0)
+        return;
+    if (!ui::confirm(this, QStringLiteral("将 %1 个15位身份证号码全部转换为18位吗？").arg(old)))
+        return;
+    int converted = 0;
+    if (!ui::guard(this, ui::stopWithCause(QStringLiteral("转换没有完成，身份证号码都保持原样。")),
+                   [&] { converted = convertOldIdNumbers(session_.db(), session_.now().date()); }))
+        return;
+    ui::inform(this, QStringLiteral("已将 %1 个身份证号码转换为18位。").arg(converted), ui::kProgramTitle,
+               ui::Icon::Information);
+    recheck();
+}
+
+QString DataCheckWindow::exportPath() const {
+    return session_.filePath(QStringLiteral("数据检查.txt"));
+}
+
+void DataCheckWindow::exportReport() {
+    const QString path = exportPath();
+    const QString text = reportText(report_, session_.state().unitName, session_.now().date());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(store::toGbk(text)) < 0 || !file.commit()) {
+        ui::inform(this, QStringLiteral("无法写入文件“%1”。").arg(path), ui::kProgramTitle,
+                   ui::Icon::Exclamation);
+        return;
+    }
+    openInEditor(path);
+}
+
+void DataCheckWindow::openRow(int row) {
+    if (row < 0 || row >= int(report_.findings.size()) || !openPerson_)
+        return;
+    openPerson_(report_.findings[std::size_t(row)].rowid);
+}
+
+} // namespace records
