@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+#include <vector>
+
+class QLabel;
+class QWidget;
+
+namespace store {
+class Session;
+}
+
+namespace exchange {
+
+inline const QString kExportDone = QStringLiteral("导出完毕！");
+inline const QString kExportFailed = QStringLiteral("出错！请重新来。");
+
+// OUTexcel: every person into a workbook chosen by the operator, the progress in `label`.
+// The file work runs off the user-interface thread on its own read connection.
+void exportAllPersons(QWidget* parent, store::Session& session, QLabel& label);
+
+// Command1 of the query results: these persons into a workbook, the progress in `status`.
+void exportQueryResult(QWidget* parent, store::Session& session, const std::vector<qint64>& rowids,
+                       QLabel& status);
+
+} // namespace exchange

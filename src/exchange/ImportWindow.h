@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QWidget>
+
+#include <memory>
+
+namespace Ui {
+class Form13;
+}
+namespace store {
+class Session;
+}
+
+namespace exchange {
+
+class StagingModel;
+
+inline const QString kImportQuestion =
+    QStringLiteral("数据导入将会覆盖原有的数据（建议备份数据后才操作），\r\n"
+                   "如果记录含有相片数据，请进入录入界面中导出全部相片后才操作此步。\r\n"
+                   "您真的要操作吗？");
+inline const QString kImportFailed = QStringLiteral("出错了。");
+
+// Form13 "导入EXCEL文件": reads a workbook into the staging table for review, then replaces the
+// persons table with it.
+class ImportWindow : public QWidget {
+    Q_OBJECT
+public:
+    ImportWindow(store::Session& session, QWidget* parent = nullptr);
+    ~ImportWindow() override;
+
+    // The buttons' handlers.
+    void openWorkbook();  // Command1 "打开文件"
+    void reviewAgain();   // Command4 "最后的检查数据"
+    void importStaging(); // Command2 "导入到库中"
+
+private:
+    // Shows a progress text at most every tenth of a second (the last one always).
+    void progress(const QString& text, bool last = false);
+
+    store::Session& session_;
+    std::unique_ptr<Ui::Form13> ui_;
+    StagingModel* model_;
+    QElapsedTimer shown_;
+};
+
+} // namespace exchange

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "store/Schema.h"
+
+#include <QAbstractTableModel>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace store {
+class Database;
+class RecordSet;
+} // namespace store
+
+namespace exchange {
+
+// The review grid over the staging table: values as the workbook writes them, each edit checked
+// by its column's rules before it is stored.
+class StagingModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    // `rejected` is told when an edit is refused.
+    StagingModel(store::Database& db, std::function<void()> rejected, QObject* parent = nullptr);
+    ~StagingModel() override;
+
+    // Reads the staging table afresh; detach() leaves the grid empty while the table is rewritten.
+    void reload();
+    void detach();
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+private:
+    store::Database& db_;
+    std::function<void()> rejected_;
+    std::vector<store::TableColumn> columns_;
+    std::unique_ptr<store::RecordSet> rows_;
+};
+
+} // namespace exchange
