@@ -5,6 +5,7 @@
 #include "login/MainCommands.h"
 #include "print/ResultsWindow.h"
 #include "query/QueryWindow.h"
+#include "records/DataCheckWindow.h"
 #include "records/EntryWindow.h"
 #include "settings/SystemSettingsWindow.h"
 #include "settings/UsersWindow.h"
@@ -85,7 +86,9 @@ void MainWindow::buildMenus() {
             {{"W1", "信息录入(&D)", Command::Entry, keys("Ctrl+E")},
              {"W2", "综合查询(&F)", Command::Query, keys("Ctrl+F")},
              {"W3", "数据统计(&Z)", Command::Statistics},
-             {"w4", "工资处理(&S)", Command::WagesMenu, keys("Ctrl+G")}});
+             {"w4", "工资处理(&S)", Command::WagesMenu, keys("Ctrl+G")},
+             {nullptr, nullptr, {}},
+             {"DataCheck", "数据检查", Command::DataCheck}});
     findChild<QAction*>(QStringLiteral("w4"))->setVisible(false);
     addMenu("D0", "数据库(&D)",
             {{"Data", "数据库维护(&K)", Command::Maintenance},
@@ -228,6 +231,12 @@ void MainWindow::dispatch(Command command) {
         return hooks_.quit();
     case Command::Leave:
         return leave();
+    case Command::DataCheck:
+        ui::showSingle(dataCheckWindow_, [this] {
+            return new records::DataCheckWindow(
+                session_, [this](qint64 rowid) { openPerson(rowid); }, this);
+        });
+        return;
     }
 }
 
@@ -251,6 +260,12 @@ void MainWindow::openEntry() {
             session_, [this] { run(Command::Categories, From::Menu); }, this);
     });
     label1_->clear();
+}
+
+void MainWindow::openPerson(qint64 rowid) {
+    openEntry();
+    if (auto* entry = qobject_cast<records::EntryWindow*>(entryWindow_.data()))
+        entry->showPerson(rowid);
 }
 
 // Each query shows its own result: a results window still open from the last one closes.

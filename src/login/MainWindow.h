@@ -44,6 +44,7 @@ enum class Command {
     Relogin,        // S5
     EndAtOnce,      // S4
     Leave,          // tt11
+    DataCheck,      // DataCheck 数据检查: ID numbers, dates and duplicates over all persons
 };
 
 // Toolbar commands skip a failing step; menu commands report it.
@@ -67,6 +68,7 @@ private:
     void loadBackground();
 
     void openEntry();
+    void openPerson(qint64 rowid);
     void openResults();
     void leave();
     void initialise();
@@ -89,6 +91,7 @@ private:
     QPointer<QWidget> settingsWindow_;
     QPointer<QWidget> usersWindow_;
     QPointer<QWidget> helpWindow_;
+    QPointer<QWidget> dataCheckWindow_;
 };
 
 } // namespace login

@@ -1,5 +1,6 @@
 #include "TestFolder.h"
 
+#include "login/MainWindow.h"
 #include "records/DataCheckWindow.h"
 #include "records/EntryForm.h"
 #include "records/EntryWindow.h"
@@ -12,6 +13,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -166,4 +168,33 @@ TEST(DataCheckWindow, DoubleClickOpensThePersonInTheEntryWindow) {
     EXPECT_EQ(entry.navigationCaption(), QStringLiteral("全部人数：3"));
     EXPECT_EQ(entry.form().findChild<QLineEdit*>(QStringLiteral("Text4"))->text(), QStringLiteral("王三"));
     EXPECT_EQ(entry.list().position(), 2);
+}
+
+TEST(DataCheckWindow, EveryUserOpensItFromThePersonsMenu) {
+    CheckWindow f;
+    f.add("000001", "张一", "男", "");
+    f.add("000002", "李二", "男", "110105194912310021");
+    login::MainWindow main(*f.session, login::MainHooks{[] {}, [] {}});
+    QMenu* persons = main.findChild<QMenu*>(QStringLiteral("W0"));
+    ASSERT_NE(persons, nullptr);
+    QAction* item = main.findChild<QAction*>(QStringLiteral("DataCheck"));
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->text(), QStringLiteral("数据检查"));
+    EXPECT_EQ(persons->actions().last(), item) << "after the items the command table names";
+    item->trigger();
+    auto* check = main.findChild<DataCheckWindow*>();
+    ASSERT_NE(check, nullptr);
+    EXPECT_TRUE(check->isVisible());
+    EXPECT_TRUE(f.dialogs.shown.isEmpty()) << "no rights needed";
+    const qint64 logRows = countRows(f.session->db(), QStringLiteral("user"));
+    item->trigger();
+    EXPECT_EQ(main.findChildren<DataCheckWindow*>().size(), 1) << "a second request brings it forward";
+
+    check->openRow(0);
+    auto* entry = main.findChild<EntryWindow*>();
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->form().findChild<QLineEdit*>(QStringLiteral("Text4"))->text(), QStringLiteral("李二"));
+    EXPECT_EQ(countRows(f.session->db(), QStringLiteral("user")), logRows + 1)
+        << "only the entry window's own entry";
+    EXPECT_EQ(testing_support::lastAction(f.session->db()), QStringLiteral("进入信息录入"));
 }
