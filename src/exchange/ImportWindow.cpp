@@ -5,6 +5,7 @@
 #include "exchange/ExchangeTables.h"
 #include "exchange/Import.h"
 #include "exchange/StagingModel.h"
+#include "records/DataCheckWindow.h"
 #include "records/PersonRecord.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
@@ -76,6 +77,7 @@ void ImportWindow::openWorkbook() {
         return;
     }
     ui::inform(this, kStagingChecked);
+    records::tellStagedIdNumbers(this, session_);
     ui_->Command2->setEnabled(true);
 }
 

@@ -1,7 +1,6 @@
 #include "records/DataCheck.h"
 
 #include "records/IdNumber.h"
-#include "store/CodePage.h"
 #include "store/Database.h"
 #include "store/JetValues.h"
 
@@ -80,10 +79,6 @@ QString rowList(const QList<int>& rows, int total) {
         parts << QString::number(r);
     return QStringLiteral("第 %1 行%2")
         .arg(parts.join(QStringLiteral("、")), total > rows.size() ? QStringLiteral("等") : QString());
-}
-
-QString padded(const QString& text, int width) {
-    return text + QString(std::max(0, width - store::displayWidth(text)), QLatin1Char(' '));
 }
 
 } // namespace
@@ -181,27 +176,6 @@ DataCheckReport checkData(store::Database& db, const QDate& today) {
     return report;
 }
 
-QString reportText(const DataCheckReport& report, const QString& unitName, const QDate& today) {
-    QStringList lines;
-    lines << QStringLiteral("数据检查报告") << unitName << today.toString(QStringLiteral("yyyy年MM月dd日"))
-          << QString()
-          << QStringLiteral("共检查 %1 人，发现问题 %2 项。").arg(report.persons).arg(report.findings.size());
-    std::optional<Fault> current;
-    for (const Finding& f : report.findings) {
-        if (f.fault != current) {
-            current = f.fault;
-            lines << QString()
-                  << QStringLiteral("【%1】 %2 项").arg(faultName(f.fault)).arg(report.count(f.fault));
-            lines << QStringLiteral("  ") + padded(QStringLiteral("个人编号"), 14) +
-                         padded(QStringLiteral("姓名"), 10) + padded(QStringLiteral("身份证号码"), 20) +
-                         QStringLiteral("说明");
-        }
-        lines << QStringLiteral("  ") + padded(f.number, 14) + padded(f.name, 10) + padded(f.idNumber, 20) +
-                     f.detail;
-    }
-    return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
-}
-
 int convertOldIdNumbers(store::Database& db, const QDate& today) {
     std::vector<std::pair<qint64, QString>> changes;
     {
@@ -256,6 +230,14 @@ IdSummary summariseIds(const std::vector<StagedId>& rows, const QDate& today, in
             s.duplicatedRows << r.row;
     }
     return s;
+}
+
+IdSummary summariseStagedIds(store::Database& db, const QDate& today, int rowsListed) {
+    std::vector<StagedId> rows;
+    store::Statement st = db.prepare(QStringLiteral("SELECT \"身份证号码\" FROM wslib0 ORDER BY rowid"));
+    for (int row = 3; st.step(); ++row)
+        rows.push_back({row, st.text(0)});
+    return summariseIds(rows, today, rowsListed);
 }
 
 std::optional<PersonRef> personWithSameId(store::Database& db, const QString& typed, qint64 exceptRowid,

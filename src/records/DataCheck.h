@@ -47,9 +47,6 @@ struct DataCheckReport {
 // One pass over the persons table. `today` bounds birth dates.
 DataCheckReport checkData(store::Database& db, const QDate& today);
 
-// The report as a plain text with CR LF lines, for a file beside tongji.txt.
-QString reportText(const DataCheckReport& report, const QString& unitName, const QDate& today);
-
 // Rewrites every valid 15-digit ID number as its 18-character form, in one transaction.
 // Returns how many were rewritten. Throws store::SqlError (and then nothing is rewritten).
 int convertOldIdNumbers(store::Database& db, const QDate& today);
@@ -69,6 +66,8 @@ struct StagedId {
     QString idNumber;
 };
 IdSummary summariseIds(const std::vector<StagedId>& rows, const QDate& today, int rowsListed = 5);
+// The same over the staging table just filled from a workbook (its row i came from row i + 3).
+IdSummary summariseStagedIds(store::Database& db, const QDate& today, int rowsListed = 5);
 
 // The first other person (by personal number) whose stored ID number is this one, in either
 // form; nothing when there is none or the number is empty.

@@ -1,6 +1,8 @@
 #include "records/DataCheckWindow.h"
 
-#include "store/CodePage.h"
+#include "exchange/Export.h"
+#include "exchange/ExportCommands.h"
+#include "exchange/Workbook.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
@@ -9,10 +11,7 @@
 #include "ui_DataCheckWindow.h"
 
 #include <QAbstractTableModel>
-#include <QDesktopServices>
 #include <QHeaderView>
-#include <QSaveFile>
-#include <QUrl>
 
 namespace records {
 
@@ -64,7 +63,6 @@ DataCheckWindow::DataCheckWindow(store::Session& session, OpenPerson openPerson,
       ui_(std::make_unique<Ui::DataCheckWindow>()) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("DataCheck"));
-    openInEditor = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
     model_ = new FindingsModel(this);
     ui_->Grid->setModel(model_);
     ui::setUpRecordGrid(*ui_->Grid);
@@ -109,26 +107,45 @@ void DataCheckWindow::convertAll() {
     recheck();
 }
 
-QString DataCheckWindow::exportPath() const {
-    return session_.filePath(QStringLiteral("数据检查.txt"));
-}
-
+// Row 1 the unit, the date and the counts, row 2 the grid's headers, then one finding a row.
 void DataCheckWindow::exportReport() {
-    const QString path = exportPath();
-    const QString text = reportText(report_, session_.state().unitName, session_.now().date());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(store::toGbk(text)) < 0 || !file.commit()) {
-        ui::inform(this, QStringLiteral("无法写入文件“%1”。").arg(path), ui::kProgramTitle,
-                   ui::Icon::Exclamation);
+    const QString chosen = ui::dialogs().saveFile(this, QStringLiteral("请输入文件名"),
+                                                  session_.filePath(QStringLiteral("数据检查.xlsx")),
+                                                  QStringLiteral("EXCEL(*.xlsx)"));
+    if (chosen.trimmed().isEmpty())
         return;
-    }
-    openInEditor(path);
+    const bool done = ui::guard(this, ui::stopWithCause(exchange::kExportFailed), [&] {
+        exchange::WorkbookWriter book(exchange::workbookFileName(chosen));
+        book.setPlain(0, 0,
+                      QStringLiteral("%1 数据检查 %2 %3")
+                          .arg(session_.state().unitName,
+                               session_.now().date().toString(QStringLiteral("yyyy年MM月dd日")),
+                               ui_->Summary->text()));
+        const int columns = model_->columnCount();
+        for (int c = 0; c < columns; ++c)
+            book.setPlain(1, c, model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString());
+        for (int r = 0; r < model_->rowCount(); ++r) {
+            for (int c = 0; c < columns; ++c)
+                book.setText(r + 2, c, model_->index(r, c).data().toString());
+        }
+        book.save();
+    });
+    if (done)
+        ui::inform(this, exchange::kExportDone);
 }
 
 void DataCheckWindow::openRow(int row) {
     if (row < 0 || row >= int(report_.findings.size()) || !openPerson_)
         return;
     openPerson_(report_.findings[std::size_t(row)].rowid);
+}
+
+void tellStagedIdNumbers(QWidget* parent, store::Session& session) {
+    IdSummary ids;
+    if (ui::guard(parent, ui::silently(),
+                  [&] { ids = summariseStagedIds(session.db(), session.now().date()); }) &&
+        !ids.isClean())
+        ui::inform(parent, ids.message(), ui::kProgramTitle, ui::Icon::Information);
 }
 
 } // namespace records

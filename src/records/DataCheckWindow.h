@@ -30,14 +30,11 @@ public:
 
     void recheck();
     void convertAll();
+    // The findings into a workbook the operator names.
     void exportReport();
     void openRow(int row);
 
     const DataCheckReport& report() const { return report_; }
-    // The export file: beside tongji.txt in the program folder.
-    QString exportPath() const;
-    // How the exported file is shown; tests replace it.
-    std::function<void(const QString& path)> openInEditor;
 
 private:
     store::Session& session_;
@@ -46,5 +43,9 @@ private:
     FindingsModel* model_;
     DataCheckReport report_;
 };
+
+// After a workbook was staged for import: a separate word on its ID numbers, only when some are
+// wrong or repeated. It never stops the import.
+void tellStagedIdNumbers(QWidget* parent, store::Session& session);
 
 } // namespace records

@@ -1,15 +1,17 @@
 #include "TestFolder.h"
 
+#include "exchange/ExchangeTables.h"
+#include "exchange/ImportWindow.h"
+#include "exchange/SheetReader.h"
+#include "exchange/Workbook.h"
 #include "login/MainWindow.h"
 #include "records/DataCheckWindow.h"
 #include "records/EntryForm.h"
 #include "records/EntryWindow.h"
-#include "store/CodePage.h"
 #include "store/RecordSet.h"
 #include "ui/ScriptedDialogs.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -35,7 +37,6 @@ struct CheckWindow {
     }
     DataCheckWindow& open() {
         window = std::make_unique<DataCheckWindow>(*session, [this](qint64 rowid) { opened << rowid; });
-        window->openInEditor = [this](const QString& path) { edited << path; };
         return *window;
     }
     QPushButton* button(const char* name) {
@@ -54,7 +55,6 @@ struct CheckWindow {
     std::unique_ptr<store::Session> session;
     std::unique_ptr<DataCheckWindow> window;
     QList<qint64> opened;
-    QStringList edited;
 };
 
 } // namespace
@@ -129,20 +129,80 @@ TEST(DataCheckWindow, AFailedConversionSaysWhyAndKeepsEveryNumber) {
     EXPECT_EQ(f.id("000001"), QStringLiteral("110105491231002"));
 }
 
-TEST(DataCheckWindow, ExportsAGbkTextBesideTheStatisticsReport) {
+TEST(DataCheckWindow, ExportsTheFindingsToAWorkbook) {
     CheckWindow f;
     f.add("000001", "张一", "", "110105194912310021");
-    DataCheckWindow& w = f.open();
+    f.add("000002", "李二", "", "440301580612301");
+    f.open();
+    f.dialogs.files.enqueue(f.folder.file(QStringLiteral("检查结果")));
     QTest::mouseClick(f.button("Export"), Qt::LeftButton);
-    EXPECT_EQ(w.exportPath(), f.folder.file(QStringLiteral("数据检查.txt")));
-    ASSERT_EQ(f.edited, QStringList{w.exportPath()});
-    QFile file(w.exportPath());
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
-    const QString text = store::fromGbk(bytes);
-    EXPECT_TRUE(bytes.contains(store::toGbk(QStringLiteral("【身份证号码无效】 1 项\r\n"))));
-    EXPECT_TRUE(text.contains(QStringLiteral("身份证号码校验位不符，应为X\r\n")));
-    EXPECT_TRUE(text.startsWith(QStringLiteral("数据检查报告\r\n")));
+    ASSERT_EQ(f.dialogs.shown.size(), 2);
+    EXPECT_EQ(f.dialogs.shown[0].kind, ui::ScriptedDialogs::Kind::SaveFile);
+    EXPECT_EQ(f.dialogs.last().text, QStringLiteral("导出完毕！"));
+
+    std::unique_ptr<exchange::SheetReader> sheet =
+        exchange::openSheet(f.folder.file(QStringLiteral("检查结果.xlsx")), 5);
+    std::vector<std::vector<QString>> rows;
+    for (exchange::SheetRow row; sheet->next(row);)
+        rows.push_back(row.cells);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_TRUE(rows[0][0].contains(QStringLiteral("共检查 2 人，发现问题 2 项。")));
+    EXPECT_EQ(rows[1], (std::vector<QString>{"问题", "个人编号", "姓名", "身份证号码", "说明"}));
+    EXPECT_EQ(rows[2], (std::vector<QString>{"身份证号码无效", "000001", "张一", "110105194912310021",
+                                             "身份证号码校验位不符，应为X"}));
+    EXPECT_EQ(rows[3][3], QStringLiteral("440301580612301")) << "numbers stay texts";
+
+    // A cancelled dialog writes nothing.
+    f.dialogs.clear();
+    f.window->exportReport();
+    EXPECT_EQ(f.dialogs.shown.size(), 1);
+}
+
+TEST(DataCheckWindow, AStagedWorkbookGetsAWordOnItsIdNumbers) {
+    CheckWindow f;
+    const QString path = f.folder.file(QStringLiteral("人员.xlsx"));
+    {
+        exchange::WorkbookWriter book(path);
+        book.setPlain(0, 0, QStringLiteral("单位"));
+        const auto columns = exchange::stagingColumns(f.session->db());
+        for (int j = 0; j < int(columns.size()); ++j)
+            book.setPlain(1, j, columns[std::size_t(j)].name);
+        const char* ids[] = {"11010519491231002X", "110105194912310021", "110105491231002", "", "12345"};
+        for (int r = 0; r < 5; ++r) {
+            book.setText(2 + r, 0, QStringLiteral("%1").arg(r + 1, 6, 10, QLatin1Char('0')));
+            book.setText(2 + r, 8, QString::fromLatin1(ids[r]));
+        }
+        book.save();
+    }
+    exchange::ImportWindow import(*f.session);
+    f.dialogs.files.enqueue(path);
+    import.openWorkbook();
+    ASSERT_EQ(f.dialogs.shown.size(), 3);
+    EXPECT_EQ(f.dialogs.shown[1].text, QStringLiteral("检查完毕！请在表中修改，确定无误后导入库中。"))
+        << "the import's own message first, unchanged";
+    EXPECT_EQ(f.dialogs.last().text,
+              QStringLiteral(
+                  "身份证号码检查：2 行的身份证号码无效（第 4、7 行）；1 个身份证号码重复出现（第 5 行）。"));
+    EXPECT_EQ(f.dialogs.last().icon, ui::Icon::Information);
+    EXPECT_EQ(f.dialogs.last().title, ui::kProgramTitle);
+
+    // A clean workbook gets no extra word.
+    f.session->db().exec(QStringLiteral("DELETE FROM wslib0"));
+    {
+        exchange::WorkbookWriter book(path);
+        book.setPlain(0, 0, QStringLiteral("单位"));
+        const auto columns = exchange::stagingColumns(f.session->db());
+        for (int j = 0; j < int(columns.size()); ++j)
+            book.setPlain(1, j, columns[std::size_t(j)].name);
+        book.setText(2, 0, QStringLiteral("000001"));
+        book.setText(2, 8, QStringLiteral("11010519491231002X"));
+        book.save();
+    }
+    f.dialogs.clear();
+    f.dialogs.files.enqueue(path);
+    import.openWorkbook();
+    ASSERT_EQ(f.dialogs.shown.size(), 2);
+    EXPECT_EQ(f.dialogs.last().text, QStringLiteral("检查完毕！请在表中修改，确定无误后导入库中。"));
 }
 
 TEST(DataCheckWindow, DoubleClickOpensThePersonInTheEntryWindow) {
