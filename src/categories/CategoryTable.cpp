@@ -67,12 +67,37 @@ int definitionColumn(store::Database& db, const QString& category) {
     return v.isNull() ? -1 : int(v.toLongLong());
 }
 
+QStringList statisticsValues(store::Database& db, const QString& item) {
+    QStringList values;
+    store::Statement st =
+        db.prepare(QStringLiteral("SELECT kmbz FROM km WHERE trim(kmmc) = ? COLLATE BINARY AND NOT %1 "
+                                  "ORDER BY rowid")
+                       .arg(kIsDefinition));
+    st.bind(1, item.trimmed());
+    while (st.step())
+        values << st.text(0);
+    return values;
+}
+
+std::vector<std::pair<QString, QString>> valueRows(store::Database& db) {
+    std::vector<std::pair<QString, QString>> rows;
+    store::Statement st = db.prepare(
+        QStringLiteral("SELECT kmmc, kmbz FROM km WHERE NOT %1 ORDER BY rowid").arg(kIsDefinition));
+    while (st.step())
+        rows.emplace_back(st.text(0).trimmed(), st.text(1).trimmed());
+    return rows;
+}
+
+bool hasRows(store::Database& db) {
+    return db.scalar(QStringLiteral("SELECT count(*) FROM km")).toLongLong() > 0;
+}
+
 AddResult addValue(store::Database& db, const QString& category, int position, const QString& value) {
     const QString name = category.trimmed();
     const QString text = value.trimmed();
     if (text.isEmpty())
         return AddResult::EmptyValue;
-    if (db.scalar(QStringLiteral("SELECT count(*) FROM km")).toLongLong() == 0)
+    if (!hasRows(db))
         return AddResult::NoTable;
     if (db.scalar(QStringLiteral(
                       "SELECT count(*) FROM km WHERE kmmc = ? COLLATE BINARY AND kmbz = ? COLLATE BINARY"),

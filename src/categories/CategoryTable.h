@@ -4,6 +4,8 @@
 #include <QStringList>
 
 #include <functional>
+#include <utility>
+#include <vector>
 
 namespace store {
 class Database;
@@ -32,6 +34,16 @@ QStringList settingsList(store::Database& db);
 // The settings window's column look-up: definition rows only; -1 when the name is none of
 // their kmmc (a blank name listed by its km_eng).
 int definitionColumn(store::Database& db, const QString& category);
+
+// The statistics' value list: kmbz as stored of every row whose trimmed kmmc equals the trimmed
+// item and whose trimmed kmbz is not empty, in stored order.
+QStringList statisticsValues(store::Database& db, const QString& item);
+
+// Every value row as (trimmed kmmc, trimmed kmbz), in stored order: the entry window's pick lists.
+std::vector<std::pair<QString, QString>> valueRows(store::Database& db);
+
+// True when km holds any row at all.
+bool hasRows(store::Database& db);
 
 enum class AddResult { EmptyValue, Exists, Added, NoTable };
 

@@ -50,7 +50,7 @@ AboutBox::AboutBox(store::Session& session, QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("关于") + ui::kProgramTitle);
     QString cipher;
     try {
-        cipher = session.db().scalar(QStringLiteral("PRAGMA cipher_version")).toString();
+        cipher = session.db().cipherVersion();
     } catch (const std::exception&) {
     }
     auto* text = new QLabel(this);

@@ -1,6 +1,7 @@
 #include "login/MainWindow.h"
 
 #include "categories/CategorySettingsWindow.h"
+#include "categories/CategoryTable.h"
 #include "help/HelpWindow.h"
 #include "login/MainCommands.h"
 #include "print/ResultsWindow.h"
@@ -306,10 +307,8 @@ void MainWindow::initialise() {
         return;
     try {
         session_.db().reopen();
-        const bool hasCategories =
-            session_.db().scalar(QStringLiteral("SELECT count(*) FROM km")).toLongLong() > 0;
         const bool clearCategories =
-            hasCategories && ui::confirm(this, QStringLiteral("清空类别库所有数据吗？"));
+            categories::hasRows(session_.db()) && ui::confirm(this, QStringLiteral("清空类别库所有数据吗？"));
         initialiseData(session_.db(), clearCategories);
     } catch (const std::exception&) {
         ui::inform(this, QStringLiteral("出错了!"), QStringLiteral("请联系软件编写人！"));

@@ -5,6 +5,7 @@
 #include "records/EntryRules.h"
 #include "records/IdCheck.h"
 #include "records/PersonListModel.h"
+#include "records/PersonsTable.h"
 #include "records/Template.h"
 #include "store/RecordSet.h"
 #include "store/Session.h"
@@ -34,12 +35,6 @@
 #include <QVBoxLayout>
 
 namespace records {
-
-namespace {
-
-const QString kOrder = QStringLiteral("\"个人编号\", rowid");
-
-} // namespace
 
 EntryWindow::EntryWindow(store::Session& session, std::function<void()> openCategories, QWidget* parent)
     : QWidget(parent, Qt::Window), session_(session), openCategories_(std::move(openCategories)) {
@@ -78,8 +73,7 @@ EntryWindow::EntryWindow(store::Session& session, std::function<void()> openCate
     categories_->setCurrentIndex(-1);
     fillPickLists();
     wireInputs();
-    setList(std::make_unique<store::RecordSet>(session_.db(), store::schema::kPersons, QString(),
-                                               QVariantList(), kOrder));
+    setList(openPersonList(session_.db()));
     if (!list_->isEmpty())
         moveTo(0);
 
@@ -198,12 +192,10 @@ void EntryWindow::fillPickLists() {
             columnOf[c.columnName()] = c.ordinal;
     }
     std::map<int, QStringList> lists;
-    store::Statement st = session_.db().prepare(
-        QStringLiteral("SELECT kmmc, kmbz FROM km WHERE trim(coalesce(kmbz, '')) <> '' ORDER BY rowid"));
-    while (st.step()) {
-        const auto it = columnOf.find(st.text(0).trimmed());
+    for (const auto& [category, value] : categories::valueRows(session_.db())) {
+        const auto it = columnOf.find(category);
         if (it != columnOf.end())
-            lists[it->second] << st.text(1).trimmed();
+            lists[it->second] << value;
     }
     for (const auto& [ordinal, values] : lists)
         form_->setPickList(ordinal, values);
@@ -246,8 +238,7 @@ void EntryWindow::showPerson(qint64 rowid) {
     };
     int at = find();
     if (at < 0) {
-        setList(std::make_unique<store::RecordSet>(session_.db(), store::schema::kPersons, QString(),
-                                                   QVariantList(), kOrder));
+        setList(openPersonList(session_.db()));
         at = find();
     }
     if (at >= 0)
@@ -299,8 +290,7 @@ void EntryWindow::addRecord() {
             newNumber_ = QStringLiteral("000001");
             qobject_cast<QLineEdit*>(form_->control(QStringLiteral("Text1")))->setText(newNumber_);
         }
-        db.exec(QStringLiteral("INSERT INTO wslib(\"个人编号\") VALUES (?)"), {newNumber_});
-        const qint64 rowid = db.lastInsertRowId();
+        const qint64 rowid = addNumberedPerson(db, newNumber_);
         list_->append(rowid);
         model_->refresh();
         moveTo(list_->count() - 1);
@@ -312,7 +302,7 @@ void EntryWindow::addRecord() {
         form_->showRow(model);
         Entries entries = form_->entries();
         entries[0] = {newNumber_, false};
-        writeRow(db, store::schema::kPersons, rowid, entries);
+        writePerson(db, rowid, entries);
         list_->forget(rowid);
         qobject_cast<QLineEdit*>(form_->control(QStringLiteral("Text1")))->setText(newNumber_);
         model_->refresh();
@@ -327,7 +317,7 @@ void EntryWindow::saveRecord() {
     if (rowid < 0 || !idCheck_->confirmSave(rowid))
         return;
     try {
-        writeRow(session_.db(), store::schema::kPersons, rowid, form_->entries());
+        writePerson(session_.db(), rowid, form_->entries());
     } catch (const WriteError&) {
         // Nothing was written: the record keeps its previous values and can be corrected.
         ui::inform(this, kWriteFailed);
@@ -350,7 +340,7 @@ void EntryWindow::deleteRecord() {
     if (!ui::confirm(this, QStringLiteral("真的删除第") + number + QStringLiteral("号记录吗?")))
         return;
     try {
-        session_.db().exec(QStringLiteral("DELETE FROM wslib WHERE rowid = ?"), {rowid});
+        deletePerson(session_.db(), rowid);
     } catch (const std::exception&) {
         return;
     }
@@ -385,9 +375,7 @@ void EntryWindow::searchByCategory() {
             categorySearch(fields_[std::size_t(position)].type, fields_[std::size_t(column)].name, value);
         if (!condition)
             throw std::invalid_argument("value");
-        auto found = std::make_unique<store::RecordSet>(session_.db(), store::schema::kPersons,
-                                                        condition->sql, condition->params, kOrder);
-        setList(std::move(found));
+        setList(findPersons(session_.db(), *condition));
     } catch (const std::exception&) {
         ui::inform(this, kBadSearch);
         return;
@@ -416,10 +404,7 @@ void EntryWindow::chooseInputColour() {
                                                QStringLiteral("请选择输入框颜色"));
     const qint32 value = ui::winFromColour(chosen);
     try {
-        session_.db().exec(
-            QStringLiteral(
-                "UPDATE \"system\" SET systempass = ? WHERE rowid = (SELECT min(rowid) FROM \"system\")"),
-            {QString::number(value)});
+        store::writeInputColour(session_.db(), value);
     } catch (const std::exception&) {
         return;
     }

@@ -101,16 +101,17 @@ SystemSettingsWindow::SystemSettingsWindow(store::Session& session, std::functio
 
 void SystemSettingsWindow::okClicked() {
     store::ProgramState& state = session_.state();
-    state.unitName = unitName_->text();
-    state.unitType = unitType_->text();
-    state.backupFolder = backupFolder_->text();
-    if (pictures_->currentIndex() >= 0)
-        state.backgroundPicture = QStringLiteral("%1.jpg").arg(pictures_->currentIndex() + 1);
+    const QString picture = pictures_->currentIndex() >= 0
+                                ? QStringLiteral("%1.jpg").arg(pictures_->currentIndex() + 1)
+                                : state.backgroundPicture;
     try {
-        session_.db().exec(
-            QStringLiteral("UPDATE \"system\" SET dwmc = ?, dwxz = ?, bakpath = ?, backpicture = ? "
-                           "WHERE rowid = (SELECT min(rowid) FROM \"system\")"),
-            {state.unitName, state.unitType, state.backupFolder, state.backgroundPicture});
+        store::writeUnitSettings(session_.db(), unitName_->text(), unitType_->text(), backupFolder_->text(),
+                                 picture);
+        // The program state shows what was stored, never what failed to be.
+        state.unitName = unitName_->text();
+        state.unitType = unitType_->text();
+        state.backupFolder = backupFolder_->text();
+        state.backgroundPicture = picture;
     } catch (const std::exception&) {
         // Saving goes on with the next step, as every step of this button does.
     }

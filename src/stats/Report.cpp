@@ -1,5 +1,6 @@
 #include "stats/Report.h"
 
+#include "categories/CategoryTable.h"
 #include "store/CodePage.h"
 #include "store/Database.h"
 #include "store/JetValues.h"
@@ -71,13 +72,8 @@ struct Tally {
 };
 
 Column columnOf(store::Database& db, const QString& item, const std::vector<store::TableColumn>& fields) {
-    const QVariant filednum = db.scalar(
-        QStringLiteral(
-            "SELECT filednum FROM km WHERE trim(kmmc) = ? COLLATE BINARY AND trim(coalesce(kmbz, '')) = '' "
-            "ORDER BY rowid LIMIT 1"),
-        {item.trimmed()});
     Column c;
-    c.ordinal = filednum.isNull() ? 0 : int(filednum.toLongLong());
+    c.ordinal = std::max(0, categories::definitionColumn(db, item));
     if (c.ordinal >= 0 && c.ordinal < int(fields.size())) {
         c.name = fields[std::size_t(c.ordinal)].name;
         c.type = fields[std::size_t(c.ordinal)].type;
@@ -135,15 +131,10 @@ std::map<int, Tally> tally(store::Database& db, const std::vector<Column>& colum
 
 QString valueCounts(store::Database& db, const QString& item, const Column& column, const Tally& counts,
                     qint64 persons, const std::function<void(qint64)>& progress) {
-    store::Statement values =
-        db.prepare(QStringLiteral("SELECT kmbz FROM km WHERE trim(kmmc) = ? COLLATE BINARY AND "
-                                  "trim(coalesce(kmbz, '')) <> '' ORDER BY rowid"));
-    values.bind(1, item.trimmed());
     QString text;
     qint64 sum = 0;
     int k = 0;
-    while (values.step()) {
-        const QString value = values.text(0);
+    for (const QString& value : categories::statisticsValues(db, item)) {
         const QString key = column.type == store::JetType::Boolean
                                 ? QString::number(value == QStringLiteral("是"))
                                 : foldAscii(value);

@@ -1,6 +1,7 @@
 #include "stats/StatisticsWindow.h"
 
 #include "categories/CategoryTable.h"
+#include "records/PersonsTable.h"
 #include "stats/Report.h"
 #include "store/CodePage.h"
 #include "store/Session.h"
@@ -98,7 +99,7 @@ StatisticsWindow::StatisticsWindow(store::Session& session, QWidget* parent)
     connect(back, &QPushButton::clicked, this, &StatisticsWindow::leave);
 
     try {
-        persons_ = session_.db().scalar(QStringLiteral("SELECT count(*) FROM wslib")).toLongLong();
+        persons_ = records::countPersons(session_.db());
         categories_->addItems(categories::loadKM(session_.db()));
     } catch (const std::exception&) {
     }

@@ -239,7 +239,7 @@ void Database::openConnection(bool create) {
         exec(QStringLiteral("PRAGMA key = '%1'").arg(escaped));
         exec(QStringLiteral("PRAGMA cipher_page_size = %1").arg(kPageSize));
         // Without a cipher the key pragma is silently ignored: refuse to run unencrypted.
-        if (scalar(QStringLiteral("PRAGMA cipher_version")).toString().isEmpty())
+        if (cipherVersion().isEmpty())
             throw OpenError(OpenFailure::NotADatabase, path_, QStringLiteral("SQLCipher is not active"));
         // The first real read is where a wrong key shows up.
         scalar(QStringLiteral("SELECT count(*) FROM sqlite_master"));
@@ -282,6 +282,10 @@ bool Database::hasTable(const QString& name) {
                                  "COLLATE NOCASE"),
                   {name})
                .toLongLong() > 0;
+}
+
+QString Database::cipherVersion() {
+    return scalar(QStringLiteral("PRAGMA cipher_version")).toString();
 }
 
 QStringList Database::columnNames(const QString& table) {

@@ -93,6 +93,8 @@ public:
     QVariant scalar(const QString& sql, const QVariantList& params = {});
     qint64 lastInsertRowId() const;
     bool hasTable(const QString& name);
+    // The SQLCipher version; empty when the connection runs without a cipher.
+    QString cipherVersion();
     // Column names of a table, in column order.
     QStringList columnNames(const QString& table);
 

@@ -20,10 +20,7 @@ LogModel::LogModel(Database& db, QObject* parent) : QAbstractTableModel(parent),
 void LogModel::reload() {
     beginResetModel();
     headers_ = db_.columnNames(QStringLiteral("user"));
-    rows_.clear();
-    Statement st = db_.prepare(QStringLiteral("SELECT * FROM \"user\" ORDER BY rowid"));
-    while (st.step())
-        rows_.push_back({st.text(0), st.text(1), st.text(2)});
+    rows_ = readLogRows(db_);
     endResetModel();
 }
 

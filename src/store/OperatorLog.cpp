@@ -9,6 +9,14 @@ QString logStamp(const QDateTime& when) {
     return when.toString(QStringLiteral("yyyy年MM月dd日HH时mm分"));
 }
 
+std::vector<std::array<QString, 3>> readLogRows(Database& db) {
+    std::vector<std::array<QString, 3>> rows;
+    Statement st = db.prepare(QStringLiteral("SELECT * FROM \"user\" ORDER BY rowid"));
+    while (st.step())
+        rows.push_back({st.text(0), st.text(1), st.text(2)});
+    return rows;
+}
+
 OperatorLog::OperatorLog(Database& db, const ProgramState& state, Clock clock)
     : db_(db), state_(state), clock_(std::move(clock)) {}
 

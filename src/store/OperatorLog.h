@@ -3,7 +3,9 @@
 #include <QDateTime>
 #include <QString>
 
+#include <array>
 #include <functional>
+#include <vector>
 
 namespace store {
 
@@ -14,6 +16,9 @@ using Clock = std::function<QDateTime()>;
 
 // "2008年06月23日05时00分": the stamp of a log row.
 QString logStamp(const QDateTime& when);
+
+// Every row of the operator log (date and time, operator, action) in stored order.
+std::vector<std::array<QString, 3>> readLogRows(Database& db);
 
 // Appends rows to the operator log table.
 class OperatorLog {

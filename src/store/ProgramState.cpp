@@ -25,4 +25,20 @@ void readSettings(Database& db, ProgramState& state) {
     state.backgroundPicture = st.text(4);
 }
 
+namespace {
+const QString kFirstRow = QStringLiteral("rowid = (SELECT min(rowid) FROM \"system\")");
+} // namespace
+
+void writeInputColour(Database& db, qint32 colour) {
+    db.exec(QStringLiteral("UPDATE \"system\" SET systempass = ? WHERE ") + kFirstRow,
+            {QString::number(colour)});
+}
+
+void writeUnitSettings(Database& db, const QString& unitName, const QString& unitType,
+                       const QString& backupFolder, const QString& backgroundPicture) {
+    db.exec(QStringLiteral("UPDATE \"system\" SET dwmc = ?, dwxz = ?, bakpath = ?, backpicture = ? WHERE ") +
+                kFirstRow,
+            {unitName, unitType, backupFolder, backgroundPicture});
+}
+
 } // namespace store

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "records/EntryRules.h"
+#include "records/PersonRecord.h"
+
+#include <memory>
+
+namespace store {
+class Database;
+class RecordSet;
+} // namespace store
+
+namespace records {
+
+// The persons table wslib: the statements the windows run on it live here.
+
+// The entry window's list: every person by personal number (ties in stored order).
+std::unique_ptr<store::RecordSet> openPersonList(store::Database& db);
+// The same list narrowed by a category search condition.
+std::unique_ptr<store::RecordSet> findPersons(store::Database& db, const Condition& condition);
+
+// Adds a person with only the personal number set; the new row's rowid.
+qint64 addNumberedPerson(store::Database& db, const QString& number);
+// Writes the entries into one person (all or nothing; see writeRow).
+void writePerson(store::Database& db, qint64 rowid, const Entries& entries);
+void deletePerson(store::Database& db, qint64 rowid);
+qint64 countPersons(store::Database& db);
+
+} // namespace records
