@@ -3,6 +3,7 @@
 #include "exchange/Export.h"
 #include "exchange/OffThread.h"
 #include "exchange/Workbook.h"
+#include "store/RecordSet.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
@@ -63,8 +64,12 @@ void exportAllPersons(QWidget* parent, store::Session& session, QLabel& label) {
     label.hide();
 }
 
-void exportQueryResult(QWidget* parent, store::Session& session, const std::vector<qint64>& rowids,
+void exportQueryResult(QWidget* parent, store::Session& session, const store::RecordSet& result,
                        QLabel& status) {
+    std::vector<qint64> rowids;
+    rowids.reserve(std::size_t(result.count()));
+    for (int i = 0; i < result.count(); ++i)
+        rowids.push_back(result.rowid(i));
     const QString chosen =
         ui::dialogs().saveFile(parent, QStringLiteral("请输入文件名!"), session.programFolder(), kFilter);
     if (chosen.trimmed().isEmpty())

@@ -2,14 +2,13 @@
 
 #include <QString>
 
-#include <vector>
-
 class QLabel;
 class QWidget;
 
 namespace store {
+class RecordSet;
 class Session;
-}
+} // namespace store
 
 namespace exchange {
 
@@ -21,7 +20,7 @@ inline const QString kExportFailed = QStringLiteral("出错！请重新来。");
 void exportAllPersons(QWidget* parent, store::Session& session, QLabel& label);
 
 // Command1 of the query results: these persons into a workbook, the progress in `status`.
-void exportQueryResult(QWidget* parent, store::Session& session, const std::vector<qint64>& rowids,
+void exportQueryResult(QWidget* parent, store::Session& session, const store::RecordSet& result,
                        QLabel& status);
 
 } // namespace exchange

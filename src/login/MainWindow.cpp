@@ -2,6 +2,8 @@
 
 #include "categories/CategorySettingsWindow.h"
 #include "categories/CategoryTable.h"
+#include "exchange/ExportCommands.h"
+#include "exchange/ImportWindow.h"
 #include "help/HelpWindow.h"
 #include "login/MainCommands.h"
 #include "print/ResultsWindow.h"
@@ -206,9 +208,11 @@ void MainWindow::dispatch(Command command) {
         ui::startCalculator(session_.programFolder());
         return;
     case Command::ImportExcel:
-        return superUserOnly([this] { notYetAvailable(); });
+        return superUserOnly([this] {
+            ui::showSingle(importWindow_, [this] { return new exchange::ImportWindow(session_, this); });
+        });
     case Command::ExportExcel:
-        return superUserOnly([this] { notYetAvailable(); });
+        return superUserOnly([this] { exchange::exportAllPersons(this, session_, *label2_); });
     case Command::Upgrade:
         return superUserOnly([this] { notYetAvailable(); });
     case Command::Merge:

@@ -92,6 +92,7 @@ private:
     QPointer<QWidget> usersWindow_;
     QPointer<QWidget> helpWindow_;
     QPointer<QWidget> dataCheckWindow_;
+    QPointer<QWidget> importWindow_;
 };
 
 } // namespace login

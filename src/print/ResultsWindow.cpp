@@ -1,5 +1,6 @@
 #include "print/ResultsWindow.h"
 
+#include "exchange/ExportCommands.h"
 #include "query/ConditionParser.h"
 #include "query/QueryBuilder.h"
 #include "records/PersonListModel.h"
@@ -51,7 +52,10 @@ ResultsWindow::ResultsWindow(store::Session& session, QWidget* parent)
     status_->setObjectName(QStringLiteral("Label1"));
     export_ = new QPushButton(QStringLiteral("导出查询结果"), this);
     export_->setObjectName(QStringLiteral("Command1"));
-    export_->setEnabled(false); // exporting a result arrives with printing
+    connect(export_, &QPushButton::clicked, this, [this] {
+        if (results_)
+            exchange::exportQueryResult(this, session_, *results_, *status_);
+    });
 
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(bar);
