@@ -47,5 +47,8 @@ private:
 // After a workbook was staged for import: a separate word on its ID numbers, only when some are
 // wrong or repeated. It never stops the import.
 void tellStagedIdNumbers(QWidget* parent, store::Session& session);
+// After a merge: a separate word on how many persons now share an ID number with another, only
+// when some do.
+void tellSharedIdNumbers(QWidget* parent, store::Session& session);
 
 } // namespace records

@@ -205,6 +205,23 @@ TEST(DataCheckWindow, AStagedWorkbookGetsAWordOnItsIdNumbers) {
     EXPECT_EQ(f.dialogs.last().text, QStringLiteral("检查完毕！请在表中修改，确定无误后导入库中。"));
 }
 
+TEST(DataCheckWindow, PersonsSharingAnIdNumberAreCountedWhenThereAreAny) {
+    CheckWindow f;
+    f.add("000001", "张一", "", "11010519491231002X");
+    f.add("000002", "李二", "", "440301580612301");
+    tellSharedIdNumbers(nullptr, *f.session);
+    EXPECT_TRUE(f.dialogs.shown.isEmpty());
+    f.add("000003", "张一", "", "110105491231002");
+    f.add("000004", "李二", "", "440301195806123016");
+    f.add("000005", "王三", "", "440301195806123016");
+    tellSharedIdNumbers(nullptr, *f.session);
+    ASSERT_EQ(f.dialogs.shown.size(), 1);
+    EXPECT_EQ(
+        f.dialogs.last().text,
+        QStringLiteral("合并后共有 5 人的身份证号码与其他人员相同，可在“人员管理”的“数据检查”中查看。"));
+    EXPECT_EQ(f.dialogs.last().icon, ui::Icon::Information);
+}
+
 TEST(DataCheckWindow, DoubleClickOpensThePersonInTheEntryWindow) {
     CheckWindow f;
     f.add("000001", "张一", "男", "");
