@@ -67,8 +67,8 @@ DataCheckWindow::DataCheckWindow(store::Session& session, OpenPerson openPerson,
     ui_->Grid->setModel(model_);
     ui::setUpRecordGrid(*ui_->Grid);
     ui_->Grid->horizontalHeader()->setStretchLastSection(true);
-    ui_->Grid->setColumnWidth(0, 170);
-    ui_->Grid->setColumnWidth(3, 160);
+    for (const auto& [column, width] : {std::pair{0, 160}, {1, 70}, {2, 70}, {3, 150}})
+        ui_->Grid->setColumnWidth(column, width);
     connect(ui_->Grid, &QTableView::doubleClicked, this, [this](const QModelIndex& i) { openRow(i.row()); });
     connect(ui_->Recheck, &QPushButton::clicked, this, &DataCheckWindow::recheck);
     connect(ui_->ConvertAll, &QPushButton::clicked, this, &DataCheckWindow::convertAll);

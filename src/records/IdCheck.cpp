@@ -37,6 +37,8 @@ IdCheck::IdCheck(store::Session& session, EntryForm& form, QWidget* parent)
     setObjectName(QStringLiteral("IdCheck"));
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("IdStatus"));
+    status_->setWordWrap(true);
+    status_->setMinimumHeight(status_->fontMetrics().lineSpacing() * 2 + 4); // room for two notes
     convert_ = new QPushButton(QStringLiteral("转换为18位"), this);
     convert_->setObjectName(QStringLiteral("IdConvert"));
     take_ = new QPushButton(QStringLiteral("按身份证号码更正"), this);
