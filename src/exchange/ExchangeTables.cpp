@@ -31,10 +31,6 @@ std::vector<store::TableColumn> stagingColumns(store::Database& db) {
     return store::tableColumns(db, kStaging);
 }
 
-qint64 countPersons(store::Database& db) {
-    return db.scalar(QStringLiteral("SELECT count(*) FROM wslib")).toLongLong();
-}
-
 void forEachPerson(store::Database& db, const std::function<void(const store::Statement&)>& row) {
     store::Statement st = db.prepare(QStringLiteral("SELECT %1 FROM wslib ORDER BY \"个人编号\", rowid")
                                          .arg(columnList(personsColumns(db))));

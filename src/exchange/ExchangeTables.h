@@ -15,14 +15,14 @@ class Statement;
 
 namespace exchange {
 
-// The statements the exchange runs on the persons table wslib and the staging table wslib0.
+// The bulk statements the exchange runs on the persons table wslib (its row-by-row statements are
+// in records/PersonsTable) and on the staging table wslib0 (whose first row is the entry template).
 
 // The persons table's columns but the last (the photo), as the file declares them.
 std::vector<store::TableColumn> personsColumns(store::Database& db);
 // The staging table's columns, in order.
 std::vector<store::TableColumn> stagingColumns(store::Database& db);
 
-qint64 countPersons(store::Database& db);
 // Every person in ascending 个人编号, all columns but the photo; `row` reads the statement.
 void forEachPerson(store::Database& db, const std::function<void(const store::Statement&)>& row);
 // The persons with these rowids, in this order, all columns but the photo.

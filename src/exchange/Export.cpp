@@ -2,6 +2,7 @@
 
 #include "exchange/ExchangeTables.h"
 #include "exchange/Workbook.h"
+#include "records/PersonsTable.h"
 #include "stats/Report.h"
 #include "store/Database.h"
 
@@ -31,7 +32,7 @@ void writePersons(WorkbookWriter& book, store::Database& db, const QString& unit
     book.setPlain(0, 0, unitName);
     for (int j = 0; j < int(columns.size()); ++j)
         book.setPlain(1, j, columns[std::size_t(j)].name);
-    const qint64 total = countPersons(db);
+    const qint64 total = records::countPersons(db);
     writeRows(book, columns, 2, total, progress, [&](const auto& row) { forEachPerson(db, row); });
 }
 
