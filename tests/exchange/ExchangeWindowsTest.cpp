@@ -3,6 +3,7 @@
 #include "exchange/ExportCommands.h"
 #include "exchange/Import.h"
 #include "exchange/ImportWindow.h"
+#include "exchange/OffThread.h"
 #include "exchange/SamplePersons.h"
 #include "exchange/SheetReader.h"
 #include "exchange/Workbook.h"
@@ -19,8 +20,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QTest>
+#include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
 
 using testing_support::countRows;
 using Kind = ui::ScriptedDialogs::Kind;
@@ -327,4 +332,60 @@ TEST(ImportWindow, AFailedImportSaysSoAndChangesNothing) {
     EXPECT_EQ(f.dialogs.last().text, QStringLiteral("出错了。"));
     EXPECT_EQ(f.label(), QString());
     EXPECT_EQ(testing_support::personsInStoredOrder(f.session->db()), before);
+}
+
+TEST(ImportWindow, AnEditInTheGridsEditorIsCheckedToo) {
+    ImportFixture f;
+    f.session->db().exec(
+        QStringLiteral("INSERT INTO wslib0 (\"个人编号\", \"出生年月\") VALUES ('000001', '1950-03-15')"));
+    f.click("Command4");
+    f.window.show();
+    auto* view = f.window.findChild<QTableView*>(QStringLiteral("DBGrid1"));
+    const auto typeInto = [&](int column, const QString& text) {
+        const QModelIndex index = view->model()->index(0, column);
+        view->setCurrentIndex(index);
+        view->edit(index);
+        auto* editor = view->viewport()->findChild<QLineEdit*>();
+        ASSERT_NE(editor, nullptr);
+        editor->setText(text);
+        // What Enter does in the editor: hand the text to the model, then close.
+        QMetaObject::invokeMethod(view, "commitData", Q_ARG(QWidget*, editor));
+        QMetaObject::invokeMethod(view, "closeEditor", Q_ARG(QWidget*, editor),
+                                  Q_ARG(QAbstractItemDelegate::EndEditHint, QAbstractItemDelegate::NoHint));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+    typeInto(7, QStringLiteral("不详"));
+    ASSERT_EQ(f.dialogs.shown.size(), 1);
+    EXPECT_EQ(f.dialogs.last().text, records::kWriteFailed);
+    EXPECT_EQ(f.session->db().scalar(QStringLiteral("SELECT \"出生年月\" FROM wslib0")),
+              QVariant(QStringLiteral("1950-03-15")));
+    typeInto(13, QStringLiteral("2010-10"));
+    EXPECT_EQ(f.session->db().scalar(QStringLiteral("SELECT \"退休年月\" FROM wslib0")),
+              QVariant(QStringLiteral("2010-10-01")));
+}
+
+TEST(ExchangeOffThread, RefusesInputWhileWorkingAndRethrows) {
+    QPushButton button(QStringLiteral("按钮"));
+    button.show();
+    int clicks = 0;
+    QObject::connect(&button, &QPushButton::clicked, [&] { ++clicks; });
+    int ticks = 0;
+    std::atomic<bool> working{true};
+    exchange::runOffThread(
+        [&] {
+            QThread::msleep(350);
+            working = false;
+        },
+        [&] {
+            if (!working)
+                return;
+            ++ticks;
+            QTest::mouseClick(&button, Qt::LeftButton);
+        });
+    EXPECT_GE(ticks, 2);
+    EXPECT_EQ(clicks, 0);
+    QTest::mouseClick(&button, Qt::LeftButton);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_THROW(exchange::runOffThread([] { throw exchange::WorkbookError(QStringLiteral("x")); }),
+                 exchange::WorkbookError);
 }
