@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QLoggingCategory>
 
@@ -319,9 +320,16 @@ struct SharedStringsPart : XmlStream {
             item.start(name);
         }
     }
+    // The shared texts stay in memory while the sheet is read; a file claiming more is refused.
+    static constexpr std::size_t kLimit = std::size_t(512) << 20;
+    std::size_t bytes = 0;
+
     void onEnd(std::string_view name) override {
         if (name == "si") {
             inItem = false;
+            bytes += item.text.size() + sizeof(QString);
+            if (bytes > kLimit)
+                fail(QStringLiteral("shared texts too large"));
             strings.push_back(unescaped(item.text));
         } else if (inItem) {
             item.end(name);
@@ -527,6 +535,9 @@ private:
 class XlsSheet : public SheetReader {
 public:
     XlsSheet(const QString& path, int columns) : columns_(columns) {
+        // The older format is read whole into memory; its own limits keep real files far below this.
+        if (QFileInfo(path).size() > (qint64(512) << 20))
+            throw WorkbookError(QStringLiteral("workbook too large"));
         const QByteArray name = QFile::encodeName(path);
         const int rc = freexl_open(name.constData(), &handle_);
         if (rc != FREEXL_OK)
