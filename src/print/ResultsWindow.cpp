@@ -1,25 +1,66 @@
 #include "print/ResultsWindow.h"
 
 #include "exchange/ExportCommands.h"
+#include "print/PrintSettings.h"
+#include "print/PrintSettingsWindow.h"
+#include "print/Surface.h"
 #include "query/ConditionParser.h"
 #include "query/QueryBuilder.h"
 #include "records/PersonListModel.h"
 #include "store/RecordSet.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
+#include "ui/Guard.h"
+#include "ui/SingleWindow.h"
 #include "ui/Widgets.h"
 #include "ui/Window.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTableView>
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 namespace print {
+
+// Picture3: the page picture inside the viewport; a click on it toggles the zoom.
+class PagePicture : public QWidget {
+public:
+    PagePicture(std::function<void()> onClick, QWidget* parent)
+        : QWidget(parent), onClick_(std::move(onClick)) {}
+
+    void setImage(QImage image) {
+        image_ = std::move(image);
+        resize(image_.size());
+        update();
+    }
+    const QImage& image() const { return image_; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.drawImage(0, 0, image_);
+    }
+    void mousePressEvent(QMouseEvent*) override { onClick_(); }
+
+private:
+    std::function<void()> onClick_;
+    QImage image_;
+};
 
 ResultsWindow::ResultsWindow(store::Session& session, QWidget* parent)
     : QWidget(parent, Qt::Window), session_(session) {
@@ -38,6 +79,7 @@ ResultsWindow::ResultsWindow(store::Session& session, QWidget* parent)
                                       {"tt6", "单人一页", QStyle::SP_FileIcon, C::Sheet},
                                       {"tt7", "打印", QStyle::SP_DriveHDIcon, C::Print},
                                       {"tt9", "打印设置", QStyle::SP_ComputerIcon, C::PrintSettings},
+                                      {"tt10", "输出PDF", QStyle::SP_DialogSaveButton, C::WholePdf},
                                       {"tt8", "返回", QStyle::SP_DialogCloseButton, C::Close}},
                                      [this](C c) { run(c); });
 
@@ -48,6 +90,32 @@ ResultsWindow::ResultsWindow(store::Session& session, QWidget* parent)
     ui::setUpRecordGrid(*grid_);
     grid_->setColumnWidth(0, ui::twipsToPixels(*this, 1200));
     grid_->setColumnWidth(1, ui::twipsToPixels(*this, 1000));
+
+    // The page view: a frame exactly over the grid with the viewport and its scroll bars.
+    frame_ = new QFrame(this);
+    frame_->setObjectName(QStringLiteral("Frame1"));
+    frame_->setFrameShape(QFrame::StyledPanel);
+    viewport_ = new QWidget(frame_);
+    viewport_->setObjectName(QStringLiteral("Picture2"));
+    viewport_->setAutoFillBackground(true);
+    QPalette dark = viewport_->palette();
+    dark.setColor(QPalette::Window, QColor(128, 128, 128));
+    viewport_->setPalette(dark);
+    picture_ = new PagePicture([this] { pageClicked(); }, viewport_);
+    picture_->setObjectName(QStringLiteral("Picture3"));
+    hscroll_ = new QScrollBar(Qt::Horizontal, frame_);
+    hscroll_->setObjectName(QStringLiteral("HScroll1"));
+    vscroll_ = new QScrollBar(Qt::Vertical, frame_);
+    vscroll_->setObjectName(QStringLiteral("VScroll1"));
+    connect(hscroll_, &QScrollBar::valueChanged, this, [this] { placePage(); });
+    connect(vscroll_, &QScrollBar::valueChanged, this, [this] { placePage(); });
+    auto* inside = new QGridLayout(frame_);
+    inside->setContentsMargins(0, 0, 0, 0);
+    inside->setSpacing(0);
+    inside->addWidget(viewport_, 0, 0);
+    inside->addWidget(vscroll_, 0, 1);
+    inside->addWidget(hscroll_, 1, 0);
+
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("Label1"));
     export_ = new QPushButton(QStringLiteral("导出查询结果"), this);
@@ -59,35 +127,21 @@ ResultsWindow::ResultsWindow(store::Session& session, QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(bar);
-    layout->addWidget(grid_, 1);
+    auto* views = new QGridLayout;
+    views->addWidget(grid_, 0, 0);
+    views->addWidget(frame_, 0, 0);
+    layout->addLayout(views, 1);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(status_, 1);
     bottom->addWidget(export_);
     layout->addLayout(bottom);
+    frame_->hide();
 
     ui::placeCentred(*this, {800, 560});
     load();
 }
 
 ResultsWindow::~ResultsWindow() = default;
-
-void ResultsWindow::run(ResultsCommand command) {
-    switch (command) {
-    case ResultsCommand::Close:
-        close();
-        return;
-    // The preview and printing arrive with the print subsystem.
-    case ResultsCommand::PreviousPage:
-    case ResultsCommand::NextPage:
-    case ResultsCommand::Preview:
-    case ResultsCommand::ListView:
-    case ResultsCommand::Roster:
-    case ResultsCommand::Sheet:
-    case ResultsCommand::Print:
-    case ResultsCommand::PrintSettings:
-        return;
-    }
-}
 
 QAction* ResultsWindow::action(const QString& key) const {
     return ui::findAction(actions_, key);
@@ -101,6 +155,18 @@ int ResultsWindow::resultCount() const {
     return results_ ? results_->count() : 0;
 }
 
+bool ResultsWindow::pageView() const {
+    return !frame_->isHidden();
+}
+
+PrintSettingsWindow* ResultsWindow::settingsWindow() const {
+    return settingsWindow_.data();
+}
+
+const QImage& ResultsWindow::pageImage() const {
+    return picture_->image();
+}
+
 void ResultsWindow::disableAll() {
     for (QAction* a : actions_) {
         if (a->objectName() != QLatin1String("tt8"))
@@ -108,8 +174,12 @@ void ResultsWindow::disableAll() {
     }
 }
 
+void ResultsWindow::enable(const char* key, bool on) {
+    action(QString::fromLatin1(key))->setEnabled(on);
+}
+
 void ResultsWindow::load() {
-    disableAll(); // preview and printing arrive with the printing windows
+    disableAll();
     QString& expression = session_.pendingExpression();
     if (expression.trimmed().isEmpty()) {
         grid_->hide();
@@ -141,15 +211,300 @@ void ResultsWindow::load() {
     }
     grid_->setCurrentIndex(model_->index(0, 0));
     showPosition(0);
+    for (const char* key : {"tt3", "tt6", "tt10"})
+        enable(key, true);
+    // Printing waits for a drawn page: with no page number yet there is nothing to print.
+
+    ui::guard(this, ui::silently(), [&] {
+        try {
+            session_.printSettings() = loadRecord(session_.db());
+        } catch (const PrintTableError& e) {
+            ui::inform(this, e.message(), ui::kProgramTitle, ui::Icon::Exclamation);
+        }
+    });
 }
 
 void ResultsWindow::showPosition(int row) {
     if (!results_)
         return;
     results_->setPosition(row);
-    status_->setText(QStringLiteral("满足条件的记录数：%1           当前记录位置：%2")
-                         .arg(results_->count())
-                         .arg(row + 1));
+    showStatus();
+}
+
+void ResultsWindow::showStatus() {
+    const int count = resultCount();
+    if (!pageView()) {
+        status_->setText(QStringLiteral("满足条件的记录数：%1           当前记录位置：%2")
+                             .arg(count)
+                             .arg(results_->position() + 1));
+    } else if (mode_ == Mode::Roster) {
+        status_->setText(QStringLiteral("满足条件的记录数：%1    共%2页     当前页码：%3")
+                             .arg(count)
+                             .arg(rosterPageCount(count))
+                             .arg(page_));
+    } else {
+        status_->setText(QStringLiteral("满足条件的记录数：%1    共%2页     当前页码：%3")
+                             .arg(count)
+                             .arg(count)
+                             .arg(person_));
+    }
+}
+
+ResultPages ResultsWindow::pages() const {
+    ResultPages pages;
+    pages.mode = mode_;
+    pages.settings = session_.printSettings();
+    pages.unitName = session_.state().unitName;
+    pages.count = resultCount();
+    store::RecordSet* set = results_.get();
+    pages.rowAt = [set](int index) { return set->row(index); };
+    return pages;
+}
+
+int ResultsWindow::pageCount() const {
+    return mode_ == Mode::Roster ? rosterPageCount(resultCount()) : resultCount();
+}
+
+void ResultsWindow::run(ResultsCommand command) {
+    if (command == ResultsCommand::Close) {
+        close();
+        return;
+    }
+    if (!results_ || results_->isEmpty())
+        return;
+    // The toolbar's actions go on past a failing drawing; the failure is logged.
+    ui::guard(this, ui::silently(), [&] {
+        switch (command) {
+        case ResultsCommand::PreviousPage:
+            previous();
+            break;
+        case ResultsCommand::NextPage:
+            next();
+            break;
+        case ResultsCommand::Preview:
+            preview();
+            break;
+        case ResultsCommand::ListView:
+            listView();
+            break;
+        case ResultsCommand::Roster:
+            rosterMode();
+            break;
+        case ResultsCommand::Sheet:
+            sheetMode();
+            break;
+        case ResultsCommand::Print:
+            printPage();
+            break;
+        case ResultsCommand::PrintSettings:
+            printSettings();
+            break;
+        case ResultsCommand::WholePdf:
+            writeWholePdf();
+            break;
+        case ResultsCommand::Close:
+            break;
+        }
+    });
+}
+
+void ResultsWindow::previous() {
+    enable("tt2", true);
+    if (mode_ == Mode::Roster) {
+        --page_;
+        drawPage();
+        enable("tt1", page_ > 1);
+    } else {
+        --person_;
+        drawPage();
+        enable("tt1", person_ > 1);
+    }
+}
+
+void ResultsWindow::next() {
+    enable("tt1", true);
+    if (mode_ == Mode::Roster) {
+        ++page_;
+        drawPage();
+        enable("tt2", page_ < pageCount());
+    } else {
+        ++person_;
+        drawPage();
+        enable("tt2", person_ < resultCount());
+    }
+}
+
+void ResultsWindow::preview() {
+    if (mode_ == Mode::Roster)
+        page_ = 1;
+    else
+        person_ = 1;
+    enable("tt3", false);
+    enable("tt4", true);
+    enable("tt9", mode_ == Mode::Roster);
+    frame_->show();
+    frame_->raise();
+    enable("tt2", pageCount() > 1);
+    // Back at the first page there is no page before it.
+    enable("tt1", false);
+    drawPage();
+}
+
+void ResultsWindow::listView() {
+    frame_->hide();
+    for (const char* key : {"tt4", "tt1", "tt2", "tt9"})
+        enable(key, false);
+    enable("tt3", true);
+    showPosition(qMax(0, grid_->currentIndex().row()));
+}
+
+void ResultsWindow::rosterMode() {
+    mode_ = Mode::Roster;
+    enable("tt9", true);
+    enable("tt2", rosterPageCount(resultCount()) > 1);
+    page_ = 1;
+    enable("tt1", false);
+    enable("tt6", true);
+    enable("tt5", false);
+    drawPage();
+}
+
+void ResultsWindow::sheetMode() {
+    mode_ = Mode::Sheet;
+    enable("tt9", true);
+    enable("tt2", resultCount() > 1);
+    person_ = 1;
+    enable("tt1", false);
+    enable("tt5", true);
+    enable("tt6", false);
+    drawPage();
+}
+
+void ResultsWindow::drawPage() {
+    if (mode_ == Mode::Sheet && person_ >= 1 && person_ <= resultCount())
+        results_->setPosition(person_ - 1);
+    picture_->setImage(previewImage(pages(), current(), z_, logicalDpiX()));
+    drawn_ = true;
+    enable("tt7", true);
+    placePage();
+    updateScrollRanges();
+    showStatus();
+}
+
+void ResultsWindow::placePage() {
+    const double perMm = logicalDpiX() / 25.4;
+    const double left = (5.0 - 20.0 * hscroll_->value()) / z_;
+    const double top = (5.0 - 30.0 * vscroll_->value()) / z_;
+    picture_->move(qRound(left * perMm), qRound(top * perMm));
+}
+
+void ResultsWindow::updateScrollRanges() {
+    const double perMm = logicalDpiX() / 25.4;
+    const QSize page = picture_->image().size();
+    // Enough steps to bring the page's far edge into the viewport.
+    const auto steps = [&](int pagePx, int viewPx, double step) {
+        const double needed = (5.0 - z_ * (viewPx - pagePx) / perMm) / step;
+        return qMax(0, int(std::ceil(needed)));
+    };
+    hscroll_->setRange(0, steps(page.width(), viewport_->width(), 20.0));
+    vscroll_->setRange(0, steps(page.height(), viewport_->height(), 30.0));
+}
+
+void ResultsWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (drawn_)
+        updateScrollRanges();
+}
+
+void ResultsWindow::pageClicked() {
+    if (fullSize_) {
+        z_ = 2;
+        fullSize_ = false;
+    } else {
+        z_ = 1;
+        fullSize_ = true;
+    }
+    hscroll_->setValue(0);
+    vscroll_->setValue(0);
+    if (current() >= 1)
+        ui::guard(this, ui::silently(), [&] { drawPage(); });
+    placePage();
+}
+
+QString ResultsWindow::askPdfName(const QString& title) {
+    QString path = ui::dialogs().saveFile(this, title, session_.programFolder(), kPdfFilter).trimmed();
+    if (!path.isEmpty() && !path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+        path += QStringLiteral(".pdf");
+    return path;
+}
+
+void ResultsWindow::printPage() {
+    if (!drawn_ || current() < 1)
+        return;
+    const ResultPages shown = pages();
+    const int page = current();
+    // The printer always draws at full size; printing the sheet leaves the window at full size
+    // without redrawing (the next click on the page then keeps it so).
+    if (mode_ == Mode::Sheet)
+        z_ = 1;
+    const QPrinterInfo printer = QPrinterInfo::defaultPrinter();
+    if (printer.isNull()) {
+        if (!ui::ask(this, kNoPrinter))
+            return;
+        const QString path = askPdfName(QStringLiteral("存为PDF文件"));
+        if (path.isEmpty())
+            return;
+        ui::guard(this, ui::stopWithCause(QStringLiteral("PDF文件没有写成。")), [&] {
+            writePdf(path, shown, page, page);
+            ui::inform(this, QStringLiteral("这一页已存为PDF文件：%1").arg(QDir::toNativeSeparators(path)));
+        });
+        return;
+    }
+    QPrinter device(printer, QPrinter::HighResolution);
+    device.setFullPage(true);
+    device.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(0, 0, 0, 0),
+                                     QPageLayout::Millimeter));
+    QPainter painter;
+    if (!painter.begin(&device)) {
+        ui::inform(this, QStringLiteral("打印机不能使用，没有打印。"), ui::kProgramTitle,
+                   ui::Icon::Exclamation);
+        return;
+    }
+    PainterSurface surface(painter, Faces::Screen, [&] { painter.end(); });
+    shown.draw(surface, page, 1, Target::Paper);
+    if (painter.isActive())
+        painter.end();
+}
+
+void ResultsWindow::printSettings() {
+    ui::showSingle(settingsWindow_, [this] { return new PrintSettingsWindow(session_, this); });
+}
+
+void ResultsWindow::writeWholePdf() {
+    const QString path = askPdfName(QStringLiteral("输出PDF"));
+    if (path.isEmpty())
+        return;
+    const ResultPages all = pages();
+    const int total = all.pageCount();
+    QProgressDialog progress(QStringLiteral("正在输出PDF……"), QStringLiteral("取消"), 0, total, this);
+    progress.setObjectName(QStringLiteral("pdfProgress"));
+    progress.setWindowTitle(ui::kProgramTitle);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setValue(0);
+    bool written = false;
+    ui::guard(this, ui::stopWithCause(QStringLiteral("PDF文件没有写成。")), [&] {
+        written = writePdf(path, all, 1, total, [&](int done, int) {
+            progress.setValue(done);
+            QApplication::processEvents();
+            return !progress.wasCanceled();
+        });
+    });
+    progress.close();
+    if (written)
+        ui::inform(
+            this,
+            QStringLiteral("已输出PDF文件：%1（共%2页）").arg(QDir::toNativeSeparators(path)).arg(total));
 }
 
 } // namespace print

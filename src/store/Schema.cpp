@@ -99,7 +99,8 @@ void createSmallTables(Database& db) {
 
     QList<ColumnSpec> print;
     for (const QString& name : printColumns()) {
-        const bool isText = name.startsWith(QLatin1String("bz")) || name.startsWith(QLatin1String("fonts"));
+        const bool isText = name.startsWith(QLatin1String("bz")) || name == QLatin1String("fonts1") ||
+                            name == QLatin1String("fonts2");
         print.append({name, isText ? text(100) : QStringLiteral("SINGLE"), 100});
     }
     createTable(db, kPrint, print);

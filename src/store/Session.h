@@ -2,6 +2,7 @@
 
 #include "store/Database.h"
 #include "store/OperatorLog.h"
+#include "store/PrintRecord.h"
 #include "store/ProgramState.h"
 
 #include <QDir>
@@ -23,6 +24,7 @@ public:
     ProgramState& state() { return state_; }
     const ProgramState& state() const { return state_; }
     OperatorLog& log() { return *log_; }
+    PrintRecord& printSettings() { return print_; }
     const Clock& clock() const { return clock_; }
     QDateTime now() const { return clock_(); }
 
@@ -38,6 +40,7 @@ private:
     QString folder_;
     Clock clock_;
     ProgramState state_;
+    PrintRecord print_;
     std::unique_ptr<Database> db_;
     std::unique_ptr<OperatorLog> log_;
     QString pendingExpression_;

@@ -1,0 +1,93 @@
+#include "print/Pages.h"
+
+#include "print/Surface.h"
+
+#include <QFile>
+#include <QLoggingCategory>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
+
+#include <stdexcept>
+
+Q_LOGGING_CATEGORY(lcPrint, "tessaly.print")
+
+namespace print {
+
+int ResultPages::pageCount() const {
+    return mode == Mode::Roster ? rosterPageCount(count) : count;
+}
+
+void ResultPages::draw(Surface& surface, int page, int z, Target target) const {
+    if (mode == Mode::Roster) {
+        drawRosterPage(surface, z, settings, page, count, rowAt, target);
+        return;
+    }
+    if (page < 1 || page > count)
+        throw std::out_of_range("no person at this position");
+    drawSheet(surface, z, settings, unitName, rowAt(page - 1), target);
+}
+
+QSize ResultPages::pageSize(int z) const {
+    if (mode == Mode::Roster)
+        return {settings.pageLong / z, settings.pageShort / z};
+    return {297 / z, 210 / z};
+}
+
+QImage previewImage(const ResultPages& pages, int page, int z, double dpi) {
+    const QSize mm = pages.pageSize(z);
+    const double perMm = dpi / 25.4;
+    QImage image(qMax(1, qRound(mm.width() * perMm)), qMax(1, qRound(mm.height() * perMm)),
+                 QImage::Format_RGB32);
+    const int dotsPerMeter = qRound(dpi / 0.0254);
+    image.setDotsPerMeterX(dotsPerMeter);
+    image.setDotsPerMeterY(dotsPerMeter);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    PainterSurface surface(painter, Faces::Screen);
+    try {
+        pages.draw(surface, page, z, Target::Preview);
+    } catch (const std::exception& e) {
+        // What was drawn so far stays on the page.
+        qCWarning(lcPrint) << "page drawing stopped:" << e.what();
+    }
+    return image;
+}
+
+bool writePdf(const QString& path, const ResultPages& pages, int first, int last,
+              const std::function<bool(int, int)>& progress) {
+    bool finished = false;
+    try {
+        QPdfWriter writer(path);
+        writer.setCreator(QStringLiteral("Tessaly"));
+        writer.setResolution(600);
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
+                                         QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
+        QPainter painter;
+        if (!painter.begin(&writer))
+            throw std::runtime_error("the PDF file cannot be written");
+        PainterSurface surface(painter, Faces::Pdf);
+        const int total = last - first + 1;
+        finished = true;
+        for (int page = first; page <= last; ++page) {
+            if (page > first)
+                writer.newPage();
+            pages.draw(surface, page, 1, Target::Paper);
+            if (progress && !progress(page - first + 1, total)) {
+                finished = false;
+                break;
+            }
+        }
+        if (!painter.end())
+            throw std::runtime_error("the PDF file cannot be written");
+    } catch (...) {
+        // A file that stops part way is no file at all.
+        QFile::remove(path);
+        throw;
+    }
+    if (!finished)
+        QFile::remove(path);
+    return finished;
+}
+
+} // namespace print

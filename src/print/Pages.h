@@ -1,0 +1,43 @@
+#pragma once
+
+#include "print/Roster.h"
+#include "store/PrintRecord.h"
+
+#include <QImage>
+#include <QString>
+
+#include <functional>
+
+namespace print {
+
+class Surface;
+
+// Rosters of fifteen persons to a page, or one information sheet per person.
+enum class Mode { Roster, Sheet };
+
+// The pages of one query result in one mode.
+struct ResultPages {
+    Mode mode = Mode::Roster;
+    store::PrintRecord settings;
+    QString unitName;
+    int count = 0; // persons
+    RowAt rowAt;
+
+    int pageCount() const;
+    // Page from 1 (a roster page, or the sheet of person `page`).
+    void draw(Surface& surface, int page, int z, Target target) const;
+    // The page picture's size in mm at zoom divisor z.
+    QSize pageSize(int z) const;
+};
+
+// The page drawn on a preview picture at `dpi`, sized as the page picture.
+QImage previewImage(const ResultPages& pages, int page, int z, double dpi);
+
+// Writes pages `first` … `last` (from 1) into one PDF file, A4 landscape, fonts embedded; pages are
+// streamed to the file as they are drawn. `progress(done, total)` runs after each page and
+// returns false to cancel, which removes the file. Returns false when cancelled; throws
+// std::runtime_error when the file cannot be written.
+bool writePdf(const QString& path, const ResultPages& pages, int first, int last,
+              const std::function<bool(int done, int total)>& progress = {});
+
+} // namespace print
