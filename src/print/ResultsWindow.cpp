@@ -347,6 +347,7 @@ void ResultsWindow::preview() {
     enable("tt2", pageCount() > 1);
     // Back at the first page there is no page before it.
     enable("tt1", false);
+    placeAtStart();
     drawPage();
 }
 
@@ -386,7 +387,6 @@ void ResultsWindow::drawPage() {
     picture_->setImage(previewImage(pages(), current(), z_, logicalDpiX()));
     drawn_ = true;
     enable("tt7", true);
-    placePage();
     updateScrollRanges();
     showStatus();
 }
@@ -424,11 +424,18 @@ void ResultsWindow::pageClicked() {
         z_ = 1;
         fullSize_ = true;
     }
-    hscroll_->setValue(0);
-    vscroll_->setValue(0);
+    placeAtStart();
     if (current() >= 1)
         ui::guard(this, ui::silently(), [&] { drawPage(); });
-    placePage();
+}
+
+void ResultsWindow::placeAtStart() {
+    const QSignalBlocker h(hscroll_);
+    const QSignalBlocker v(vscroll_);
+    hscroll_->setValue(0);
+    vscroll_->setValue(0);
+    const int start = qRound(int(5 / z_) * logicalDpiX() / 25.4);
+    picture_->move(start, start);
 }
 
 QString ResultsWindow::askPdfName(const QString& title) {

@@ -93,6 +93,8 @@ private:
     void writeWholePdf();
 
     void placePage();
+    // The page picture at Int(5 / z) mm with both scroll bars at 0.
+    void placeAtStart();
     void drawPage();
     void updateScrollRanges();
     // Asks for a PDF file name; empty when the operator cancelled.
