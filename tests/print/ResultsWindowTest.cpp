@@ -328,3 +328,29 @@ TEST(ResultsWindowPages, PrintSettingsOpenBesideAndTheNextPageFollows) {
     f.press("tt9");
     EXPECT_EQ(f.window->settingsWindow(), settings) << "opened once";
 }
+
+TEST(ResultsWindowPages, AFailingDrawingKeepsWhatWasDrawnAndAFailedPdfLeavesNoFile) {
+    testing_support::TestFolder folder;
+    auto session = folder.session();
+    testing_support::addPersons(session->db(), 1);
+    store::RecordSet set(session->db(), QStringLiteral("wslib"));
+    ResultPages pages;
+    pages.settings = print::loadRecord(session->db());
+    pages.count = 3;
+    pages.rowAt = [&](int i) {
+        if (i > 0)
+            throw std::runtime_error("a row that cannot be read");
+        return set.row(i);
+    };
+    const QImage image = previewImage(pages, 1, 1, 96);
+    const RosterGeometry g = rosterGeometry(1, pages.settings);
+    EXPECT_GT(inkIn(image, 96, g.x[1], g.band(1), g.x[2], g.band(2)), 20) << "drawn before the failure";
+    EXPECT_EQ(inkIn(image, 96, g.x[0], g.band(3), g.x[1], g.band(4)), 0) << "nothing after it";
+
+    const QString path = folder.file(QStringLiteral("stopped.pdf"));
+    EXPECT_THROW(writePdf(path, pages, 1, 1), std::runtime_error);
+    EXPECT_FALSE(QFile::exists(path)) << "a PDF that stops part way is removed";
+
+    pages.mode = Mode::Sheet;
+    EXPECT_FALSE(previewImage(pages, 4, 1, 96).isNull()) << "a person beyond the result draws nothing";
+}
