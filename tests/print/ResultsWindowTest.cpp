@@ -289,6 +289,7 @@ TEST(ResultsWindowPages, WholeResultPdfHasEveryPageEmbeddedFontsAndTheRightText)
     EXPECT_TRUE(sheetText.contains(QStringLiteral("DA0007")));
     EXPECT_TRUE(sheetText.contains(QStringLiteral("NO：101")));
     EXPECT_TRUE(sheetText.contains(QStringLiteral("马文高")));
+    EXPECT_TRUE(sheetText.contains(f.session->state().unitName + kSheetTitle)) << "the title's face too";
 }
 
 TEST(ResultsWindowPages, CancellingTheWholePdfLeavesNoFile) {
@@ -353,4 +354,19 @@ TEST(ResultsWindowPages, AFailingDrawingKeepsWhatWasDrawnAndAFailedPdfLeavesNoFi
 
     pages.mode = Mode::Sheet;
     EXPECT_FALSE(previewImage(pages, 4, 1, 96).isNull()) << "a person beyond the result draws nothing";
+}
+
+TEST(ResultsWindowPages, AShortPrintTableIsReportedWhenTheWindowOpens) {
+    ui::ScriptedDialogs dialogs;
+    testing_support::TestFolder folder;
+    auto session = folder.session();
+    testing_support::addPersons(session->db(), 2);
+    session->db().exec(
+        QStringLiteral("DELETE FROM \"Print\" WHERE rowid = (SELECT max(rowid) FROM \"Print\")"));
+    session->pendingExpression() = kEveryone;
+    ResultsWindow window(*session);
+    EXPECT_EQ(dialogs.last().text, kPrintRowsMissing);
+    EXPECT_EQ(window.resultCount(), 2) << "the result is still shown";
+    window.action(QStringLiteral("tt3"))->trigger();
+    EXPECT_TRUE(window.pageView());
 }
