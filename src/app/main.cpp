@@ -1,4 +1,5 @@
 #include "login/AppController.h"
+#include "print/Surface.h"
 #include "ui/Guard.h"
 
 #include <QApplication>
@@ -10,12 +11,11 @@
 
 namespace {
 
-// Chinese font names of the printed forms mapped to faces with Simplified Chinese glyphs.
+// Chinese font names of the printed forms mapped to faces with Simplified Chinese glyphs, the same
+// faces the page drawings use.
 void mapChineseFonts() {
-    QFont::insertSubstitution(QStringLiteral("宋体"), QStringLiteral("Noto Serif CJK SC"));
-    QFont::insertSubstitution(QStringLiteral("黑体"), QStringLiteral("Noto Sans CJK SC"));
-    QFont::insertSubstitution(QStringLiteral("楷体_GB2312"), QStringLiteral("AR PL UKai CN"));
-    QFont::insertSubstitution(QStringLiteral("仿宋_GB2312"), QStringLiteral("Noto Serif CJK SC"));
+    for (const QString& name : print::kFormFaces)
+        QFont::insertSubstitutions(name, print::familiesFor(name, print::Faces::Screen));
 }
 
 } // namespace

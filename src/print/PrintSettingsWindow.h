@@ -1,5 +1,7 @@
 #pragma once
 
+#include "print/Surface.h"
+
 #include <QWidget>
 
 #include <array>
@@ -45,7 +47,6 @@ private:
 };
 
 inline const QString kSaved = QStringLiteral("保存好了！");
-inline const QStringList kFontNames = {QStringLiteral("宋体"), QStringLiteral("仿宋_GB2312"),
-                                       QStringLiteral("楷体_GB2312"), QStringLiteral("黑体")};
+inline const QStringList& kFontNames = kFormFaces;
 
 } // namespace print

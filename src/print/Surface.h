@@ -41,6 +41,9 @@ protected:
 // in PDF files faces whose embedded glyphs map back to the right characters when text is copied
 // or searched (Qt's PDF writer maps some Noto CJK glyphs to radical code points).
 enum class Faces { Screen, Pdf };
+// The face names the forms and the print settings offer, in the settings window's order.
+inline const QStringList kFormFaces = {QStringLiteral("宋体"), QStringLiteral("仿宋_GB2312"),
+                                       QStringLiteral("楷体_GB2312"), QStringLiteral("黑体")};
 QStringList familiesFor(const QString& name, Faces faces);
 
 // Surface over a QPainter whose device coordinates are pixels at the device's resolution with
