@@ -4,6 +4,7 @@
 #include "categories/CategoryTable.h"
 #include "exchange/ExportCommands.h"
 #include "exchange/ImportWindow.h"
+#include "exchange/MergeCommands.h"
 #include "help/HelpWindow.h"
 #include "login/MainCommands.h"
 #include "print/ResultsWindow.h"
@@ -214,9 +215,9 @@ void MainWindow::dispatch(Command command) {
     case Command::ExportExcel:
         return superUserOnly([this] { exchange::exportAllPersons(this, session_, *label2_); });
     case Command::Upgrade:
-        return superUserOnly([this] { notYetAvailable(); });
+        return superUserOnly([this] { exchange::runUpgrade(this, session_, label2_); });
     case Command::Merge:
-        return superUserOnly([this] { notYetAvailable(); });
+        return superUserOnly([this] { exchange::runMerge(this, session_, label1_); });
     case Command::Initialise:
         return initialise();
     case Command::OperatorLog:

@@ -28,6 +28,24 @@ QMessageBox::Icon toQt(Icon icon) {
 
 } // namespace
 
+QString qtFilter(const QString& classic) {
+    const QStringList parts = classic.split(QLatin1Char('|'));
+    if (parts.size() < 2)
+        return classic;
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns;
+        for (const QString& p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            for (const QString& variant : {p, p.toLower(), p.toUpper()}) {
+                if (!patterns.contains(variant))
+                    patterns << variant;
+            }
+        }
+        filters << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
 Dialogs& dialogs() {
     static QtDialogs real;
     return installed ? *installed : real;
@@ -62,12 +80,12 @@ bool QtDialogs::question(QWidget* parent, const QString& text, const QString& ti
 
 QString QtDialogs::openFile(QWidget* parent, const QString& title, const QString& folder,
                             const QString& filter) {
-    return QFileDialog::getOpenFileName(parent, title, folder, filter);
+    return QFileDialog::getOpenFileName(parent, title, folder, qtFilter(filter));
 }
 
 QString QtDialogs::saveFile(QWidget* parent, const QString& title, const QString& folder,
                             const QString& filter) {
-    return QFileDialog::getSaveFileName(parent, title, folder, filter);
+    return QFileDialog::getSaveFileName(parent, title, folder, qtFilter(filter));
 }
 
 QColor QtDialogs::colour(QWidget* parent, const QColor& initial, const QString& title) {

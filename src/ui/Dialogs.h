@@ -24,7 +24,8 @@ public:
     virtual void message(QWidget* parent, const QString& text, const QString& title, Icon icon) = 0;
     // Yes and No buttons with the question icon; true for Yes.
     virtual bool question(QWidget* parent, const QString& text, const QString& title, Default button) = 0;
-    // An empty result means the operator cancelled.
+    // An empty result means the operator cancelled. Filters are written the classic way,
+    // "description|pattern" pairs joined by "|" ("文件MDB|*.MDB").
     virtual QString openFile(QWidget* parent, const QString& title, const QString& folder,
                              const QString& filter) = 0;
     virtual QString saveFile(QWidget* parent, const QString& title, const QString& folder,
@@ -44,6 +45,10 @@ void inform(QWidget* parent, const QString& text, const QString& title = kProgra
 bool ask(QWidget* parent, const QString& text, const QString& title = kProgramTitle);
 // A question before a destructive action: No is the default button.
 bool confirm(QWidget* parent, const QString& text, const QString& title = kProgramTitle);
+
+// A classic filter as Qt writes it: "文件MDB|*.MDB" gives "文件MDB (*.MDB *.mdb)". Patterns match
+// either letter case, as they do on the office's Windows machines.
+QString qtFilter(const QString& classic);
 
 class QtDialogs : public Dialogs {
 public:

@@ -11,13 +11,15 @@ bool ScriptedDialogs::question(QWidget*, const QString& text, const QString& tit
     return answers.isEmpty() ? false : answers.dequeue();
 }
 
-QString ScriptedDialogs::openFile(QWidget*, const QString& title, const QString&, const QString&) {
-    shown.append({Kind::OpenFile, title, title, Icon::None});
+QString ScriptedDialogs::openFile(QWidget*, const QString& title, const QString& folder,
+                                  const QString& filter) {
+    shown.append({Kind::OpenFile, title, title, Icon::None, Default::Yes, folder, filter});
     return files.isEmpty() ? QString() : files.dequeue();
 }
 
-QString ScriptedDialogs::saveFile(QWidget*, const QString& title, const QString&, const QString&) {
-    shown.append({Kind::SaveFile, title, title, Icon::None});
+QString ScriptedDialogs::saveFile(QWidget*, const QString& title, const QString& folder,
+                                  const QString& filter) {
+    shown.append({Kind::SaveFile, title, title, Icon::None, Default::Yes, folder, filter});
     return files.isEmpty() ? QString() : files.dequeue();
 }
 

@@ -17,6 +17,8 @@ public:
         QString title;
         Icon icon;
         Default button = Default::Yes; // questions: the default button
+        QString folder = {};           // file dialogs: the starting folder
+        QString filter = {};           // file dialogs: the filter as the caller gave it
     };
 
     ScriptedDialogs() { installDialogs(this); }

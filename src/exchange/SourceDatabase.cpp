@@ -1,0 +1,120 @@
+#include "exchange/SourceDatabase.h"
+
+#include "exchange/JetFile.h"
+#include "store/Database.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace exchange {
+
+SourceError::SourceError(SourceFailure kind, const QString& path, const QString& detail, QString table)
+    : std::runtime_error((path + QStringLiteral(": ") + detail).toStdString()), kind_(kind), path_(path),
+      table_(std::move(table)) {}
+
+int SourceTable::columnIndex(const QString& name) const {
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+        if (columns_[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return int(i);
+    }
+    return -1;
+}
+
+namespace {
+
+using SharedDb = std::shared_ptr<store::Database>;
+
+// A table of a copy of our own file, read in rowid order.
+class OwnTable : public SourceTable {
+public:
+    OwnTable(SharedDb db, const QString& table)
+        : db_(std::move(db)),
+          rows_(db_->prepare(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(store::quoted(table)))) {
+        name_ = table;
+        for (const store::TableColumn& c : store::tableColumns(*db_, table)) {
+            const auto open = c.declaredType.indexOf(QLatin1Char('('));
+            const int size = c.type == store::JetType::Text && open > 0
+                                 ? c.declaredType.mid(open + 1).chopped(1).toInt()
+                                 : 0;
+            columns_.push_back({c.name, c.type, size});
+        }
+    }
+
+    qint64 rowCount() override {
+        return db_->scalar(QStringLiteral("SELECT count(*) FROM %1").arg(store::quoted(name_))).toLongLong();
+    }
+
+    bool next(QVariantList& row) override {
+        if (!rows_.step()) {
+            rows_.reset(); // ends the read, so the file may be written (it may be our own)
+            return false;
+        }
+        row.clear();
+        for (int i = 0; i < rows_.columnCount(); ++i) {
+            QVariant v = rows_.value(i);
+            if (!v.isNull() && std::size_t(i) < columns_.size()) {
+                if (columns_[std::size_t(i)].type == store::JetType::Boolean)
+                    v = QVariant(v.toLongLong() != 0);
+                else if (columns_[std::size_t(i)].type == store::JetType::Single)
+                    v = QVariant(v.toDouble());
+            }
+            row << v;
+        }
+        return true;
+    }
+
+private:
+    SharedDb db_;
+    store::Statement rows_;
+};
+
+class OwnCopy : public SourceDatabase {
+public:
+    explicit OwnCopy(SharedDb db) : db_(std::move(db)) {}
+    Kind kind() const override { return Kind::OwnCopy; }
+    bool hasTable(const QString& name) override { return db_->hasTable(name); }
+    std::unique_ptr<SourceTable> table(const QString& name) override {
+        if (!db_->hasTable(name))
+            throw SourceError(SourceFailure::MissingTable, db_->path(),
+                              QStringLiteral("no table %1").arg(name), name);
+        return std::make_unique<OwnTable>(db_, name);
+    }
+
+private:
+    SharedDb db_;
+};
+
+SourceFailure failureOf(store::OpenFailure f) {
+    switch (f) {
+    case store::OpenFailure::Missing:
+        return SourceFailure::Missing;
+    case store::OpenFailure::WrongPassword:
+        return SourceFailure::WrongPassword;
+    case store::OpenFailure::MissingTables:
+        return SourceFailure::MissingTable;
+    case store::OpenFailure::NotADatabase:
+        break;
+    }
+    return SourceFailure::NotADatabase;
+}
+
+} // namespace
+
+std::unique_ptr<SourceDatabase> SourceDatabase::open(const QString& path, const QString& password) {
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        throw SourceError(SourceFailure::Missing, path, QStringLiteral("file not found"));
+    const QByteArray head = file.read(4096);
+    file.close();
+    if (head.isEmpty())
+        throw SourceError(SourceFailure::NotADatabase, path, QStringLiteral("empty file"));
+    if (const std::optional<JetHeader> jet = readJetHeader(head))
+        return openJetFile(path, *jet, password);
+    try {
+        return std::make_unique<OwnCopy>(std::make_shared<store::Database>(path, password));
+    } catch (const store::OpenError& e) {
+        throw SourceError(failureOf(e.kind()), path, QString::fromUtf8(e.what()));
+    }
+}
+
+} // namespace exchange

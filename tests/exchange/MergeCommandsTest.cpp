@@ -1,0 +1,194 @@
+#include "TestFolder.h"
+#include "exchange/JetFixtures.h"
+
+#include "login/MainWindow.h"
+#include "store/Database.h"
+#include "ui/Dialogs.h"
+#include "ui/ScriptedDialogs.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+
+#include <gtest/gtest.h>
+
+using testing_support::countRows;
+using testing_support::jetFixture;
+using testing_support::TestFolder;
+using Kind = ui::ScriptedDialogs::Kind;
+
+namespace {
+
+// The texts these commands show, as the behaviour fixes them.
+const struct {
+    QString mergeTitle = QStringLiteral("请选择要合并的库(建议：合并前请先备份数据！)");
+    QString mergeFilter = QStringLiteral("文件MDB|*.MDB");
+    QString badName = QStringLiteral("选择的库无记录或不是合法数据库！");
+    QString notLegal = QStringLiteral("选择的库不是合法数据库！");
+    QString enterMerge = QStringLiteral("进入合并数据库");
+    QString leaveMerge = QStringLiteral("退出合并库");
+    QString upgradeQuestion = QStringLiteral("升级将覆盖原有的数据，您真的要操作吗？");
+    QString upgradeTitle = QStringLiteral("请选择以前版本库文件（lib.mdb）");
+    QString upgradeFilter = QStringLiteral("数据库文件(.MDB)|*.MDB");
+    QString upgrading = QStringLiteral("正在升级中...");
+    QString upgraded = QStringLiteral("升级完成！");
+} kTexts;
+
+struct Fixture {
+    Fixture() : session(folder.session()) {
+        session->db().exec(QStringLiteral("INSERT INTO wslib(\"个人编号\", \"姓名\", \"现居住地\") VALUES "
+                                          "('000001', '王一', '旧'), ('000002', '李二', '旧')"));
+        window = std::make_unique<login::MainWindow>(*session, login::MainHooks{[] {}, [] {}});
+    }
+    void trigger(const char* key) { window->findChild<QAction*>(QString::fromLatin1(key))->trigger(); }
+    QLabel* label(const char* name) { return window->findChild<QLabel*>(QString::fromLatin1(name)); }
+    QStringList log() {
+        QStringList actions;
+        store::Statement st =
+            session->db().prepare(QStringLiteral("SELECT \"操作内容\" FROM \"user\" ORDER BY rowid"));
+        while (st.step())
+            actions << st.text(0);
+        return actions;
+    }
+    qint64 persons() { return countRows(session->db(), QStringLiteral("wslib")); }
+
+    // Another office's copy of our file, under `name`.
+    QString otherCopy(const QString& name) {
+        auto other = otherFolder.session();
+        other->db().exec(QStringLiteral("INSERT INTO wslib(\"个人编号\", \"姓名\", \"现居住地\") VALUES "
+                                        "('000001', '王一', '新'), ('000003', '张三', '新')"));
+        other.reset();
+        const QString path = folder.file(name);
+        QFile::copy(otherFolder.file(QStringLiteral("lib.mdb")), path);
+        return path;
+    }
+
+    ui::ScriptedDialogs dialogs;
+    TestFolder folder;
+    TestFolder otherFolder;
+    std::unique_ptr<store::Session> session;
+    std::unique_ptr<login::MainWindow> window;
+};
+
+} // namespace
+
+TEST(MergeCommand, MergesAndReportsTheCounts) {
+    Fixture f;
+    f.dialogs.files.enqueue(f.otherCopy(QStringLiteral("other.mdb")));
+    f.trigger("hebin");
+
+    ASSERT_EQ(f.dialogs.shown.size(), 2);
+    EXPECT_EQ(f.dialogs.shown[0].kind, Kind::OpenFile);
+    EXPECT_EQ(f.dialogs.shown[0].title, kTexts.mergeTitle);
+    EXPECT_EQ(f.dialogs.shown[0].filter, kTexts.mergeFilter);
+    EXPECT_EQ(f.dialogs.shown[1].kind, Kind::Message);
+    EXPECT_EQ(f.dialogs.shown[1].text, QStringLiteral("共更新了1条记录！  增加了1条记录！"));
+    EXPECT_EQ(f.dialogs.shown[1].title, ui::kProgramTitle);
+    EXPECT_EQ(f.dialogs.shown[1].icon, ui::Icon::None);
+    EXPECT_EQ(f.persons(), 3);
+    EXPECT_EQ(countRows(f.session->db(), QStringLiteral("wslib"), QStringLiteral("\"现居住地\" = '新'")), 2);
+    EXPECT_EQ(f.log(), QStringList({kTexts.enterMerge, kTexts.leaveMerge}));
+    EXPECT_FALSE(f.label("Label1")->isVisibleTo(f.window.get()));
+    EXPECT_EQ(f.label("Label1")->text(), QStringLiteral("正在合并，请稍候...100.0%"));
+}
+
+TEST(MergeCommand, CancelAndCapitalExtensionOnlyLogTheEntry) {
+    Fixture f;
+    f.trigger("hebin");
+    ASSERT_EQ(f.dialogs.shown.size(), 1) << "a cancelled dialog ends the command";
+    EXPECT_EQ(f.log(), QStringList({kTexts.enterMerge}));
+
+    f.dialogs.clear();
+    f.dialogs.files.enqueue(f.otherCopy(QStringLiteral("OTHER.MDB")));
+    f.trigger("hebin");
+    ASSERT_EQ(f.dialogs.shown.size(), 2);
+    EXPECT_EQ(f.dialogs.last().text, kTexts.badName);
+    EXPECT_EQ(f.dialogs.last().icon, ui::Icon::None);
+    EXPECT_EQ(f.log(), QStringList({kTexts.enterMerge, kTexts.enterMerge}));
+    EXPECT_EQ(f.persons(), 2);
+}
+
+TEST(MergeCommand, AFileItCannotMergeChangesNothing) {
+    Fixture f;
+    const QString wrong = f.folder.file(QStringLiteral("old.mdb"));
+    ASSERT_TRUE(QFile::copy(jetFixture(QStringLiteral("legacy_lib_v4_wrongpw.mdb")), wrong));
+    QFile text(f.folder.file(QStringLiteral("notes.mdb")));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("notes");
+    text.close();
+    for (const QString& file : {wrong, text.fileName()}) {
+        f.dialogs.clear();
+        f.dialogs.files.enqueue(file);
+        f.trigger("hebin");
+        ASSERT_EQ(f.dialogs.shown.size(), 2);
+        EXPECT_EQ(f.dialogs.last().text, kTexts.notLegal);
+        EXPECT_EQ(f.dialogs.last().title, ui::kProgramTitle);
+        EXPECT_FALSE(f.label("Label1")->isVisibleTo(f.window.get()));
+    }
+    EXPECT_EQ(f.persons(), 2);
+    EXPECT_EQ(f.log(), QStringList({kTexts.enterMerge, kTexts.enterMerge}))
+        << "no leaving entry after a failure";
+}
+
+TEST(MergeCommand, LegacyJetFileOfAnotherOffice) {
+    Fixture f;
+    f.dialogs.files.enqueue(jetFixture(QStringLiteral("legacy_lib_v4_other_office.mdb")));
+    f.trigger("hebin");
+    ASSERT_EQ(f.dialogs.shown.size(), 2);
+    EXPECT_EQ(f.dialogs.last().text, QStringLiteral("共更新了0条记录！  增加了200条记录！"));
+    EXPECT_EQ(f.persons(), 202);
+}
+
+TEST(UpgradeCommand, DecliningOrCancellingChangesNothing) {
+    Fixture f;
+    f.dialogs.files.enqueue(jetFixture(QStringLiteral("legacy_lib_v4.mdb")));
+    f.trigger("upV");
+    ASSERT_EQ(f.dialogs.shown.size(), 1);
+    EXPECT_EQ(f.dialogs.last().kind, Kind::Question);
+    EXPECT_EQ(f.dialogs.last().text, kTexts.upgradeQuestion);
+    EXPECT_EQ(f.dialogs.last().button, ui::Default::No);
+    EXPECT_EQ(f.persons(), 2);
+
+    f.dialogs.clear();
+    f.dialogs.files.clear();
+    f.dialogs.answer({true});
+    f.trigger("upV");
+    ASSERT_EQ(f.dialogs.shown.size(), 2);
+    EXPECT_EQ(f.dialogs.last().title, kTexts.upgradeTitle);
+    EXPECT_EQ(f.dialogs.last().filter, kTexts.upgradeFilter);
+    EXPECT_EQ(f.persons(), 2);
+    EXPECT_FALSE(f.label("Label2")->isVisibleTo(f.window.get()));
+}
+
+TEST(UpgradeCommand, TakesOverTheOldFileAndLeavesTheLabel) {
+    Fixture f;
+    f.dialogs.answer({true});
+    f.dialogs.files.enqueue(jetFixture(QStringLiteral("legacy_lib_v4.mdb")));
+    f.trigger("upV");
+    ASSERT_EQ(f.dialogs.shown.size(), 3);
+    EXPECT_EQ(f.dialogs.last().text, kTexts.upgraded);
+    EXPECT_EQ(f.dialogs.last().icon, ui::Icon::None);
+    EXPECT_EQ(f.persons(), 300);
+    EXPECT_EQ(f.label("Label2")->text(), kTexts.upgrading);
+    EXPECT_TRUE(f.label("Label2")->isVisibleTo(f.window.get()));
+    EXPECT_EQ(f.session->state().inputColour, 12648447) << "the old settings row is read back";
+}
+
+TEST(UpgradeCommand, AFileWithAnotherPasswordIsRefusedWithAClearMessage) {
+    Fixture f;
+    f.dialogs.answer({true});
+    f.dialogs.files.enqueue(jetFixture(QStringLiteral("legacy_lib_v4_wrongpw.mdb")));
+    f.trigger("upV");
+    ASSERT_EQ(f.dialogs.shown.size(), 3);
+    EXPECT_EQ(f.dialogs.last().text, QStringLiteral("升级失败：选择的库的密码不对。原有的数据没有改变。"));
+    EXPECT_EQ(f.dialogs.last().icon, ui::Icon::Critical);
+    EXPECT_EQ(f.persons(), 2);
+    EXPECT_FALSE(f.label("Label2")->isVisibleTo(f.window.get()));
+}
+
+TEST(Dialogs, ClassicFiltersBecomeQtFilters) {
+    EXPECT_EQ(ui::qtFilter(QStringLiteral("文件MDB|*.MDB")), QStringLiteral("文件MDB (*.MDB *.mdb)"));
+    EXPECT_EQ(ui::qtFilter(QStringLiteral("数据库文件(.MDB)|*.MDB|全部|*.*")),
+              QStringLiteral("数据库文件(.MDB) (*.MDB *.mdb);;全部 (*.*)"));
+    EXPECT_EQ(ui::qtFilter(QStringLiteral("Images (*.png)")), QStringLiteral("Images (*.png)"));
+}
