@@ -5,6 +5,7 @@
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/FocusColour.h"
+#include "ui/Guard.h"
 #include "ui/Widgets.h"
 #include "ui/Window.h"
 
@@ -24,7 +25,7 @@ CategorySettingsWindow::CategorySettingsWindow(store::Session& session, QWidget*
     : QWidget(parent, Qt::Window), session_(session) {
     setObjectName(QStringLiteral("frmOptions2"));
     setWindowTitle(QStringLiteral("类别设置"));
-    session_.log().write(QStringLiteral("进入类别设置"));
+    ui::writeLog(this, session_, QStringLiteral("进入类别设置"));
 
     auto* chooseFrame = new QGroupBox(QStringLiteral("类别选择"), this);
     categories_ = new QListWidget(chooseFrame);
@@ -112,7 +113,7 @@ void CategorySettingsWindow::selectCategory(int position) {
 
 void CategorySettingsWindow::reloadValues() {
     values_->clear();
-    values_->addItems(Loadkmmx(session_.db(), category()));
+    ui::guard(this, ui::silently(), [&] { values_->addItems(Loadkmmx(session_.db(), category())); });
     value_->clear();
 }
 
@@ -123,7 +124,13 @@ void CategorySettingsWindow::addClicked() {
     }
     if (categories_->currentRow() < 0)
         return;
-    switch (addValue(session_.db(), category(), categories_->currentRow(), value_->text())) {
+    // A value the database refuses stays in the box, and the message says why.
+    AddResult added = AddResult::NoTable;
+    if (!ui::guard(this, ui::stopWithCause(QStringLiteral("类别明细没有增加。")), [&] {
+            added = addValue(session_.db(), category(), categories_->currentRow(), value_->text());
+        }))
+        return;
+    switch (added) {
     case AddResult::Exists:
         ui::inform(this, QStringLiteral("此类别明细已存在!"));
         value_->clear();
@@ -144,14 +151,17 @@ void CategorySettingsWindow::deleteClicked() {
     }
     if (!ui::confirm(this, QStringLiteral("真的要删除本条目吗?")))
         return;
-    deleteValue(session_.db(), category(), value_->text());
+    if (!ui::guard(this, ui::stopWithCause(QStringLiteral("类别明细没有删除。")),
+                   [&] { deleteValue(session_.db(), category(), value_->text()); }))
+        return;
     reloadValues();
 }
 
 // The persons column of the selected category. One listed by its column name has no
 // definition row of that name: its list position is its column.
 int CategorySettingsWindow::selectedColumn() {
-    const int column = definitionColumn(session_.db(), category());
+    int column = -1;
+    ui::guard(this, ui::silently(), [&] { column = definitionColumn(session_.db(), category()); });
     return column < 0 ? categories_->currentRow() : column;
 }
 
@@ -162,15 +172,15 @@ void CategorySettingsWindow::scanClicked() {
     progressPanel_->show();
     values_->clear();
     ScanResult result;
-    try {
-        result = scanDistinct(session_.db(), column, [this](qint64 n, qint64 total) {
-            ui::showProgress(*progress_, QStringLiteral("完成") +
-                                             store::formatFixed(double(n) / double(total) * 100.0, 1) +
-                                             QStringLiteral("%"));
-        });
-    } catch (const std::exception&) {
+    // Any failure of the scan ends in the scan's own message below.
+    if (!ui::guard(this, ui::silently(), [&] {
+            result = scanDistinct(session_.db(), column, [this](qint64 n, qint64 total) {
+                ui::showProgress(*progress_, QStringLiteral("完成") +
+                                                 store::formatFixed(double(n) / double(total) * 100.0, 1) +
+                                                 QStringLiteral("%"));
+            });
+        }))
         result.complete = false;
-    }
     values_->addItems(result.values);
     progressPanel_->hide();
     if (!result.complete) {
@@ -184,7 +194,7 @@ void CategorySettingsWindow::scanClicked() {
 
 void CategorySettingsWindow::replaceClicked() {
     if (!ui::confirm(this, QStringLiteral(
-                           "真的要将所查结果转为类别的明细值吗，\r\n这样做将会删除该类别原有的明细值。")))
+                               "真的要将所查结果转为类别的明细值吗，\r\n这样做将会删除该类别原有的明细值。")))
         return;
     replace_->setEnabled(false);
     const int column = selectedColumn();
@@ -192,21 +202,18 @@ void CategorySettingsWindow::replaceClicked() {
     for (int i = 0; i < values_->count(); ++i)
         scanned << values_->item(i)->text();
     progressPanel_->show();
-    try {
+    ui::guard(this, ui::stopWithCause(QStringLiteral("转入类别明细时出错，该类别的明细没有改变。")), [&] {
         replaceValues(session_.db(), category(), column, scanned, [this](qint64 i, qint64 count) {
             ui::showProgress(*progress_, QStringLiteral("完成") +
                                              store::formatFixed(double(i) / double(count) * 100.0, 2) +
                                              QStringLiteral("%"));
         });
-    } catch (const std::exception&) {
-        ui::inform(this, QStringLiteral("转入类别明细时出错，该类别的明细没有改变。"), ui::kProgramTitle,
-                   ui::Icon::Critical);
-    }
+    });
     progressPanel_->hide();
 }
 
 void CategorySettingsWindow::leaveClicked() {
-    session_.log().write(QStringLiteral("退出类别设置"));
+    ui::writeLog(this, session_, QStringLiteral("退出类别设置"));
     close();
 }
 

@@ -5,11 +5,22 @@
 #include "store/Session.h"
 
 #include <QDir>
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcLogin, "tessaly.login")
 
 namespace login {
 
 LoginOutcome logIn(store::Session& session, const std::vector<UserEntry>& users, const QString& nameText,
                    const QString& password) {
+    const LoginOutcome outcome = checkLogin(session, users, nameText, password);
+    if (outcome == LoginOutcome::LoggedIn)
+        session.log().write(QStringLiteral("进入系统"));
+    return outcome;
+}
+
+LoginOutcome checkLogin(store::Session& session, const std::vector<UserEntry>& users, const QString& nameText,
+                        const QString& password) {
     if (nameText.isEmpty())
         return LoginOutcome::EmptyName;
     const auto user =
@@ -19,10 +30,14 @@ LoginOutcome logIn(store::Session& session, const std::vector<UserEntry>& users,
     const store::PasswordCheck check = store::checkPassword(user->pass, password);
     if (!check.matches)
         return LoginOutcome::WrongPassword;
-    if (check.needsRehash)
-        settings::storePasswordHash(session.db(), user->rowid, password);
+    if (check.needsRehash) {
+        try {
+            settings::storePasswordHash(session.db(), user->rowid, password);
+        } catch (const std::exception& e) {
+            qCWarning(lcLogin) << "password hash not stored:" << e.what();
+        }
+    }
     session.state().currentUser = nameText;
-    session.log().write(QStringLiteral("进入系统"));
     return LoginOutcome::LoggedIn;
 }
 
@@ -31,8 +46,18 @@ QString startupFailureMessage(const store::OpenError& error) {
     switch (error.kind()) {
     case store::OpenFailure::Missing:
         return QStringLiteral("找不到数据库文件“%1”。\n程序无法运行，将结束。").arg(file);
+    case store::OpenFailure::NotAFile:
+        return QStringLiteral("“%1”是一个文件夹，不是数据库文件。\n程序无法运行，将结束。").arg(file);
+    case store::OpenFailure::Locked:
+        return QStringLiteral(
+                   "数据库文件“%"
+                   "1”正被其他程序占用，现在打不开。\n请关闭占用它的程序后再启动本程序。程序将结束。")
+            .arg(file);
     case store::OpenFailure::WrongPassword:
-        return QStringLiteral("数据库文件“%1”的密码不对，无法打开。\n它可能不是本系统的数据库。程序将结束。")
+        // An encrypted file we cannot read may have another password or damaged pages: we cannot tell.
+        return QStringLiteral(
+                   "数据库文件“%1”无法打开：它可能已损坏，也可能是用别的密码加密的（不是本系统的数据库）。\n"
+                   "程序将结束。")
             .arg(file);
     case store::OpenFailure::MissingTables:
         return QStringLiteral("数据库文件“%1”缺少本系统的数据表，不是本系统的数据库。\n程序将结束。")

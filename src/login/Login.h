@@ -25,6 +25,11 @@ enum class LoginOutcome { EmptyName, WrongPassword, LoggedIn };
 // legacy plain password is replaced by its hash.
 LoginOutcome logIn(store::Session& session, const std::vector<UserEntry>& users, const QString& nameText,
                    const QString& password);
+// The same without the log row, which the login window writes itself so that a log that cannot be
+// written is reported and does not keep the operator out. A hash that cannot be stored (read-only
+// file) is logged and tried again at the next login.
+LoginOutcome checkLogin(store::Session& session, const std::vector<UserEntry>& users, const QString& nameText,
+                        const QString& password);
 
 // The message shown when lib.mdb cannot be opened at start-up.
 QString startupFailureMessage(const store::OpenError& error);

@@ -2,6 +2,7 @@
 
 #include "store/Session.h"
 #include "ui/Dialogs.h"
+#include "ui/Guard.h"
 #include "ui/Window.h"
 
 #include <QComboBox>
@@ -104,7 +105,7 @@ LoginWindow::LoginWindow(store::Session& session, std::vector<UserEntry> users, 
 }
 
 void LoginWindow::logInClicked() {
-    switch (logIn(session_, users_, names_->currentText(), password_->text())) {
+    switch (checkLogin(session_, users_, names_->currentText(), password_->text())) {
     case LoginOutcome::EmptyName:
         ui::inform(this, kPickUser);
         return;
@@ -112,6 +113,7 @@ void LoginWindow::logInClicked() {
         ui::inform(this, kWrongPassword);
         return;
     case LoginOutcome::LoggedIn:
+        ui::writeLog(this, session_, QStringLiteral("进入系统"));
         emit loggedIn();
         return;
     }

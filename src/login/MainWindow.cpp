@@ -17,6 +17,7 @@
 #include "store/LogWindow.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
+#include "ui/Guard.h"
 #include "ui/Programs.h"
 #include "ui/SingleWindow.h"
 #include "ui/Widgets.h"
@@ -27,6 +28,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -247,25 +249,22 @@ void MainWindow::dispatch(Command command) {
 }
 
 void MainWindow::run(Command command, From from) {
-    try {
-        dispatch(command);
-    } catch (const std::exception&) {
-        // Toolbar commands skip a failing step; menu commands report it.
-        if (from == From::Menu)
-            ui::inform(this, QStringLiteral("操作失败，请检查数据库文件。"), ui::kProgramTitle,
-                       ui::Icon::Critical);
-    }
+    // Toolbar commands skip a failing step; menu commands report it with its cause.
+    const ui::OnFailure onFailure = from == From::Menu
+                                        ? ui::stopWithCause(QStringLiteral("操作失败，请检查数据库文件。"))
+                                        : ui::silently();
+    ui::guard(this, onFailure, [&] { dispatch(command); });
 }
 
 void MainWindow::openEntry() {
     QApplication::processEvents();
     label1_->setText(QStringLiteral("正在进入信息录入,请等待..."));
+    const auto clearLabel = qScopeGuard([this] { label1_->clear(); }); // also when the window fails
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     ui::showSingle(entryWindow_, [this] {
         return new records::EntryWindow(
             session_, [this] { run(Command::Categories, From::Menu); }, this);
     });
-    label1_->clear();
 }
 
 void MainWindow::openPerson(qint64 rowid) {
@@ -285,11 +284,8 @@ void MainWindow::openResults() {
 void MainWindow::leave() {
     if (!ui::ask(this, QStringLiteral("真的退出吗？")))
         return;
-    try {
-        session_.log().write(QStringLiteral("退出系统"));
-    } catch (const std::exception&) {
-        // Leaving never fails on the log.
-    }
+    // Leaving never fails on the log.
+    ui::guard(this, ui::silently(), [&] { session_.log().write(QStringLiteral("退出系统")); });
     hooks_.quit();
 }
 
@@ -310,14 +306,14 @@ void MainWindow::initialise() {
     if (!ui::confirm(this,
                      QStringLiteral("初始化将会清空所有数据！你确定吗？（建议初始化前请先备份数据！）")))
         return;
-    try {
-        session_.db().reopen();
-        const bool clearCategories =
-            categories::hasRows(session_.db()) && ui::confirm(this, QStringLiteral("清空类别库所有数据吗？"));
-        initialiseData(session_.db(), clearCategories);
-    } catch (const std::exception&) {
-        ui::inform(this, QStringLiteral("出错了!"), QStringLiteral("请联系软件编写人！"));
-    }
+    ui::guard(this,
+              ui::stopWith(QStringLiteral("出错了!"), QStringLiteral("请联系软件编写人！"), ui::Icon::None),
+              [&] {
+                  session_.db().reopen();
+                  const bool clearCategories = categories::hasRows(session_.db()) &&
+                                               ui::confirm(this, QStringLiteral("清空类别库所有数据吗？"));
+                  initialiseData(session_.db(), clearCategories);
+              });
 }
 
 void MainWindow::notYetAvailable() {

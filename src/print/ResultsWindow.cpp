@@ -187,16 +187,24 @@ void ResultsWindow::load() {
         ui::inform(this, kEmptyCondition);
         return;
     }
-    try {
-        const query::SqlCondition condition =
-            query::parseCondition(expression, store::tableColumns(session_.db(), store::schema::kPersons));
-        results_ = std::make_unique<store::RecordSet>(session_.db(), store::schema::kPersons, condition.sql,
-                                                      condition.params);
-    } catch (const std::exception&) {
-        // The expression stays pending so that the operator can mend it in the query window.
+    // A condition that does not parse is the operator's to mend; a database that cannot answer
+    // says so with its cause. Either way the expression stays pending for the query window.
+    bool badCondition = false;
+    const bool ran = ui::guard(this, ui::stopWithCause(kQueryFailed), [&] {
+        try {
+            const query::SqlCondition condition = query::parseCondition(
+                expression, store::tableColumns(session_.db(), store::schema::kPersons));
+            results_ = std::make_unique<store::RecordSet>(session_.db(), store::schema::kPersons,
+                                                          condition.sql, condition.params);
+        } catch (const query::ConditionError&) {
+            badCondition = true;
+        }
+    });
+    if (!ran || badCondition) {
         grid_->hide();
         export_->hide();
-        ui::inform(this, kBadCondition);
+        if (badCondition)
+            ui::inform(this, kBadCondition);
         return;
     }
     model_->setList(results_.get());

@@ -5,6 +5,7 @@
 #include "query/SavedCondition.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
+#include "ui/Guard.h"
 #include "ui/Window.h"
 
 #include <QApplication>
@@ -23,7 +24,7 @@ QueryWindow::QueryWindow(store::Session& session, std::function<void()> openResu
     : QWidget(parent, Qt::Window), session_(session), openResults_(std::move(openResults)) {
     setObjectName(QStringLiteral("Form6"));
     setWindowTitle(QStringLiteral("综合查询"));
-    session_.log().write(QStringLiteral("进入查询系统"));
+    ui::writeLog(this, session_, QStringLiteral("进入查询系统"));
 
     auto* builder = new QGroupBox(QStringLiteral("查询条件设置"), this);
     categories_ = new QComboBox(builder);
@@ -131,7 +132,8 @@ void QueryWindow::chooseCategory(int position) {
         categories_->setCurrentIndex(position);
     add_->setEnabled(true);
     values_->clear();
-    values_->addItems(categories::Loadkmmx(session_.db(), categories_->currentText()));
+    ui::guard(this, ui::silently(),
+              [&] { values_->addItems(categories::Loadkmmx(session_.db(), categories_->currentText())); });
     values_->setEditText(QString());
     relations_->clear();
     const store::JetType type = field(position) ? field(position)->type : store::JetType::Other;
@@ -202,7 +204,7 @@ void QueryWindow::startQuery() {
 }
 
 void QueryWindow::leave() {
-    session_.log().write(QStringLiteral("退出查询系统"));
+    ui::writeLog(this, session_, QStringLiteral("退出查询系统"));
     close();
 }
 

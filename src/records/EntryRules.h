@@ -21,6 +21,13 @@ TypedDate checkTypedDate(const QString& typed, int latestYear);
 
 inline const QString kBadDate = QStringLiteral("日期格式不对！");
 inline const QString kBadSearch = QStringLiteral("输入的数据格式不符!");
+// Writes the database refused: the typed values stay in the boxes; the cause follows on its own line.
+inline const QString kAddFailed = QStringLiteral("新增记录没有完成。");
+inline const QString kSaveFailed = QStringLiteral("保存没有完成，输入的内容仍在框中。");
+inline const QString kDeleteFailed = QStringLiteral("删除没有完成，记录仍在库中。");
+inline const QString kSearchFailed = QStringLiteral("查找没有完成。");
+inline const QString kPersonGone =
+    QStringLiteral("此人的记录已不在库中（可能已被删除），输入的内容没有保存，仍在框中。");
 
 // The condition of the one-category search over `column` of declared kind `type`, with the
 // value bound as a parameter; nothing when the value does not fit the kind.

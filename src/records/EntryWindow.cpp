@@ -11,6 +11,7 @@
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/FocusColour.h"
+#include "ui/Guard.h"
 #include "ui/Programs.h"
 #include "ui/Widgets.h"
 #include "ui/Window.h"
@@ -40,7 +41,7 @@ EntryWindow::EntryWindow(store::Session& session, std::function<void()> openCate
     : QWidget(parent, Qt::Window), session_(session), openCategories_(std::move(openCategories)) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("信息录入"));
-    session_.log().write(QStringLiteral("进入信息录入"));
+    ui::writeLog(this, session_, QStringLiteral("进入信息录入"));
 
     auto* layout = new QVBoxLayout(this);
     buildToolbar();
@@ -238,22 +239,25 @@ void EntryWindow::showPerson(qint64 rowid) {
     };
     int at = find();
     if (at < 0) {
-        setList(openPersonList(session_.db()));
+        ui::guard(this, ui::silently(), [&] { setList(openPersonList(session_.db())); });
         at = find();
     }
     if (at >= 0)
         moveTo(at);
 }
 
+// A record that cannot be read (a damaged page) leaves the boxes as they were.
 void EntryWindow::showCurrent() {
     if (!showOnMove_ || list_->currentRowid() < 0)
         return;
     idCheck_->reset();
-    const QVariantList& row = list_->row(list_->position());
-    if (row.isEmpty())
-        return;
-    form_->setPhoto(row.value(kPhoto).toByteArray());
-    form_->showRow(row);
+    ui::guard(this, ui::silently(), [&] {
+        const QVariantList row = list_->row(list_->position());
+        if (row.isEmpty())
+            return;
+        form_->setPhoto(row.value(kPhoto).toByteArray());
+        form_->showRow(row);
+    });
 }
 
 void EntryWindow::run(EntryCommand command) {
@@ -279,52 +283,64 @@ void EntryWindow::run(EntryCommand command) {
     }
 }
 
-// Toolbar actions end silently at the first failure; a value that does not fit is reported.
+// Toolbar actions end at the first failure. A value that does not fit is reported as the entry
+// rules say; a write the database refuses (a full or read-only disk, a lock) is reported with its
+// cause, since ending silently there would lose what the operator typed. The boxes keep it.
 void EntryWindow::addRecord() {
     auto& db = session_.db();
-    try {
-        if (!list_->isEmpty()) {
-            const QVariantList& last = list_->row(list_->count() - 1);
-            newNumber_ = nextPersonalNumber(last.value(0).toString());
-        } else {
-            newNumber_ = QStringLiteral("000001");
+    ui::guard(this, ui::stopWithCause(kAddFailed), [&] {
+        try {
+            if (!list_->isEmpty()) {
+                const QVariantList& last = list_->row(list_->count() - 1);
+                newNumber_ = nextPersonalNumber(last.value(0).toString());
+            } else {
+                newNumber_ = QStringLiteral("000001");
+                qobject_cast<QLineEdit*>(form_->control(QStringLiteral("Text1")))->setText(newNumber_);
+            }
+            const qint64 rowid = addNumberedPerson(db, newNumber_);
+            list_->append(rowid);
+            model_->refresh();
+            moveTo(list_->count() - 1);
+            if (!qobject_cast<QCheckBox*>(form_->control(QStringLiteral("Check20")))->isChecked())
+                return;
+            const QVariantList model = readTemplate(db);
+            if (model.isEmpty())
+                return;
+            form_->showRow(model);
+            Entries entries = form_->entries();
+            entries[0] = {newNumber_, false};
+            writePerson(db, rowid, entries);
+            list_->forget(rowid);
             qobject_cast<QLineEdit*>(form_->control(QStringLiteral("Text1")))->setText(newNumber_);
+            model_->refresh();
+        } catch (const WriteError&) {
+            ui::inform(this, kWriteFailed);
         }
-        const qint64 rowid = addNumberedPerson(db, newNumber_);
-        list_->append(rowid);
-        model_->refresh();
-        moveTo(list_->count() - 1);
-        if (!qobject_cast<QCheckBox*>(form_->control(QStringLiteral("Check20")))->isChecked())
-            return;
-        const QVariantList model = readTemplate(db);
-        if (model.isEmpty())
-            return;
-        form_->showRow(model);
-        Entries entries = form_->entries();
-        entries[0] = {newNumber_, false};
-        writePerson(db, rowid, entries);
-        list_->forget(rowid);
-        qobject_cast<QLineEdit*>(form_->control(QStringLiteral("Text1")))->setText(newNumber_);
-        model_->refresh();
-    } catch (const WriteError&) {
-        ui::inform(this, kWriteFailed);
-    } catch (const std::exception&) {
-    }
+    });
 }
 
 void EntryWindow::saveRecord() {
-    const qint64 rowid = list_->currentRowid();
-    if (rowid < 0 || !idCheck_->confirmSave(rowid))
+    const qint64 rowid = list_ ? list_->currentRowid() : -1;
+    if (rowid < 0)
         return;
-    try {
-        writePerson(session_.db(), rowid, form_->entries());
-    } catch (const WriteError&) {
-        // Nothing was written: the record keeps its previous values and can be corrected.
-        ui::inform(this, kWriteFailed);
+    bool confirmed = false;
+    ui::guard(this, ui::silently(), [&] { confirmed = idCheck_->confirmSave(rowid); });
+    if (!confirmed)
         return;
-    } catch (const std::exception&) {
+    bool saved = false;
+    ui::guard(this, ui::stopWithCause(kSaveFailed), [&] {
+        try {
+            writePerson(session_.db(), rowid, form_->entries());
+            saved = true;
+        } catch (const WriteError&) {
+            // Nothing was written: the record keeps its previous values and can be corrected.
+            ui::inform(this, kWriteFailed);
+        } catch (const RecordMissing&) {
+            ui::inform(this, kPersonGone, ui::kProgramTitle, ui::Icon::Exclamation);
+        }
+    });
+    if (!saved)
         return;
-    }
     list_->forget(rowid);
     model_->refresh();
     grid_->setCurrentIndex(model_->index(list_->position(), 0));
@@ -333,30 +349,31 @@ void EntryWindow::saveRecord() {
 }
 
 void EntryWindow::deleteRecord() {
-    const qint64 rowid = list_->currentRowid();
+    const qint64 rowid = list_ ? list_->currentRowid() : -1;
     if (rowid < 0)
         return;
-    const QString number = list_->row(list_->position()).value(0).toString();
+    QString number;
+    if (!ui::guard(this, ui::silently(),
+                   [&] { number = list_->row(list_->position()).value(0).toString(); }))
+        return;
     if (!ui::confirm(this, QStringLiteral("真的删除第") + number + QStringLiteral("号记录吗?")))
         return;
-    try {
-        deletePerson(session_.db(), rowid);
-    } catch (const std::exception&) {
+    if (!ui::guard(this, ui::stopWithCause(kDeleteFailed), [&] { deletePerson(session_.db(), rowid); }))
         return;
-    }
     list_->removeCurrent();
     model_->refresh();
     action(QStringLiteral("tt3"))->setEnabled(false);
 }
 
 void EntryWindow::leave() {
-    session_.log().write(QStringLiteral("退出信息录入"));
+    ui::writeLog(this, session_, QStringLiteral("退出信息录入"));
     close();
 }
 
 void EntryWindow::chooseCategory(int) {
     values_->clear();
-    values_->addItems(categories::Loadkmmx(session_.db(), categories_->currentText()));
+    ui::guard(this, ui::silently(),
+              [&] { values_->addItems(categories::Loadkmmx(session_.db(), categories_->currentText())); });
     values_->setCurrentIndex(-1);
     values_->setEditText(QString());
 }
@@ -365,21 +382,25 @@ void EntryWindow::searchByCategory() {
     const QString value = values_->currentText().trimmed();
     if (value.isEmpty())
         return;
-    try {
+    // A value that does not suit the column is the operator's; a database that cannot answer is not.
+    bool found = false;
+    ui::guard(this, ui::stopWithCause(kSearchFailed), [&] {
         const int column = categories::GetfieldiD(session_.db(), categories_->currentText());
         const int position = categories_->currentIndex();
         const int count = int(fields_.size());
-        if (position < 0 || position >= count || column < 0 || column >= count)
-            throw std::out_of_range("category");
-        const std::optional<Condition> condition =
-            categorySearch(fields_[std::size_t(position)].type, fields_[std::size_t(column)].name, value);
-        if (!condition)
-            throw std::invalid_argument("value");
+        std::optional<Condition> condition;
+        if (position >= 0 && position < count && column >= 0 && column < count)
+            condition =
+                categorySearch(fields_[std::size_t(position)].type, fields_[std::size_t(column)].name, value);
+        if (!condition) {
+            ui::inform(this, kBadSearch);
+            return;
+        }
         setList(findPersons(session_.db(), *condition));
-    } catch (const std::exception&) {
-        ui::inform(this, kBadSearch);
+        found = true;
+    });
+    if (!found)
         return;
-    }
     caption_->setText(QStringLiteral("找到人数：%1").arg(list_->count()));
     if (!list_->isEmpty()) {
         list_->setPosition(0);
@@ -389,25 +410,22 @@ void EntryWindow::searchByCategory() {
 }
 
 void EntryWindow::saveAsTemplate() {
-    try {
-        saveTemplate(session_.db(), form_->entries());
-    } catch (const WriteError&) {
-        ui::inform(this, kWriteFailed);
-    } catch (const std::exception&) {
-        ui::inform(this, QStringLiteral("模板没有保存，请检查数据库。"), ui::kProgramTitle,
-                   ui::Icon::Exclamation);
-    }
+    ui::guard(this, ui::stopWithCause(QStringLiteral("模板没有保存。"), ui::kProgramTitle, ui::Icon::Exclamation),
+              [&] {
+                  try {
+                      saveTemplate(session_.db(), form_->entries());
+                  } catch (const WriteError&) {
+                      ui::inform(this, kWriteFailed);
+                  }
+              });
 }
 
 void EntryWindow::chooseInputColour() {
     const QColor chosen = ui::dialogs().colour(this, ui::colourFromWin(session_.state().inputColour),
                                                QStringLiteral("请选择输入框颜色"));
     const qint32 value = ui::winFromColour(chosen);
-    try {
-        store::writeInputColour(session_.db(), value);
-    } catch (const std::exception&) {
+    if (!ui::guard(this, ui::silently(), [&] { store::writeInputColour(session_.db(), value); }))
         return;
-    }
     session_.state().inputColour = value;
     form_->setCurrentIndex(EntryForm::BasicPage);
     form_->control(QStringLiteral("Text1"))->setFocus();

@@ -2,6 +2,7 @@
 
 #include "records/PersonColumns.h"
 #include "store/RecordSet.h"
+#include "ui/Guard.h"
 
 namespace records {
 
@@ -36,7 +37,9 @@ QVariant PersonListModel::data(const QModelIndex& index, int role) const {
         return int(Qt::AlignCenter);
     if (role != Qt::DisplayRole)
         return {};
-    const QVariantList& row = list_->row(index.row());
+    // A row on a damaged page shows as empty cells; painting must not fail.
+    QVariantList row;
+    ui::guard(nullptr, ui::silently(), [&] { row = list_->row(index.row()); });
     if (index.column() >= row.size())
         return {};
     const QVariant& v = row.at(index.column());

@@ -77,6 +77,8 @@ void writeRow(store::Database& db, const QString& table, qint64 rowid, const Ent
             throw;
         throw WriteError(-1, QString::fromUtf8(e.what()));
     }
+    if (db.changes() == 0)
+        throw RecordMissing();
 }
 
 QVariantList readRow(store::Database& db, const QString& table, qint64 rowid) {

@@ -24,6 +24,12 @@ private:
     int ordinal_;
 };
 
+// The row to be written is no longer in the table (deleted behind the window).
+class RecordMissing : public std::runtime_error {
+public:
+    RecordMissing() : std::runtime_error("the row is no longer in the table") {}
+};
+
 inline const QString kWriteFailed = QStringLiteral("有误！请检查输入的内容是否太长或格式不对！");
 
 // What an entry control holds: the text of a box or pick list, or the state of a check box.
@@ -47,7 +53,8 @@ using Entries = std::map<int, EntryValue>; // by ordinal
 
 // Writes the entries into one row of `table` (wslib or wslib0) in a single statement: every
 // value is checked first, so the row keeps its previous values when any of them fails.
-// Throws WriteError (or store::SqlError when the database refuses the row).
+// Throws WriteError, RecordMissing when the row is gone, or store::SqlError when the database
+// refuses the row.
 void writeRow(store::Database& db, const QString& table, qint64 rowid, const Entries& entries);
 
 // Reads every column of one row, in ordinal order.

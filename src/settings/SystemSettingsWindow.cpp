@@ -2,6 +2,7 @@
 
 #include "store/JetValues.h"
 #include "store/Session.h"
+#include "ui/Guard.h"
 #include "ui/Window.h"
 
 #include <QComboBox>
@@ -15,6 +16,10 @@
 #include <QVBoxLayout>
 
 namespace settings {
+
+namespace {
+const QString kNotStored = QStringLiteral("设置没有保存。");
+} // namespace
 
 QStringList pictureNames() {
     return {QStringLiteral("草原"), QStringLiteral("水果"),  QStringLiteral("海滩"), QStringLiteral("长城"),
@@ -32,7 +37,7 @@ SystemSettingsWindow::SystemSettingsWindow(store::Session& session, std::functio
     : QWidget(parent, Qt::Window), session_(session), backgroundChanged_(std::move(backgroundChanged)) {
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(QStringLiteral("系统设置"));
-    session_.log().write(QStringLiteral("进入系统设置"));
+    ui::writeLog(this, session_, QStringLiteral("进入系统设置"));
 
     auto* tabs = new QTabWidget(this);
     tabs->setObjectName(QStringLiteral("tbsOptions"));
@@ -104,7 +109,9 @@ void SystemSettingsWindow::okClicked() {
     const QString picture = pictures_->currentIndex() >= 0
                                 ? QStringLiteral("%1.jpg").arg(pictures_->currentIndex() + 1)
                                 : state.backgroundPicture;
-    try {
+    // Saving goes on with the next step, as every step of this button does; but settings that were
+    // not stored must not pass for saved.
+    ui::guard(this, ui::stopWithCause(kNotStored, ui::kProgramTitle, ui::Icon::Exclamation), [&] {
         store::writeUnitSettings(session_.db(), unitName_->text(), unitType_->text(), backupFolder_->text(),
                                  picture);
         // The program state shows what was stored, never what failed to be.
@@ -112,15 +119,13 @@ void SystemSettingsWindow::okClicked() {
         state.unitType = unitType_->text();
         state.backupFolder = backupFolder_->text();
         state.backgroundPicture = picture;
-    } catch (const std::exception&) {
-        // Saving goes on with the next step, as every step of this button does.
-    }
+    });
     backgroundChanged_();
     close();
 }
 
 void SystemSettingsWindow::leaveClicked() {
-    session_.log().write(QStringLiteral("退出系统设置"));
+    ui::writeLog(this, session_, QStringLiteral("退出系统设置"));
     close();
 }
 

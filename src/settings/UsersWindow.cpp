@@ -4,6 +4,7 @@
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/FocusColour.h"
+#include "ui/Guard.h"
 #include "ui/Window.h"
 
 #include <QGridLayout>
@@ -17,6 +18,10 @@
 #include <QVBoxLayout>
 
 namespace settings {
+
+namespace {
+const QString kSettingFailed = QStringLiteral("设置有误！");
+} // namespace
 
 namespace {
 
@@ -103,7 +108,7 @@ UsersWindow::UsersWindow(store::Session& session, QWidget* parent)
     connect(leave, &QPushButton::clicked, this, &UsersWindow::leaveClicked);
 
     ui::placeCentred(*this, {520, 300});
-    session_.log().write(QStringLiteral("进入用户设置"));
+    ui::writeLog(this, session_, QStringLiteral("进入用户设置"));
     loadNames();
     setTextsEnabled(false);
 }
@@ -113,8 +118,10 @@ void UsersWindow::loadNames() {
     change_->setEnabled(false);
     confirmButton_->setEnabled(false);
     names_->clear();
-    for (const UserEntry& user : readUsers(session_.db()))
-        names_->addItem(user.name);
+    ui::guard(this, ui::silently(), [&] {
+        for (const UserEntry& user : readUsers(session_.db()))
+            names_->addItem(user.name);
+    });
 }
 
 void UsersWindow::setTextsEnabled(bool enabled) {
@@ -179,11 +186,8 @@ void UsersWindow::deleteClicked() {
         return;
     }
     if (ui::confirm(this, QStringLiteral("真的删除所选用户！"))) {
-        try {
-            deleteUser(session_.db(), name);
-        } catch (const std::exception&) {
-            ui::inform(this, QStringLiteral("设置有误！"));
-        }
+        ui::guard(this, ui::stopWithCause(kSettingFailed, ui::kProgramTitle, ui::Icon::None),
+                  [&] { deleteUser(session_.db(), name); });
         clearTexts();
         delete_->setEnabled(false);
     }
@@ -194,7 +198,8 @@ void UsersWindow::confirmClicked() {
     const QString name = name_->text().trimmed();
     const QString password = password_->text().trimmed();
     const bool mismatch = name.isEmpty() || password.isEmpty() || confirm_->text().trimmed() != password;
-    try {
+    // The database refusing the change is reported with the window's message and its cause.
+    ui::guard(this, ui::stopWithCause(kSettingFailed, ui::kProgramTitle, ui::Icon::None), [&] {
         if (mode_ == Mode::Add) {
             if (mismatch) {
                 ui::inform(this, QStringLiteral("用户名不能空！或密码输入不正确！"));
@@ -217,7 +222,7 @@ void UsersWindow::confirmClicked() {
                 return;
             }
             if (!changePassword(session_.db(), name, password_->text())) {
-                ui::inform(this, QStringLiteral("设置有误！"));
+                ui::inform(this, kSettingFailed);
                 return;
             }
             ui::inform(this, QStringLiteral("修改完毕！"));
@@ -225,13 +230,11 @@ void UsersWindow::confirmClicked() {
             confirmButton_->setEnabled(false);
             setTextsEnabled(false);
         }
-    } catch (const std::exception&) {
-        ui::inform(this, QStringLiteral("设置有误！"));
-    }
+    });
 }
 
 void UsersWindow::leaveClicked() {
-    session_.log().write(QStringLiteral("退出用户设置"));
+    ui::writeLog(this, session_, QStringLiteral("退出用户设置"));
     close();
 }
 

@@ -6,6 +6,7 @@
 #include "store/CodePage.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
+#include "ui/Guard.h"
 #include "ui/Widgets.h"
 #include "ui/Window.h"
 
@@ -30,7 +31,7 @@ StatisticsWindow::StatisticsWindow(store::Session& session, QWidget* parent)
     setObjectName(QStringLiteral("Form8"));
     setWindowTitle(QStringLiteral("资料统计"));
     openInEditor = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
-    session_.log().write(QStringLiteral("进入统计系统"));
+    ui::writeLog(this, session_, QStringLiteral("进入统计系统"));
 
     auto* categoryFrame = new QGroupBox(QStringLiteral("类别"), this);
     categories_ = new QListWidget(categoryFrame);
@@ -98,11 +99,10 @@ StatisticsWindow::StatisticsWindow(store::Session& session, QWidget* parent)
     connect(out, &QPushButton::clicked, this, &StatisticsWindow::output);
     connect(back, &QPushButton::clicked, this, &StatisticsWindow::leave);
 
-    try {
+    ui::guard(this, ui::silently(), [&] {
         persons_ = records::countPersons(session_.db());
         categories_->addItems(categories::loadKM(session_.db()));
-    } catch (const std::exception&) {
-    }
+    });
     add_->setEnabled(false);
     remove_->setEnabled(false);
     progressPanel_->hide();
@@ -130,14 +130,16 @@ void StatisticsWindow::buildReport() {
     QStringList items;
     for (int i = 0; i < items_->count(); ++i)
         items << items_->item(i)->text();
-    const QString text = stats::buildReport(session_.db(), items, persons_, session_.now().date().year(),
-                                            [this](const QString& progress) {
-                                                progressPanel_->show();
-                                                ui::showProgress(*progress_, progress);
-                                            });
-    QString shown = text;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    result_->setPlainText(shown);
+    // Counting that fails is marked in the report itself; anything else ends the report silently.
+    ui::guard(this, ui::silently(), [&] {
+        QString shown = stats::buildReport(session_.db(), items, persons_, session_.now().date().year(),
+                                           [this](const QString& progress) {
+                                               progressPanel_->show();
+                                               ui::showProgress(*progress_, progress);
+                                           });
+        shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        result_->setPlainText(shown);
+    });
     progressPanel_->hide();
     progress_->clear();
 }
@@ -157,7 +159,7 @@ void StatisticsWindow::output() {
 }
 
 void StatisticsWindow::leave() {
-    session_.log().write(QStringLiteral("退出统计系统"));
+    ui::writeLog(this, session_, QStringLiteral("退出统计系统"));
     close();
 }
 

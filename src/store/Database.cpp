@@ -5,8 +5,11 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 
 #include <sqlite3.h>
+
+Q_LOGGING_CATEGORY(lcStore, "tessaly.store")
 
 namespace store {
 
@@ -184,9 +187,13 @@ bool Statement::isNull(int column) const {
 
 // ---- Database ----
 
-Database::Database(QString path, QString password) : path_(std::move(path)), password_(std::move(password)) {
-    if (!QFileInfo(path_).isFile())
+Database::Database(QString path, QString password, OpenOptions options)
+    : path_(std::move(path)), password_(std::move(password)), options_(options) {
+    const QFileInfo file(path_);
+    if (!file.exists())
         throw OpenError(OpenFailure::Missing, path_, QStringLiteral("file not found"));
+    if (!file.isFile())
+        throw OpenError(OpenFailure::NotAFile, path_, QStringLiteral("not a regular file"));
     openConnection(false);
     for (const QString& table : schema::tableNames()) {
         if (!hasTable(table)) {
@@ -224,7 +231,9 @@ void Database::reopen() {
 }
 
 void Database::openConnection(bool create) {
-    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    const int flags = options_.readOnly && !create
+                          ? SQLITE_OPEN_READONLY
+                          : SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
     const QByteArray file = path_.toUtf8();
     int rc = sqlite3_open_v2(file.constData(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {
@@ -233,6 +242,7 @@ void Database::openConnection(bool create) {
         throw OpenError(QFileInfo::exists(path_) ? OpenFailure::NotADatabase : OpenFailure::Missing, path_,
                         message);
     }
+    sqlite3_busy_timeout(db_, options_.busyTimeoutMs);
     try {
         QString escaped = password_;
         escaped.replace(QLatin1Char('\''), QLatin1String("''"));
@@ -248,6 +258,10 @@ void Database::openConnection(bool create) {
         registerJetLike(db_);
     } catch (const SqlError& e) {
         close();
+        qCWarning(lcStore) << "cannot open" << path_ << e.what();
+        const int primary = e.code() & 0xff;
+        if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
+            throw OpenError(OpenFailure::Locked, path_, QString::fromUtf8(e.what()));
         const bool wrongKey = (e.code() & 0xff) == SQLITE_NOTADB && looksEncrypted(path_);
         throw OpenError(wrongKey ? OpenFailure::WrongPassword : OpenFailure::NotADatabase, path_,
                         QString::fromUtf8(e.what()));
@@ -275,6 +289,14 @@ QVariant Database::scalar(const QString& sql, const QVariantList& params) {
 
 qint64 Database::lastInsertRowId() const {
     return sqlite3_last_insert_rowid(db_);
+}
+
+int Database::changes() const {
+    return sqlite3_changes(db_);
+}
+
+bool Database::isReadOnly() const {
+    return db_ && sqlite3_db_readonly(db_, "main") == 1;
 }
 
 bool Database::hasTable(const QString& name) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLoggingCategory>
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
@@ -10,10 +11,21 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
+Q_DECLARE_LOGGING_CATEGORY(lcStore)
+
 namespace store {
 
 // Why a database could not be opened; callers turn each kind into their own message.
-enum class OpenFailure { Missing, WrongPassword, NotADatabase, MissingTables };
+// Locked: another process holds the file past the busy timeout. NotAFile: the name is taken by a
+// folder or device.
+enum class OpenFailure { Missing, WrongPassword, NotADatabase, MissingTables, Locked, NotAFile };
+
+// How a connection is opened. A read-only connection is also how tests make the database refuse
+// every write.
+struct OpenOptions {
+    bool readOnly = false;
+    int busyTimeoutMs = 3000; // another program's short write lock is waited for, not reported
+};
 
 class OpenError : public std::runtime_error {
 public:
@@ -73,7 +85,8 @@ public:
     static const char* const kPassword;
 
     // Opens an existing database file; throws OpenError.
-    explicit Database(QString path, QString password = QString::fromLatin1(kPassword));
+    explicit Database(QString path, QString password = QString::fromLatin1(kPassword),
+                      OpenOptions options = {});
     // Creates a new, empty encrypted file (fails when the file exists).
     static std::unique_ptr<Database> create(const QString& path,
                                             const QString& password = QString::fromLatin1(kPassword));
@@ -92,6 +105,10 @@ public:
     // First column of the first row, or a null QVariant when there is no row.
     QVariant scalar(const QString& sql, const QVariantList& params = {});
     qint64 lastInsertRowId() const;
+    // Rows changed by the last write.
+    int changes() const;
+    // True when writes will be refused (a read-only file or connection).
+    bool isReadOnly() const;
     bool hasTable(const QString& name);
     // The SQLCipher version; empty when the connection runs without a cipher.
     QString cipherVersion();
@@ -107,6 +124,7 @@ private:
 
     QString path_;
     QString password_;
+    OpenOptions options_;
     sqlite3* db_ = nullptr;
 };
 

@@ -2,6 +2,7 @@
 
 #include "store/Session.h"
 #include "ui/Dialogs.h"
+#include "ui/Guard.h"
 #include "ui/Widgets.h"
 #include "ui/Window.h"
 
@@ -53,7 +54,7 @@ LogWindow::LogWindow(Session& session, QWidget* parent) : QWidget(parent, Qt::Wi
     setWindowTitle(QStringLiteral("上机记录"));
     ui::placeCentred(*this, {620, 420});
 
-    session_.log().write(QStringLiteral("查看上机记录"));
+    ui::writeLog(this, session_, QStringLiteral("查看上机记录"));
 
     model_ = new LogModel(session_.db(), this);
     grid_ = new QTableView(this);
@@ -90,12 +91,12 @@ void LogWindow::clearClicked() {
     }
     if (!ui::confirm(this, QStringLiteral("真的清除上机记录吗？")))
         return;
-    session_.log().clear();
-    model_->reload();
+    ui::guard(this, ui::stopWithCause(QStringLiteral("上机记录没有清除。")), [&] { session_.log().clear(); });
+    ui::guard(this, ui::silently(), [&] { model_->reload(); });
 }
 
 void LogWindow::leaveClicked() {
-    session_.log().write(QStringLiteral("退出查看上机记录"));
+    ui::writeLog(this, session_, QStringLiteral("退出查看上机记录"));
     close();
 }
 

@@ -19,6 +19,8 @@ public:
     // Opens lib.mdb and reads the settings row; throws OpenError or SqlError.
     void open();
     void close();
+    // How open() opens lib.mdb; tests open it read-only to make every write fail.
+    OpenOptions& openOptions() { return options_; }
 
     Database& db() { return *db_; }
     ProgramState& state() { return state_; }
@@ -39,6 +41,7 @@ public:
 private:
     QString folder_;
     Clock clock_;
+    OpenOptions options_;
     ProgramState state_;
     PrintRecord print_;
     std::unique_ptr<Database> db_;

@@ -1,6 +1,7 @@
 #include "ui/Guard.h"
 
 #include "store/Database.h"
+#include "store/Session.h"
 
 #include <sqlite3.h>
 
@@ -72,6 +73,10 @@ bool guard(QWidget* parent, const OnFailure& onFailure, const std::function<void
         report(parent, onFailure, nullptr);
     }
     return false;
+}
+
+bool writeLog(QWidget* parent, store::Session& session, const QString& action) {
+    return guard(parent, stopWithCause(kLogNotWritten), [&] { session.log().write(action); });
 }
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}

@@ -11,6 +11,10 @@
 
 Q_DECLARE_LOGGING_CATEGORY(lcWindow)
 
+namespace store {
+class Session;
+}
+
 namespace ui {
 
 // What a window action does when the database (or anything below it) fails. The error is
@@ -37,6 +41,12 @@ OnFailure silently();
 // Runs one window action that touches the database. Nothing escapes: any exception is caught,
 // logged and turned into the failure style. Returns true when the action ran to its end.
 bool guard(QWidget* parent, const OnFailure& onFailure, const std::function<void()>& action);
+
+// Writes one operator-log row for a window. A row that cannot be written is reported by that
+// window (the message names the cause) and the window goes on: the log must not keep the operator
+// in or out of a window. Returns true when the row was written.
+bool writeLog(QWidget* parent, store::Session& session, const QString& action);
+inline const QString kLogNotWritten = QStringLiteral("上机记录没有写入。");
 
 // A short Chinese description of why an operation failed, for messages ("磁盘已满。").
 QString causeOf(const std::exception& e);

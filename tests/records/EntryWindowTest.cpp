@@ -420,7 +420,9 @@ TEST(EntryWindow, SurvivesPersonsRemovedBehindIt) {
     f.session->db().exec(QStringLiteral("DELETE FROM wslib"));
     w.moveTo(1);
     w.saveRecord();
+    ASSERT_EQ(f.dialogs.shown.size(), 1) << "saving a person who is gone says so";
+    EXPECT_EQ(f.dialogs.last().text, kPersonGone);
     w.addRecord();
     EXPECT_EQ(countRows(f.session->db(), QStringLiteral("wslib")), 1);
-    EXPECT_TRUE(f.dialogs.shown.isEmpty());
+    EXPECT_EQ(f.dialogs.shown.size(), 1);
 }
