@@ -92,6 +92,10 @@ SourceFailure failureOf(store::OpenFailure f) {
         return SourceFailure::WrongPassword;
     case store::OpenFailure::MissingTables:
         return SourceFailure::MissingTable;
+    case store::OpenFailure::NotAFile:
+        return SourceFailure::Missing;
+    case store::OpenFailure::Locked:
+        return SourceFailure::Unreadable;
     case store::OpenFailure::NotADatabase:
         break;
     }
