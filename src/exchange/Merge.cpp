@@ -64,10 +64,13 @@ MergeCounts mergePersons(store::Database& target, SourceDatabase& source, const 
     store::Transaction tx(target);
     TargetIndex index =
         indexTarget(target, records::personColumn(0).columnName(), records::personColumn(1).columnName());
+    // A matched row already holds the source's number and name, exactly: the update leaves
+    // them (and the index on the number) alone.
     QStringList sets;
     QStringList marks;
-    for (const QString& n : names) {
-        sets << n + QStringLiteral(" = ?");
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (i >= 2)
+            sets << names[i] + QStringLiteral(" = ?");
         marks << QStringLiteral("?");
     }
     store::Statement update = target.prepare(
@@ -83,10 +86,11 @@ MergeCounts mergePersons(store::Database& target, SourceDatabase& source, const 
         ++counts.processed;
         if (progress)
             progress(counts.processed, total);
-        auto bindColumns = [&](store::Statement& st) {
+        // Binds the source's columns `first` to 60 from parameter 1 on.
+        auto bindColumns = [&](store::Statement& st, int first) {
             st.reset();
-            for (int i = 0; i < kMergedColumns; ++i)
-                st.bind(i + 1, row.at(from[std::size_t(i)]));
+            for (int i = first; i < kMergedColumns; ++i)
+                st.bind(i - first + 1, row.at(from[std::size_t(i)]));
         };
         const QVariant& number = row.at(from[0]);
         const QVariant& name = row.at(from[1]);
@@ -95,14 +99,14 @@ MergeCounts mergePersons(store::Database& target, SourceDatabase& source, const 
         const auto match = keyed ? index.find(key) : index.end();
         if (match != index.end()) {
             for (const qint64 rowid : match->second) {
-                bindColumns(update);
-                update.bind(kMergedColumns + 1, rowid);
+                bindColumns(update, 2);
+                update.bind(kMergedColumns - 1, rowid);
                 update.run();
                 ++counts.updated;
             }
             continue;
         }
-        bindColumns(insert);
+        bindColumns(insert, 0);
         insert.run();
         ++counts.added;
         if (keyed)

@@ -3,6 +3,7 @@
 #include "exchange/Merge.h"
 #include "exchange/SourceDatabase.h"
 #include "exchange/Upgrade.h"
+#include "records/DataCheckWindow.h"
 #include "store/Database.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
@@ -53,6 +54,7 @@ void runMerge(QWidget* window, store::Session& session, QLabel* progress) {
     ui::inform(window, mergeResultText(counts));
     progress->hide();
     ui::guard(window, ui::silently(), [&] { session.log().write(QStringLiteral("退出合并库")); });
+    records::tellSharedIdNumbers(window, session);
 }
 
 void runUpgrade(QWidget* window, store::Session& session, QLabel* progress) {

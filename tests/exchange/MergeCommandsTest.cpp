@@ -92,6 +92,24 @@ TEST(MergeCommand, MergesAndReportsTheCounts) {
     EXPECT_EQ(f.label("Label1")->text(), QStringLiteral("正在合并，请稍候...100.0%"));
 }
 
+TEST(MergeCommand, PersonsSharingAnIdNumberAfterwardsGetAWordOfTheirOwn) {
+    Fixture f;
+    f.session->db().exec(QStringLiteral(
+        "UPDATE wslib SET \"身份证号码\" = '420281193506235378' WHERE \"个人编号\" = '000002'"));
+    auto other = f.otherFolder.session();
+    other->db().exec(QStringLiteral("INSERT INTO wslib(\"个人编号\", \"姓名\", \"身份证号码\") VALUES "
+                                    "('000009', '白斌', '420281193506235378')"));
+    other.reset();
+    f.dialogs.files.enqueue(f.otherFolder.file(QStringLiteral("lib.mdb")));
+    f.trigger("hebin");
+    ASSERT_EQ(f.dialogs.shown.size(), 3);
+    EXPECT_EQ(f.dialogs.shown[1].text, QStringLiteral("共更新了0条记录！  增加了1条记录！"));
+    EXPECT_EQ(
+        f.dialogs.shown[2].text,
+        QStringLiteral("合并后共有 2 人的身份证号码与其他人员相同，可在“人员管理”的“数据检查”中查看。"));
+    EXPECT_EQ(f.log(), QStringList({kTexts.enterMerge, kTexts.leaveMerge}));
+}
+
 TEST(MergeCommand, CancelAndCapitalExtensionOnlyLogTheEntry) {
     Fixture f;
     f.trigger("hebin");
