@@ -6,6 +6,8 @@
 #include "records/IdCheck.h"
 #include "records/PersonListModel.h"
 #include "records/PersonsTable.h"
+#include "records/PhotoButtons.h"
+#include "records/ScanWindow.h"
 #include "records/Template.h"
 #include "store/RecordSet.h"
 #include "store/Session.h"
@@ -74,6 +76,7 @@ EntryWindow::EntryWindow(store::Session& session, std::function<void()> openCate
     categories_->setCurrentIndex(-1);
     fillPickLists();
     wireInputs();
+    new PhotoButtons(*this);
     setList(openPersonList(session_.db()));
     if (!list_->isEmpty())
         moveTo(0);
@@ -276,8 +279,8 @@ void EntryWindow::run(EntryCommand command) {
         ui::startCalculator(session_.programFolder());
         return;
     case EntryCommand::Photo:
-        return ui::inform(this, QStringLiteral("相片扫描窗口正在建设中，暂时不能使用。"), ui::kProgramTitle,
-                          ui::Icon::Information);
+        ScanWindow::open(*this, makeSaneScanner());
+        return;
     case EntryCommand::Leave:
         return leave();
     }

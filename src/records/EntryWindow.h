@@ -53,6 +53,9 @@ public:
 
     EntryForm& form() { return *form_; }
     IdCheck& idCheck() { return *idCheck_; }
+    store::Session& session() { return session_; }
+    // While false, moving to a row does not show it (the photo batch walks use this).
+    void setShowOnMove(bool on) { showOnMove_ = on; }
     store::RecordSet& list() { return *list_; }
     QString navigationCaption() const;
     QAction* action(const QString& key) const;

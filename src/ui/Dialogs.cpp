@@ -2,6 +2,7 @@
 
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace ui {
@@ -91,6 +92,12 @@ QString QtDialogs::saveFile(QWidget* parent, const QString& title, const QString
 QColor QtDialogs::colour(QWidget* parent, const QColor& initial, const QString& title) {
     const QColor chosen = QColorDialog::getColor(initial, parent, title);
     return chosen.isValid() ? chosen : initial;
+}
+
+int QtDialogs::choose(QWidget* parent, const QString& title, const QString& label, const QStringList& items) {
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(parent, title, label, items, 0, false, &ok);
+    return ok ? int(items.indexOf(chosen)) : -1;
 }
 
 } // namespace ui

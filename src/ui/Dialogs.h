@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -32,6 +33,9 @@ public:
                              const QString& filter) = 0;
     // The chosen colour; the initial colour when the dialog is cancelled.
     virtual QColor colour(QWidget* parent, const QColor& initial, const QString& title) = 0;
+    // One entry of a list; -1 when the operator cancelled.
+    virtual int choose(QWidget* parent, const QString& title, const QString& label,
+                       const QStringList& items) = 0;
 };
 
 // The process-wide seam; the real dialogs unless a test installed others.
@@ -59,6 +63,8 @@ public:
     QString saveFile(QWidget* parent, const QString& title, const QString& folder,
                      const QString& filter) override;
     QColor colour(QWidget* parent, const QColor& initial, const QString& title) override;
+    int choose(QWidget* parent, const QString& title, const QString& label,
+               const QStringList& items) override;
 };
 
 } // namespace ui

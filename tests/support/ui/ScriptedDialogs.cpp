@@ -28,4 +28,9 @@ QColor ScriptedDialogs::colour(QWidget*, const QColor& initial, const QString& t
     return colours.isEmpty() ? initial : colours.dequeue();
 }
 
+int ScriptedDialogs::choose(QWidget*, const QString& title, const QString& label, const QStringList& items) {
+    shown.append({Kind::Choice, label, title, Icon::None, Default::Yes, QString(), QString(), items});
+    return choices.isEmpty() ? -1 : choices.dequeue();
+}
+
 } // namespace ui

@@ -10,7 +10,7 @@ namespace ui {
 // Records every dialog shown and answers from queues; for tests and benchmarks.
 class ScriptedDialogs : public Dialogs {
 public:
-    enum class Kind { Message, Question, OpenFile, SaveFile, Colour };
+    enum class Kind { Message, Question, OpenFile, SaveFile, Colour, Choice };
     struct Shown {
         Kind kind;
         QString text; // message or question text; the title for file and colour dialogs
@@ -19,6 +19,7 @@ public:
         Default button = Default::Yes; // questions: the default button
         QString folder = {};           // file dialogs: the starting folder
         QString filter = {};           // file dialogs: the filter as the caller gave it
+        QStringList items = {};        // choices: the entries offered
     };
 
     ScriptedDialogs() { installDialogs(this); }
@@ -29,6 +30,7 @@ public:
     QQueue<bool> answers;   // questions; an empty queue answers No
     QQueue<QString> files;  // file dialogs; an empty queue cancels
     QQueue<QColor> colours; // colour dialog; an empty queue cancels
+    QQueue<int> choices;    // choices: the entry picked; an empty queue cancels
     QList<Shown> shown;
 
     void answer(std::initializer_list<bool> yesNo) {
@@ -45,6 +47,8 @@ public:
     QString saveFile(QWidget* parent, const QString& title, const QString& folder,
                      const QString& filter) override;
     QColor colour(QWidget* parent, const QColor& initial, const QString& title) override;
+    int choose(QWidget* parent, const QString& title, const QString& label,
+               const QStringList& items) override;
 };
 
 } // namespace ui
