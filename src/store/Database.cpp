@@ -56,6 +56,9 @@ QString quoted(const QString& identifier) {
 // ---- Statement ----
 
 Statement::Statement(sqlite3* db, const QString& sql) : db_(db) {
+    // Maintenance closes the connection while it works on the file.
+    if (!db)
+        throw SqlError(SQLITE_MISUSE, QStringLiteral("the database connection is closed"));
     const QByteArray utf8 = sql.toUtf8();
     const int rc = sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &stmt_, nullptr);
     if (rc != SQLITE_OK) {
@@ -195,6 +198,10 @@ Database::Database(QString path, QString password, OpenOptions options)
     if (!file.isFile())
         throw OpenError(OpenFailure::NotAFile, path_, QStringLiteral("not a regular file"));
     openConnection(false);
+    checkTables();
+}
+
+void Database::checkTables() {
     for (const QString& table : schema::tableNames()) {
         if (!hasTable(table)) {
             close();
@@ -227,7 +234,10 @@ void Database::close() {
 
 void Database::reopen() {
     close();
+    if (!QFileInfo(path_).isFile())
+        throw OpenError(OpenFailure::Missing, path_, QStringLiteral("file not found"));
     openConnection(false);
+    checkTables();
 }
 
 void Database::openConnection(bool create) {

@@ -95,9 +95,11 @@ public:
     ~Database();
 
     const QString& path() const { return path_; }
-    // Closes and opens the same file again on a fresh connection.
+    // Closes and opens the same file again on a fresh connection; the file must still hold the
+    // seven tables (it may have been replaced meanwhile). Throws OpenError.
     void reopen();
     void close();
+    bool isOpen() const { return db_ != nullptr; }
 
     Statement prepare(const QString& sql);
     // Runs one statement with bound parameters.
@@ -121,6 +123,7 @@ private:
     struct CreateTag {};
     Database(QString path, QString password, CreateTag);
     void openConnection(bool create);
+    void checkTables();
 
     QString path_;
     QString password_;

@@ -13,6 +13,18 @@ void Session::open() {
     log_ = std::make_unique<OperatorLog>(*db_, state_, clock_);
 }
 
+// The log object stays while the connection is closed: a write then fails as a database error
+// instead of reaching a missing object.
+void Session::closeConnection() {
+    if (db_)
+        db_->close();
+}
+
+void Session::reopenConnection() {
+    db_->reopen();
+    log_ = std::make_unique<OperatorLog>(*db_, state_, clock_);
+}
+
 void Session::close() {
     log_.reset();
     db_.reset();

@@ -21,6 +21,11 @@ public:
     void close();
     // How open() opens lib.mdb; tests open it read-only to make every write fail.
     OpenOptions& openOptions() { return options_; }
+    // For work on the file itself: the connection closes and opens again on whatever file is
+    // then in place, on the same Database object, so windows keep their reference; the log is
+    // attached to the new connection before anything is logged. Reopening throws OpenError.
+    void closeConnection();
+    void reopenConnection();
 
     Database& db() { return *db_; }
     ProgramState& state() { return state_; }

@@ -1,0 +1,478 @@
+#include "exchange/Maintenance.h"
+
+#include "store/Database.h"
+#include "store/Schema.h"
+#include "store/Session.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <filesystem>
+#include <limits>
+#include <utility>
+#include <vector>
+
+namespace exchange {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcMaintenance, "tessaly.exchange.maintenance")
+
+std::filesystem::path fsPath(const QString& path) {
+    return std::filesystem::path(path.toStdU16String());
+}
+
+QString describe(const std::error_code& ec) {
+    return QString::fromLocal8Bit(ec.message().c_str());
+}
+
+void copyFile(const QString& from, const QString& to) {
+    QFile in(from);
+    if (!in.open(QIODevice::ReadOnly))
+        throw FileError(QStringLiteral("cannot read %1: %2").arg(from, in.errorString()).toStdString());
+    // Written beside the target and renamed over it at the end: a failed copy leaves an
+    // earlier file of that name as it was.
+    QSaveFile out(to);
+    if (!out.open(QIODevice::WriteOnly))
+        throw FileError(QStringLiteral("cannot write %1: %2").arg(to, out.errorString()).toStdString());
+    constexpr qint64 kChunk = 4 * 1024 * 1024;
+    QByteArray buffer(kChunk, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = in.read(buffer.data(), kChunk);
+        if (n < 0)
+            throw FileError(QStringLiteral("cannot read %1: %2").arg(from, in.errorString()).toStdString());
+        if (n == 0)
+            break;
+        if (out.write(buffer.constData(), n) != n)
+            throw FileError(QStringLiteral("cannot write %1: %2").arg(to, out.errorString()).toStdString());
+    }
+    if (!out.commit())
+        throw FileError(QStringLiteral("cannot write %1: %2").arg(to, out.errorString()).toStdString());
+}
+
+void renameFile(const QString& from, const QString& to) {
+    std::error_code ec;
+    std::filesystem::rename(fsPath(from), fsPath(to), ec);
+    if (ec)
+        throw FileError(
+            QStringLiteral("cannot rename %1 to %2: %3").arg(from, to, describe(ec)).toStdString());
+}
+
+void removeFile(const QString& path) {
+    std::error_code ec;
+    std::filesystem::remove(fsPath(path), ec);
+    if (ec)
+        throw FileError(QStringLiteral("cannot delete %1: %2").arg(path, describe(ec)).toStdString());
+}
+
+// Renames that can be taken back, newest first, when a later step fails.
+class Renames {
+public:
+    explicit Renames(const FileOps& ops) : ops_(ops) {}
+    Renames(const Renames&) = delete;
+    Renames& operator=(const Renames&) = delete;
+
+    // Only to a free name, so that undoing it loses nothing.
+    void rename(const QString& from, const QString& to) {
+        ops_.rename(from, to);
+        done_.emplace_back(from, to);
+    }
+
+    void undo() noexcept {
+        for (auto it = done_.rbegin(); it != done_.rend(); ++it) {
+            try {
+                ops_.rename(it->second, it->first);
+            } catch (const std::exception& e) {
+                qCCritical(lcMaintenance)
+                    << "could not move" << it->second << "back to" << it->first << ":" << e.what();
+            }
+        }
+        done_.clear();
+    }
+
+private:
+    const FileOps& ops_;
+    std::vector<std::pair<QString, QString>> done_;
+};
+
+void removeQuietly(const FileOps& ops, const QString& path) noexcept {
+    try {
+        ops.remove(path);
+    } catch (const std::exception& e) {
+        qCWarning(lcMaintenance) << "could not delete" << path << ":" << e.what();
+    }
+}
+
+bool integrityOk(store::Database& db) {
+    try {
+        store::Statement st = db.prepare(QStringLiteral("PRAGMA integrity_check"));
+        bool ok = false;
+        while (st.step()) {
+            const QString line = st.text(0);
+            if (line != QLatin1String("ok")) {
+                qCWarning(lcMaintenance) << "integrity check:" << line;
+                return false;
+            }
+            ok = true;
+        }
+        return ok;
+    } catch (const store::SqlError& e) {
+        qCWarning(lcMaintenance) << "integrity check failed:" << e.what();
+        return false;
+    }
+}
+
+// A unique, empty file in `folder` to copy into.
+QString stagingPath(const QString& folder) {
+    QTemporaryFile file(QDir(folder).filePath(QStringLiteral("lib-restore-XXXXXX.mdb")));
+    file.setAutoRemove(false);
+    if (!file.open())
+        throw FileError(QStringLiteral("cannot create a file in %1").arg(folder).toStdString());
+    return file.fileName();
+}
+
+// What a seek to the first row at or after a rowid finds.
+struct Probe {
+    enum Kind { Fails, Row, End } kind;
+    qint64 rowid = 0;
+};
+
+Probe probe(store::Database& db, const QString& table, qint64 from) {
+    try {
+        store::Statement st =
+            db.prepare(QStringLiteral("SELECT rowid FROM %1 WHERE rowid >= ? ORDER BY rowid LIMIT 1")
+                           .arg(store::quoted(table)));
+        st.bind(1, from);
+        if (st.step())
+            return {Probe::Row, st.integer(0)};
+        return {Probe::End};
+    } catch (const store::SqlError&) {
+        return {Probe::Fails};
+    }
+}
+
+qint64 saturatingAdd(qint64 a, qint64 b) {
+    return a > std::numeric_limits<qint64>::max() - b ? std::numeric_limits<qint64>::max() : a + b;
+}
+
+// Seeks fail from `damaged` on up to the end of the unreadable stretch: finds its end with growing
+// steps, then the first rowid past it by halving. Nothing when the stretch runs to the end.
+std::optional<qint64> pastDamage(store::Database& db, const QString& table, qint64 damaged) {
+    qint64 bad = damaged;
+    qint64 good = 0;
+    for (qint64 step = 1;; step = saturatingAdd(step, step)) {
+        if (bad == std::numeric_limits<qint64>::max())
+            return std::nullopt;
+        const qint64 next = saturatingAdd(bad, step);
+        if (probe(db, table, next).kind != Probe::Fails) {
+            good = next;
+            break;
+        }
+        bad = next;
+    }
+    while (good - bad > 1) {
+        const qint64 mid = bad + (good - bad) / 2;
+        if (probe(db, table, mid).kind == Probe::Fails)
+            bad = mid;
+        else
+            good = mid;
+    }
+    return good;
+}
+
+} // namespace
+
+FileOps FileOps::real() {
+    return {&copyFile, &renameFile, &removeFile};
+}
+
+RestoreRefused::RestoreRefused(RestoreRefusal why) : std::runtime_error("restore refused"), why_(why) {}
+
+// ---- TenSecondProgress ----
+
+TenSecondProgress::TenSecondProgress(store::Clock clock) : clock_(std::move(clock)), start_(clock_()) {}
+
+std::optional<int> TenSecondProgress::percent() {
+    const QDateTime now = clock_();
+    qint64 elapsed = start_.msecsTo(now);
+    if (elapsed < 0) {
+        start_ = now;
+        elapsed = 0;
+    }
+    if (elapsed > 10000)
+        return std::nullopt;
+    return int(elapsed / 1000) * 10;
+}
+
+// ---- Maintenance ----
+
+Maintenance::Maintenance(store::Session& session, FileOps ops) : session_(session), ops_(std::move(ops)) {}
+
+QString Maintenance::todayCopyPath() const {
+    return session_.filePath(session_.now().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".mdb"));
+}
+
+QString Maintenance::compactTargetPath() const {
+    return session_.filePath(QStringLiteral("libnew.mdb"));
+}
+
+void Maintenance::reopenAfterFailure() noexcept {
+    try {
+        session_.reopenConnection();
+    } catch (const std::exception& e) {
+        qCCritical(lcMaintenance) << "the database could not be reopened:" << e.what();
+    }
+}
+
+void Maintenance::backup(const QString& target) {
+    session_.closeConnection();
+    try {
+        ops_.copy(session_.databasePath(), target);
+        // The copy must open with the password and hold the seven tables.
+        store::Database check(target);
+    } catch (...) {
+        reopenAfterFailure();
+        throw;
+    }
+    session_.reopenConnection();
+}
+
+RestoreRefusal Maintenance::checkRestoreSource(const QString& source) const {
+    if (!QFileInfo(source).isFile())
+        return RestoreRefusal::Missing;
+    std::error_code ec;
+    if (std::filesystem::equivalent(fsPath(source), fsPath(session_.databasePath()), ec))
+        return RestoreRefusal::LiveFile;
+    try {
+        store::Database db(source);
+    } catch (const store::OpenError& e) {
+        switch (e.kind()) {
+        case store::OpenFailure::Missing:
+        case store::OpenFailure::NotAFile:
+            return RestoreRefusal::Missing;
+        case store::OpenFailure::WrongPassword:
+            return RestoreRefusal::WrongPassword;
+        case store::OpenFailure::MissingTables:
+            return RestoreRefusal::MissingTables;
+        default:
+            return RestoreRefusal::NotADatabase;
+        }
+    } catch (const store::SqlError&) {
+        return RestoreRefusal::NotADatabase;
+    }
+    return RestoreRefusal::None;
+}
+
+void Maintenance::restore(const QString& source) {
+    if (const RestoreRefusal why = checkRestoreSource(source); why != RestoreRefusal::None)
+        throw RestoreRefused(why);
+    const QString live = session_.databasePath();
+    const QString folder = session_.programFolder();
+    session_.closeConnection();
+    Renames renames(ops_);
+    QString staged;
+    try {
+        // The chosen file is copied first and checked there, so the live file is only renamed
+        // once a good replacement lies ready beside it.
+        staged = stagingPath(folder);
+        ops_.copy(source, staged);
+        store::Database(staged).close();
+
+        const QString today = todayCopyPath();
+        if (QFileInfo::exists(today)) {
+            const QString base = QFileInfo(today).completeBaseName();
+            renames.rename(today, QDir(folder).filePath(freeFileName(folder, base, QStringLiteral("mdb"))));
+        }
+        renames.rename(live, today);
+        renames.rename(staged, live);
+        session_.reopenConnection();
+    } catch (...) {
+        renames.undo();
+        if (!staged.isEmpty())
+            removeQuietly(ops_, staged);
+        reopenAfterFailure();
+        throw;
+    }
+}
+
+RepairResult Maintenance::repair() {
+    const QString live = session_.databasePath();
+    const QString folder = session_.programFolder();
+    const QString fresh = compactTargetPath();
+    session_.closeConnection();
+    Renames renames(ops_);
+    RepairResult result;
+    bool wroteFresh = false;
+    try {
+        bool healthy = false;
+        {
+            store::Database db(live);
+            healthy = integrityOk(db);
+        }
+        if (!healthy) {
+            ops_.remove(fresh);
+            wroteFresh = true;
+            result = rebuild(live, fresh);
+            const QString base =
+                QStringLiteral("lib-damaged-") + session_.now().toString(QStringLiteral("yyyyMMdd"));
+            result.damagedCopy = QDir(folder).filePath(freeFileName(folder, base, QStringLiteral("mdb")));
+            renames.rename(live, result.damagedCopy);
+            renames.rename(fresh, live);
+            qCInfo(lcMaintenance) << "rebuilt" << live << "with" << result.rowsRescued
+                                  << "rows; the damaged file is" << result.damagedCopy;
+        }
+        session_.reopenConnection();
+    } catch (...) {
+        renames.undo();
+        if (wroteFresh)
+            removeQuietly(ops_, fresh);
+        reopenAfterFailure();
+        throw;
+    }
+    return result;
+}
+
+RepairResult Maintenance::rebuild(const QString& damaged, const QString& fresh) {
+    RepairResult result;
+    result.rebuilt = true;
+    store::Database from(damaged);
+    std::unique_ptr<store::Database> to = store::Database::create(fresh);
+
+    // The schema as the damaged file declares it: the tables first, their indexes (and anything
+    // else) once the rows are in.
+    struct Entry {
+        QString type, name, sql;
+    };
+    std::vector<Entry> entries;
+    store::Statement st =
+        from.prepare(QStringLiteral("SELECT type, name, sql FROM sqlite_master WHERE sql IS NOT NULL "
+                                    "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid"));
+    while (st.step())
+        entries.push_back({st.text(0), st.text(1), st.text(2)});
+
+    store::Transaction tx(*to);
+    for (const Entry& e : entries) {
+        if (e.type == QLatin1String("table"))
+            to->exec(e.sql);
+    }
+    for (const Entry& e : entries) {
+        if (e.type == QLatin1String("table"))
+            result.rowsRescued += copyReadableRows(from, *to, e.name);
+    }
+    for (const Entry& e : entries) {
+        if (e.type == QLatin1String("table"))
+            continue;
+        try {
+            to->exec(e.sql);
+        } catch (const store::SqlError& err) {
+            qCWarning(lcMaintenance) << "left out" << e.type << e.name
+                                     << "of the rebuilt file:" << err.what();
+        }
+    }
+    tx.commit();
+    return result;
+}
+
+void Maintenance::compact() {
+    const QString live = session_.databasePath();
+    const QString target = compactTargetPath();
+    session_.closeConnection();
+    try {
+        ops_.remove(target);
+        {
+            // The connection may not create files: an empty file is an empty database to it.
+            QFile empty(target);
+            if (!empty.open(QIODevice::WriteOnly))
+                throw FileError(
+                    QStringLiteral("cannot create %1: %2").arg(target, empty.errorString()).toStdString());
+        }
+        {
+            store::Database db(live);
+            db.exec(QStringLiteral("ATTACH DATABASE ? AS compacted KEY ?"),
+                    {target, QString::fromLatin1(store::Database::kPassword)});
+            db.exec(QStringLiteral("PRAGMA compacted.cipher_page_size = 4096"));
+            db.scalar(QStringLiteral("SELECT sqlcipher_export('compacted')"));
+            db.exec(QStringLiteral("DETACH DATABASE compacted"));
+        }
+        // Opens with the password and 4 KB pages, and holds the seven tables.
+        store::Database(target).close();
+        // Replaces lib.mdb in one step: there is no moment without a live file.
+        ops_.rename(target, live);
+        session_.reopenConnection();
+    } catch (...) {
+        removeQuietly(ops_, target);
+        reopenAfterFailure();
+        throw;
+    }
+}
+
+QString freeFileName(const QString& folder, const QString& base, const QString& extension) {
+    const QDir dir(folder);
+    QString name = base + QLatin1Char('.') + extension;
+    for (int n = 1; dir.exists(name); ++n)
+        name = QStringLiteral("%1-%2.%3").arg(base).arg(n).arg(extension);
+    return name;
+}
+
+qint64 copyReadableRows(store::Database& from, store::Database& to, const QString& table) {
+    QStringList columns;
+    QStringList marks{QStringLiteral("?")};
+    for (const store::TableColumn& c : store::tableColumns(from, table)) {
+        columns << store::quoted(c.name);
+        marks << QStringLiteral("?");
+    }
+    store::Statement insert = to.prepare(
+        QStringLiteral("INSERT INTO %1 (rowid, %2) VALUES (%3)")
+            .arg(store::quoted(table), columns.join(QLatin1String(", ")), marks.join(QLatin1String(", "))));
+    const QString select = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid >= ? ORDER BY rowid")
+                               .arg(columns.join(QLatin1String(", ")), store::quoted(table));
+
+    qint64 copied = 0;
+    qint64 next = std::numeric_limits<qint64>::min();
+    for (;;) {
+        try {
+            store::Statement rows = from.prepare(select);
+            rows.bind(1, next);
+            while (rows.step()) {
+                const qint64 rowid = rows.integer(0);
+                for (int c = 0; c < rows.columnCount(); ++c)
+                    insert.bind(c + 1, rows.value(c));
+                try {
+                    insert.run();
+                    ++copied;
+                } catch (const store::SqlError& e) {
+                    qCWarning(lcMaintenance) << "row" << rowid << "of" << table << "refused:" << e.what();
+                }
+                insert.reset();
+                if (rowid == std::numeric_limits<qint64>::max())
+                    return copied;
+                next = rowid + 1;
+            }
+            return copied;
+        } catch (const store::SqlError& e) {
+            qCWarning(lcMaintenance) << "unreadable rows in" << table << "from rowid" << next << ":"
+                                     << e.what();
+        }
+        const Probe here = probe(from, table, next);
+        if (here.kind == Probe::Row) {
+            // The pages lead to the row, but the row itself (a long value) cannot be read.
+            qCWarning(lcMaintenance) << "row" << here.rowid << "of" << table << "left out";
+            if (here.rowid == std::numeric_limits<qint64>::max())
+                return copied;
+            next = here.rowid + 1;
+            continue;
+        }
+        if (here.kind == Probe::End)
+            return copied;
+        const std::optional<qint64> after = pastDamage(from, table, next);
+        if (!after)
+            return copied;
+        next = *after;
+    }
+}
+
+} // namespace exchange

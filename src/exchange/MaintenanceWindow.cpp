@@ -1,0 +1,216 @@
+#include "exchange/MaintenanceWindow.h"
+
+#include "store/Session.h"
+#include "ui/Dialogs.h"
+#include "ui/Guard.h"
+#include "ui/Window.h"
+#include "ui_MaintenanceWindow.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QStyle>
+#include <QTimer>
+
+namespace exchange {
+
+namespace {
+
+const QString kBackupTitle = QStringLiteral("备份");
+const QString kRestoreTitle = QStringLiteral("恢复");
+const QString kBackupFailed = QStringLiteral("备份失败！请重新进入再备份！");
+const QString kRestoreFailed = QStringLiteral("恢复失败！");
+
+QString refusalText(RestoreRefusal why) {
+    switch (why) {
+    case RestoreRefusal::LiveFile:
+        return QStringLiteral("所选的文件就是正在使用的数据库，不能用它恢复！");
+    case RestoreRefusal::Missing:
+        return QStringLiteral("所选的文件不存在！");
+    case RestoreRefusal::WrongPassword:
+        return QStringLiteral("所选文件的数据库密码不对，它不是本系统的数据库，不能恢复！");
+    case RestoreRefusal::MissingTables:
+        return QStringLiteral("所选的文件缺少本系统的数据表，不能恢复！");
+    case RestoreRefusal::NotADatabase:
+    case RestoreRefusal::None:
+        break;
+    }
+    return QStringLiteral("所选的文件不是本系统的数据库，不能恢复！");
+}
+
+} // namespace
+
+MaintenanceWindow::MaintenanceWindow(store::Session& session, std::function<void()> quit, QWidget* parent,
+                                     ProgressSettings progress, FileOps ops)
+    : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::Form10>()), session_(session),
+      quit_(std::move(quit)), settings_(std::move(progress)), maintenance_(session, std::move(ops)),
+      timer_(new QTimer(this)) {
+    ui_->setupUi(this);
+    ui_->Image1->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+    ui_->Image2->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+    ui_->Image3->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
+    ui_->Image4->setIcon(style()->standardIcon(QStyle::SP_DriveHDIcon));
+    ui_->ProgressBar1->hide();
+    ui::placeCentred(*this, size());
+
+    connect(ui_->Image1, &QToolButton::clicked, this, &MaintenanceWindow::backupClicked);
+    connect(ui_->Image2, &QToolButton::clicked, this, &MaintenanceWindow::restoreClicked);
+    connect(ui_->Image3, &QToolButton::clicked, this, &MaintenanceWindow::repairClicked);
+    connect(ui_->Image4, &QToolButton::clicked, this, &MaintenanceWindow::compactClicked);
+    connect(ui_->Command1, &QPushButton::clicked, this, &QWidget::close);
+    timer_->setInterval(settings_.tickMs);
+    connect(timer_, &QTimer::timeout, this, &MaintenanceWindow::tick);
+}
+
+MaintenanceWindow::~MaintenanceWindow() = default;
+
+// Other windows hold record sets on the connection these operations close and on a file they
+// may replace, so they must be closed first.
+bool MaintenanceWindow::otherWindowsOpen() {
+    if (QWidget* hub = parentWidget()) {
+        for (QWidget* child : hub->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (child != this && child->isWindow() && child->isVisible()) {
+                ui::inform(this, kCloseOtherWindows, ui::kProgramTitle, ui::Icon::Exclamation);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void MaintenanceWindow::setImagesEnabled(bool enabled) {
+    for (QToolButton* image : {ui_->Image1, ui_->Image2, ui_->Image3, ui_->Image4})
+        image->setEnabled(enabled);
+}
+
+// The backup folder, or the program folder when that folder is not there (a folder of another
+// machine taken over with an old database).
+QString MaintenanceWindow::startFolder() const {
+    const QString folder = session_.state().backupFolder;
+    return !folder.isEmpty() && QDir(folder).exists() ? folder : session_.programFolder();
+}
+
+// A failed operation shows its message and ends the program; the logic has put the live file
+// back by then.
+bool MaintenanceWindow::runOrQuit(const QString& failure, const QString& title, ui::Icon icon,
+                                  const std::function<void()>& work) {
+    if (ui::guard(this, ui::stopWith(failure, title, icon), work))
+        return true;
+    quit_();
+    return false;
+}
+
+void MaintenanceWindow::backupClicked() {
+    if (otherWindowsOpen())
+        return;
+    const QString file =
+        ui::dialogs().saveFile(this, QStringLiteral("请输入备份的文件名！"), startFolder(), kBackupFilter);
+    if (file.isEmpty())
+        return;
+    setImagesEnabled(false);
+    if (!runOrQuit(kBackupFailed, kBackupTitle, ui::Icon::Information, [&] { maintenance_.backup(file); }))
+        return;
+    showProgress(QStringLiteral("正在备份库文件数据... "), [this, file] {
+        ui::inform(this, QFileInfo::exists(file) ? QStringLiteral("备份成功！") : kBackupFailed, kBackupTitle,
+                   ui::Icon::Information);
+        setImagesEnabled(true);
+    });
+}
+
+void MaintenanceWindow::restoreClicked() {
+    if (otherWindowsOpen())
+        return;
+    if (!ui::confirm(this, QStringLiteral("数据恢复将会覆盖原有的数据，您真的要操作吗？")))
+        return;
+    const QString file =
+        ui::dialogs().openFile(this, QStringLiteral("请选择要恢复的文件！"), startFolder(), kBackupFilter);
+    ui_->ProgressBar1->show();
+    setImagesEnabled(false);
+    const auto stop = [this] {
+        setImagesEnabled(true);
+        ui_->ProgressBar1->hide();
+    };
+    if (file.isEmpty()) {
+        stop();
+        return;
+    }
+    // A file that is not a database of this system, or the live file itself, changes nothing.
+    const RestoreRefusal why = maintenance_.checkRestoreSource(file);
+    if (why != RestoreRefusal::None) {
+        ui::inform(this, refusalText(why), kRestoreTitle, ui::Icon::Exclamation);
+        stop();
+        return;
+    }
+    if (!runOrQuit(kRestoreFailed, kRestoreTitle, ui::Icon::Information, [&] { maintenance_.restore(file); }))
+        return;
+    showProgress(QStringLiteral("正在恢复数据... "), [this] {
+        ui::inform(this,
+                   QFileInfo::exists(session_.databasePath()) ? QStringLiteral("恢复成功！") : kRestoreFailed,
+                   kRestoreTitle, ui::Icon::Information);
+        setImagesEnabled(true);
+    });
+}
+
+void MaintenanceWindow::repairClicked() {
+    if (otherWindowsOpen())
+        return;
+    setImagesEnabled(false);
+    if (!runOrQuit(QStringLiteral("修复数据库时出错,系统将退出！"), QStringLiteral("出错"),
+                   ui::Icon::Critical, [this] { maintenance_.repair(); }))
+        return;
+    ui::inform(this, QStringLiteral("数据库修复成功！"), QStringLiteral("修复"), ui::Icon::Information);
+    setImagesEnabled(true);
+}
+
+void MaintenanceWindow::compactClicked() {
+    if (otherWindowsOpen())
+        return;
+    setImagesEnabled(false);
+    if (!runOrQuit(QStringLiteral("无法压缩数据库,系统将退出！"), QStringLiteral("出错"), ui::Icon::Critical,
+                   [this] { maintenance_.compact(); }))
+        return;
+    ui::inform(this, QStringLiteral("数据库压缩成功"), QStringLiteral("压缩"), ui::Icon::Information);
+    setImagesEnabled(true);
+}
+
+// The connection is open again before the display starts, so windows used meanwhile work.
+void MaintenanceWindow::showProgress(const QString& text, std::function<void()> then) {
+    progressText_ = text;
+    afterProgress_ = std::move(then);
+    progress_.emplace(settings_.clock);
+    ui_->ProgressBar1->show();
+    tick();
+    timer_->start();
+}
+
+void MaintenanceWindow::tick() {
+    if (!progress_)
+        return;
+    const std::optional<int> percent = progress_->percent();
+    if (!percent) {
+        finishProgress();
+        return;
+    }
+    const QString text = progressText_ + QString::number(*percent) + QLatin1Char('%');
+    ui_->ProgressBar1->setValue(*percent);
+    ui_->Label5->setText(text);
+    emit progressShown(*percent, text);
+}
+
+void MaintenanceWindow::finishProgress() {
+    timer_->stop();
+    progress_.reset();
+    ui_->ProgressBar1->hide();
+    ui_->Label5->clear();
+    if (auto then = std::exchange(afterProgress_, nullptr))
+        then();
+}
+
+// Closing during the display still gives the operation's closing message.
+void MaintenanceWindow::closeEvent(QCloseEvent* event) {
+    if (progress_)
+        finishProgress();
+    QWidget::closeEvent(event);
+}
+
+} // namespace exchange

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "exchange/Maintenance.h"
+#include "ui/Dialogs.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QTimer;
+
+namespace Ui {
+class Form10;
+}
+
+namespace store {
+class Session;
+}
+
+namespace exchange {
+
+inline const QString kBackupFilter = QStringLiteral("数据库文件(.MDB) (*.MDB *.mdb)");
+inline const QString kCloseOtherWindows = QStringLiteral("请先关闭其他窗口，再进行数据库维护！");
+
+// How the ten-second display of Form10 reads the time and how often it moves.
+struct ProgressSettings {
+    store::Clock clock = &QDateTime::currentDateTimeUtc;
+    int tickMs = 100;
+};
+
+// Form10 "数据库": backup, restore, repair and compact of lib.mdb. Windows that read the
+// database must be closed first: the operations replace the file under them.
+class MaintenanceWindow : public QWidget {
+    Q_OBJECT
+public:
+    // `quit` ends the program: a failed operation calls it after its message.
+    MaintenanceWindow(store::Session& session, std::function<void()> quit, QWidget* parent = nullptr,
+                      ProgressSettings progress = {}, FileOps ops = FileOps::real());
+    ~MaintenanceWindow() override;
+
+    bool progressRunning() const { return progress_.has_value(); }
+
+signals:
+    // Each step of the progress display.
+    void progressShown(int percent, const QString& text);
+
+public slots:
+    void backupClicked();
+    void restoreClicked();
+    void repairClicked();
+    void compactClicked();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    bool otherWindowsOpen();
+    void setImagesEnabled(bool enabled); // Imgtrue / Imgfalse
+    QString startFolder() const;
+    // Runs an operation; when it fails, shows the message and ends the program.
+    bool runOrQuit(const QString& failure, const QString& title, ui::Icon icon,
+                   const std::function<void()>& work);
+    void showProgress(const QString& text, std::function<void()> then);
+    void tick();
+    void finishProgress();
+
+    std::unique_ptr<Ui::Form10> ui_;
+    store::Session& session_;
+    std::function<void()> quit_;
+    ProgressSettings settings_;
+    Maintenance maintenance_;
+    QTimer* timer_;
+    std::optional<TenSecondProgress> progress_;
+    QString progressText_;
+    std::function<void()> afterProgress_;
+};
+
+} // namespace exchange

@@ -1,0 +1,480 @@
+#include "TestFolder.h"
+#include "exchange/MaintenanceFiles.h"
+
+#include "exchange/Maintenance.h"
+#include "records/ShippedDatabase.h"
+#include "store/Database.h"
+#include "store/Schema.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+using exchange::FileError;
+using exchange::FileOps;
+using exchange::Maintenance;
+using exchange::RestoreRefusal;
+using testing_support::addPersons;
+using testing_support::countRows;
+using testing_support::damagePersonsPage;
+using testing_support::lastAction;
+using testing_support::photoFor;
+using testing_support::TestFolder;
+
+namespace testing_support {
+
+QByteArray photoFor(int n) {
+    QByteArray bytes(900, Qt::Uninitialized);
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = char((n * 31 + i * 7) & 0xff);
+    return bytes;
+}
+
+void addPersons(store::Database& db, int count) {
+    store::Transaction tx(db);
+    for (int n = 1; n <= count; ++n)
+        db.exec(QStringLiteral("INSERT INTO wslib (\"个人编号\", \"姓名\", \"相片\") VALUES (?, ?, ?)"),
+                {QStringLiteral("%1").arg(n, 6, 10, QLatin1Char('0')), QStringLiteral("人员%1").arg(n),
+                 photoFor(n)});
+    tx.commit();
+}
+
+void damagePersonsPage(const QString& path) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    const qint64 pages = f.size() / 4096;
+    for (qint64 page = pages / 2; page < pages; ++page) {
+        f.seek(page * 4096 + 200);
+        const QByteArray original = f.read(64);
+        f.seek(page * 4096 + 200);
+        f.write(QByteArray(64, '\x5a'));
+        f.flush();
+        bool scanFails = false;
+        try {
+            store::Database db(path);
+            db.scalar(QStringLiteral("SELECT sum(length(\"相片\")) FROM wslib NOT INDEXED"));
+        } catch (const std::exception&) {
+            scanFails = true;
+        }
+        if (scanFails)
+            return;
+        f.seek(page * 4096 + 200);
+        f.write(original);
+        f.flush();
+    }
+    FAIL() << "no page of the persons table found";
+}
+
+} // namespace testing_support
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QStringList folderFiles(const TestFolder& folder) {
+    return QDir(folder.path()).entryList(QDir::Files, QDir::Name);
+}
+
+// Which database a file is: the unit name stands as its mark.
+void mark(store::Database& db, const QString& unit) {
+    db.exec(QStringLiteral("UPDATE system SET dwmc = ?"), {unit});
+}
+
+QString markOf(const QString& path) {
+    store::Database db(path);
+    return db.scalar(QStringLiteral("SELECT dwmc FROM system")).toString();
+}
+
+// The content of every table, in stored order, as one text.
+QString contentOf(store::Database& db) {
+    QString all;
+    for (const QString& table : store::schema::tableNames()) {
+        store::Statement st =
+            db.prepare(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(store::quoted(table)));
+        all += table + QLatin1Char('\n');
+        while (st.step()) {
+            for (int c = 0; c < st.columnCount(); ++c) {
+                const QVariant v = st.value(c);
+                all += v.isNull() ? QStringLiteral("<null>") : v.toByteArray().toHex();
+                all += QLatin1Char('|');
+            }
+            all += QLatin1Char('\n');
+        }
+    }
+    return all;
+}
+
+// The real file operations, but the `which`-th call of one kind fails.
+FileOps failingAt(const QString& kind, int which) {
+    FileOps ops = FileOps::real();
+    auto calls = std::make_shared<int>(0);
+    auto fail = [calls, which] {
+        if (++*calls == which)
+            throw FileError("refused by the test");
+    };
+    if (kind == QLatin1String("copy"))
+        ops.copy = [real = ops.copy, fail](const QString& a, const QString& b) { fail(), real(a, b); };
+    if (kind == QLatin1String("rename"))
+        ops.rename = [real = ops.rename, fail](const QString& a, const QString& b) { fail(), real(a, b); };
+    if (kind == QLatin1String("remove"))
+        ops.remove = [real = ops.remove, fail](const QString& a) { fail(), real(a); };
+    return ops;
+}
+
+// After an operation the connection is open on lib.mdb and the log writes on it.
+void expectLogging(store::Session& session) {
+    session.log().write(QStringLiteral("进入查看上机记录"));
+    EXPECT_EQ(lastAction(session.db()), QStringLiteral("进入查看上机记录"));
+}
+
+} // namespace
+
+// ---- progress display ----
+
+TEST(MaintenanceProgress, StartingJustBeforeMidnightEndsTenSecondsLaterAt100) {
+    auto now = std::make_shared<QDateTime>(QDate(2008, 6, 23), QTime(23, 59, 55));
+    exchange::TenSecondProgress progress([now] {
+        const QDateTime t = *now;
+        *now = now->addSecs(1);
+        return t;
+    });
+    QList<int> shown;
+    while (const auto p = progress.percent())
+        shown << *p;
+    EXPECT_EQ(shown, (QList<int>{10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
+    // The last reading that ended it was 00:00:06 of the next day.
+    EXPECT_EQ(*now, QDateTime(QDate(2008, 6, 24), QTime(0, 0, 7)));
+}
+
+TEST(MaintenanceProgress, ShowsWholeSecondsAndAClockSetBackStartsAgain) {
+    auto now = std::make_shared<QDateTime>(QDate(2008, 6, 23), QTime(10, 0, 0));
+    exchange::TenSecondProgress progress([now] { return *now; });
+    *now = now->addMSecs(999);
+    EXPECT_EQ(progress.percent(), 0);
+    *now = now->addMSecs(1);
+    EXPECT_EQ(progress.percent(), 10);
+    *now = now->addSecs(-3600); // the clock is set back an hour
+    EXPECT_EQ(progress.percent(), 0);
+    *now = now->addSecs(10);
+    EXPECT_EQ(progress.percent(), 100);
+    *now = now->addMSecs(1);
+    EXPECT_EQ(progress.percent(), std::nullopt);
+}
+
+// ---- backup ----
+
+TEST(MaintenanceBackup, CopiesTheDatabaseThatOpensWithThePassword) {
+    TestFolder folder;
+    auto session = folder.session();
+    addPersons(session->db(), 20);
+    const QString before = contentOf(session->db());
+    store::Database& db = session->db();
+
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.filePath(QStringLiteral("备份.MDB"));
+    Maintenance(*session).backup(target);
+
+    store::Database copy(target);
+    EXPECT_EQ(contentOf(copy), before);
+    EXPECT_EQ(readAll(target), readAll(session->databasePath())) << "a byte-for-byte copy";
+    EXPECT_EQ(&session->db(), &db) << "windows keep their reference to the database";
+    expectLogging(*session);
+}
+
+TEST(MaintenanceBackup, ReplacesAnExistingFile) {
+    TestFolder folder;
+    auto session = folder.session();
+    const QString target = folder.file(QStringLiteral("old.MDB"));
+    writeFile(target, "an older backup");
+    Maintenance(*session).backup(target);
+    EXPECT_EQ(readAll(target), readAll(session->databasePath()));
+    expectLogging(*session);
+}
+
+TEST(MaintenanceBackup, AFailedCopyKeepsTheEarlierFileAndReopens) {
+    TestFolder folder;
+    auto session = folder.session();
+    const QString target = folder.file(QStringLiteral("old.MDB"));
+    writeFile(target, "an older backup");
+    const QByteArray live = readAll(session->databasePath());
+
+    EXPECT_THROW(Maintenance(*session, failingAt(QStringLiteral("copy"), 1)).backup(target), FileError);
+    EXPECT_EQ(readAll(target), QByteArray("an older backup"));
+    EXPECT_EQ(readAll(session->databasePath()), live);
+    expectLogging(*session);
+}
+
+// ---- restore ----
+
+struct Restore : ::testing::Test {
+    TestFolder folder;
+    std::unique_ptr<store::Session> session = folder.session();
+    QTemporaryDir backups;
+
+    // A backup of the live database with its unit name set to `unit`.
+    QString backupMarked(const QString& name, const QString& unit) {
+        const QString path = backups.filePath(name);
+        QFile::copy(session->databasePath(), path);
+        store::Database db(path);
+        mark(db, unit);
+        return path;
+    }
+
+    void expectNothingChanged(const QString& source, RestoreRefusal why) {
+        const QByteArray live = readAll(session->databasePath());
+        const QStringList files = folderFiles(folder);
+        Maintenance m(*session);
+        EXPECT_EQ(m.checkRestoreSource(source), why);
+        try {
+            m.restore(source);
+            ADD_FAILURE() << "restored from " << source.toStdString();
+        } catch (const exchange::RestoreRefused& e) {
+            EXPECT_EQ(e.why(), why);
+        }
+        EXPECT_EQ(readAll(session->databasePath()), live);
+        EXPECT_EQ(folderFiles(folder), files);
+        expectLogging(*session);
+    }
+};
+
+TEST_F(Restore, ReplacesTheLiveFileAndKeepsItAsTodaysCopy) {
+    mark(session->db(), QStringLiteral("原来"));
+    const QString source = backupMarked(QStringLiteral("a.MDB"), QStringLiteral("备份甲"));
+    const QByteArray sourceBytes = readAll(source);
+
+    Maintenance(*session).restore(source);
+
+    EXPECT_EQ(readAll(session->databasePath()), sourceBytes);
+    EXPECT_EQ(markOf(folder.file(QStringLiteral("20080623.mdb"))), QStringLiteral("原来"));
+    EXPECT_EQ(session->db().scalar(QStringLiteral("SELECT dwmc FROM system")).toString(),
+              QStringLiteral("备份甲"));
+    EXPECT_EQ(folderFiles(folder), (QStringList{QStringLiteral("20080623.mdb"), QStringLiteral("lib.mdb")}));
+    expectLogging(*session);
+}
+
+TEST_F(Restore, TwoRestoresOnOneDayKeepBothEarlierDatabases) {
+    mark(session->db(), QStringLiteral("最初"));
+    const QString a = backupMarked(QStringLiteral("a.MDB"), QStringLiteral("备份甲"));
+    const QString b = backupMarked(QStringLiteral("b.MDB"), QStringLiteral("备份乙"));
+    Maintenance(*session).restore(a);
+    Maintenance(*session).restore(b);
+
+    EXPECT_EQ(markOf(session->databasePath()), QStringLiteral("备份乙"));
+    EXPECT_EQ(markOf(folder.file(QStringLiteral("20080623.mdb"))), QStringLiteral("备份甲"));
+    EXPECT_EQ(markOf(folder.file(QStringLiteral("20080623-1.mdb"))), QStringLiteral("最初"));
+
+    Maintenance(*session).restore(a);
+    EXPECT_EQ(markOf(folder.file(QStringLiteral("20080623.mdb"))), QStringLiteral("备份乙"));
+    EXPECT_EQ(markOf(folder.file(QStringLiteral("20080623-1.mdb"))), QStringLiteral("最初"));
+    EXPECT_EQ(markOf(folder.file(QStringLiteral("20080623-2.mdb"))), QStringLiteral("备份甲"));
+}
+
+TEST_F(Restore, FromTodaysOwnCopyTakesBackTheLastRestore) {
+    mark(session->db(), QStringLiteral("最初"));
+    Maintenance(*session).restore(backupMarked(QStringLiteral("a.MDB"), QStringLiteral("备份甲")));
+    // The chosen file is the one the restore moves aside; it was copied before the moves.
+    Maintenance(*session).restore(folder.file(QStringLiteral("20080623.mdb")));
+    EXPECT_EQ(markOf(session->databasePath()), QStringLiteral("最初"));
+    EXPECT_EQ(markOf(folder.file(QStringLiteral("20080623.mdb"))), QStringLiteral("备份甲"));
+    EXPECT_EQ(markOf(folder.file(QStringLiteral("20080623-1.mdb"))), QStringLiteral("最初"));
+}
+
+TEST_F(Restore, RefusesWhatIsNotADatabaseOfThisSystem) {
+    const QString text = backups.filePath(QStringLiteral("notes.MDB"));
+    writeFile(text, QStringLiteral("这不是数据库。\r\n").repeated(300).toUtf8());
+    expectNothingChanged(text, RestoreRefusal::NotADatabase);
+
+    const QString other = backups.filePath(QStringLiteral("other.MDB"));
+    {
+        auto db = store::Database::create(other, QStringLiteral("another password"));
+        records::createTables(*db);
+    }
+    expectNothingChanged(other, RestoreRefusal::WrongPassword);
+
+    const QString bare = backups.filePath(QStringLiteral("bare.MDB"));
+    store::Database::create(bare)->exec(QStringLiteral("CREATE TABLE wslib (a)"));
+    expectNothingChanged(bare, RestoreRefusal::MissingTables);
+
+    expectNothingChanged(backups.filePath(QStringLiteral("gone.MDB")), RestoreRefusal::Missing);
+}
+
+TEST_F(Restore, RefusesTheLiveFileHoweverItIsNamed) {
+    expectNothingChanged(session->databasePath(), RestoreRefusal::LiveFile);
+    expectNothingChanged(folder.path() + QStringLiteral("/./lib.mdb"), RestoreRefusal::LiveFile);
+    const QString link = backups.filePath(QStringLiteral("link.MDB"));
+    std::filesystem::create_hard_link(session->databasePath().toStdString(), link.toStdString());
+    expectNothingChanged(link, RestoreRefusal::LiveFile);
+}
+
+TEST_F(Restore, AFailureAfterTheRenamePutsTheLiveFileBack) {
+    mark(session->db(), QStringLiteral("最初"));
+    const QString first = backupMarked(QStringLiteral("a.MDB"), QStringLiteral("备份甲"));
+    Maintenance(*session).restore(first); // today's copy now exists and is moved aside next time
+    const QByteArray live = readAll(session->databasePath());
+    const QStringList files = folderFiles(folder);
+
+    // Renames: today's copy aside, lib.mdb to today's copy, the new file to lib.mdb (fails).
+    const QString b = backupMarked(QStringLiteral("b.MDB"), QStringLiteral("备份乙"));
+    EXPECT_THROW(Maintenance(*session, failingAt(QStringLiteral("rename"), 3)).restore(b), FileError);
+
+    EXPECT_EQ(readAll(session->databasePath()), live);
+    EXPECT_EQ(folderFiles(folder), files) << "every file is back where it was, no copy left over";
+    EXPECT_EQ(markOf(folder.file(QStringLiteral("20080623.mdb"))), QStringLiteral("最初"));
+    expectLogging(*session);
+}
+
+TEST_F(Restore, AFailedCopyLeavesEverythingInPlace) {
+    const QByteArray live = readAll(session->databasePath());
+    const QStringList files = folderFiles(folder);
+    const QString a = backupMarked(QStringLiteral("a.MDB"), QStringLiteral("备份甲"));
+    EXPECT_THROW(Maintenance(*session, failingAt(QStringLiteral("copy"), 1)).restore(a), FileError);
+    EXPECT_EQ(readAll(session->databasePath()), live);
+    EXPECT_EQ(folderFiles(folder), files);
+    expectLogging(*session);
+}
+
+// ---- repair ----
+
+TEST(MaintenanceRepair, AHealthyFileStaysAsItIs) {
+    TestFolder folder;
+    auto session = folder.session();
+    addPersons(session->db(), 50);
+    const QByteArray live = readAll(session->databasePath());
+    const QStringList files = folderFiles(folder);
+    const exchange::RepairResult result = Maintenance(*session).repair();
+    EXPECT_FALSE(result.rebuilt);
+    EXPECT_EQ(readAll(session->databasePath()), live);
+    EXPECT_EQ(folderFiles(folder), files);
+    expectLogging(*session);
+}
+
+TEST(MaintenanceRepair, RebuildsADamagedFileWithEveryReadableRow) {
+    TestFolder folder;
+    auto session = folder.session();
+    addPersons(session->db(), 600);
+    mark(session->db(), QStringLiteral("修复前"));
+    const QString before = contentOf(session->db());
+    std::map<QString, int> smallTables;
+    for (const QString& table : store::schema::tableNames())
+        smallTables[table] = int(countRows(session->db(), table));
+    session->closeConnection();
+    damagePersonsPage(session->databasePath());
+    writeFile(folder.file(QStringLiteral("lib-damaged-20080623.mdb")), "from this morning");
+    session->reopenConnection();
+
+    const exchange::RepairResult result = Maintenance(*session).repair();
+
+    ASSERT_TRUE(result.rebuilt);
+    EXPECT_EQ(result.damagedCopy, folder.file(QStringLiteral("lib-damaged-20080623-1.mdb")));
+    EXPECT_EQ(readAll(folder.file(QStringLiteral("lib-damaged-20080623.mdb"))),
+              QByteArray("from this morning"));
+    store::Database& db = session->db();
+    EXPECT_EQ(db.scalar(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+    for (const auto& [table, count] : smallTables) {
+        if (table != QLatin1String("wslib")) {
+            EXPECT_EQ(countRows(db, table), count) << table.toStdString();
+        }
+    }
+    const qint64 persons = countRows(db, QStringLiteral("wslib"));
+    EXPECT_LT(persons, 600) << "the damaged page's rows are gone";
+    EXPECT_GT(persons, 580) << "only one page's rows are lost";
+    EXPECT_EQ(persons, result.rowsRescued -
+                           (countRows(db, QStringLiteral("km")) + countRows(db, QStringLiteral("Print")) +
+                            countRows(db, QStringLiteral("basic")) + countRows(db, QStringLiteral("system")) +
+                            countRows(db, QStringLiteral("user")) + countRows(db, QStringLiteral("wslib0"))));
+    // Rows on both sides of the damage come through unchanged, in their stored order.
+    store::Statement st =
+        db.prepare(QStringLiteral("SELECT \"个人编号\", \"姓名\", \"相片\" FROM wslib ORDER BY rowid"));
+    int previous = 0;
+    while (st.step()) {
+        const int n = st.text(0).toInt();
+        EXPECT_GT(n, previous);
+        previous = n;
+        EXPECT_EQ(st.text(1), QStringLiteral("人员%1").arg(n));
+        EXPECT_EQ(st.value(2).toByteArray(), photoFor(n));
+    }
+    EXPECT_EQ(previous, 600);
+    EXPECT_EQ(countRows(db, QStringLiteral("wslib"), QStringLiteral("\"个人编号\" = '000001'")), 1);
+    EXPECT_TRUE(
+        db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'wslib_number'")).toBool())
+        << "the index is rebuilt";
+    EXPECT_NE(before, contentOf(db));
+    expectLogging(*session);
+
+    // The damaged file lies beside it as it was.
+    EXPECT_THROW(store::Database(result.damagedCopy)
+                     .scalar(QStringLiteral("SELECT sum(length(\"相片\")) FROM wslib NOT INDEXED")),
+                 store::SqlError);
+}
+
+TEST(MaintenanceRepair, AFailureAfterMovingTheDamagedFilePutsItBack) {
+    TestFolder folder;
+    auto session = folder.session();
+    addPersons(session->db(), 300);
+    session->closeConnection();
+    damagePersonsPage(session->databasePath());
+    session->reopenConnection();
+    const QByteArray damaged = readAll(session->databasePath());
+    const QStringList files = folderFiles(folder);
+
+    EXPECT_THROW(Maintenance(*session, failingAt(QStringLiteral("rename"), 2)).repair(), FileError);
+    EXPECT_EQ(readAll(session->databasePath()), damaged);
+    EXPECT_EQ(folderFiles(folder), files);
+    expectLogging(*session);
+}
+
+// ---- compact ----
+
+TEST(MaintenanceCompact, KeepsEveryRowThePasswordAndTheFourKilobytePages) {
+    TestFolder folder;
+    auto session = folder.session();
+    addPersons(session->db(), 400);
+    session->db().exec(QStringLiteral("DELETE FROM wslib WHERE CAST(\"个人编号\" AS INTEGER) % 2 = 0"));
+    const QString before = contentOf(session->db());
+    const qint64 sizeBefore = QFileInfo(session->databasePath()).size();
+    writeFile(folder.file(QStringLiteral("libnew.mdb")), "left over");
+
+    Maintenance(*session).compact();
+
+    EXPECT_EQ(contentOf(session->db()), before);
+    EXPECT_FALSE(QFileInfo::exists(folder.file(QStringLiteral("libnew.mdb"))));
+    const QByteArray bytes = readAll(session->databasePath());
+    EXPECT_LT(bytes.size(), sizeBefore * 3 / 4) << "the deleted persons' pages are given back";
+    EXPECT_FALSE(bytes.startsWith("SQLite format 3"));
+    EXPECT_EQ(bytes.size() % 4096, 0);
+    // Database opens with 4 KB pages only: a file written with other pages fails its page checks.
+    store::Database reopened(session->databasePath());
+    EXPECT_EQ(countRows(reopened, QStringLiteral("wslib")), 200);
+    try {
+        store::Database wrong(session->databasePath(), QStringLiteral("Tkvmqrwplzn"));
+        ADD_FAILURE() << "opened with another password";
+    } catch (const store::OpenError& e) {
+        EXPECT_EQ(e.kind(), store::OpenFailure::WrongPassword);
+    }
+    expectLogging(*session);
+}
+
+TEST(MaintenanceCompact, AFailedRenameLeavesTheLiveFile) {
+    TestFolder folder;
+    auto session = folder.session();
+    addPersons(session->db(), 50);
+    const QByteArray live = readAll(session->databasePath());
+    const QStringList files = folderFiles(folder);
+    EXPECT_THROW(Maintenance(*session, failingAt(QStringLiteral("rename"), 1)).compact(), FileError);
+    EXPECT_EQ(readAll(session->databasePath()), live);
+    EXPECT_EQ(folderFiles(folder), files) << "libnew.mdb is gone again";
+    expectLogging(*session);
+}

@@ -1,0 +1,405 @@
+#include "TestFolder.h"
+#include "exchange/MaintenanceFiles.h"
+
+#include "exchange/MaintenanceWindow.h"
+#include "store/Database.h"
+#include "store/LogWindow.h"
+#include "ui/ScriptedDialogs.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using exchange::FileError;
+using exchange::FileOps;
+using exchange::MaintenanceWindow;
+using testing_support::TestFolder;
+using Kind = ui::ScriptedDialogs::Kind;
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+FileOps renameFailsAt(int which) {
+    FileOps ops = FileOps::real();
+    auto calls = std::make_shared<int>(0);
+    ops.rename = [real = ops.rename, calls, which](const QString& a, const QString& b) {
+        if (++*calls == which)
+            throw FileError("refused by the test");
+        real(a, b);
+    };
+    return ops;
+}
+
+struct MaintenanceWindowTest : ::testing::Test {
+    ui::ScriptedDialogs dialogs;
+    TestFolder folder;
+    std::unique_ptr<store::Session> session = folder.session(QStringLiteral("张三"));
+    QWidget hub; // the main window the maintenance window belongs to
+    int quits = 0;
+    std::shared_ptr<QDateTime> now = std::make_shared<QDateTime>(QDate(2008, 6, 23), QTime(9, 5));
+    qint64 stepMs = 500;
+    QList<int> percents;
+    QStringList texts;
+    std::unique_ptr<MaintenanceWindow> window;
+
+    MaintenanceWindow& open(FileOps ops = FileOps::real()) {
+        exchange::ProgressSettings progress{[this] {
+                                                const QDateTime t = *now;
+                                                *now = now->addMSecs(stepMs);
+                                                return t;
+                                            },
+                                            1};
+        window = std::make_unique<MaintenanceWindow>(
+            *session, [this] { ++quits; }, &hub, progress, std::move(ops));
+        QObject::connect(window.get(), &MaintenanceWindow::progressShown,
+                         [this](int percent, const QString& text) {
+                             percents << percent;
+                             texts << text;
+                         });
+        window->show();
+        return *window;
+    }
+
+    QToolButton* image(int n) { return window->findChild<QToolButton*>(QStringLiteral("Image%1").arg(n)); }
+    QProgressBar* bar() { return window->findChild<QProgressBar*>(QStringLiteral("ProgressBar1")); }
+    QLabel* label5() { return window->findChild<QLabel*>(QStringLiteral("Label5")); }
+    void click(int n) { QTest::mouseClick(image(n), Qt::LeftButton); }
+
+    void waitForProgress() {
+        QElapsedTimer timer;
+        timer.start();
+        while (window->progressRunning() && timer.elapsed() < 10000)
+            QTest::qWait(2);
+        ASSERT_FALSE(window->progressRunning());
+    }
+
+    bool imagesEnabled() {
+        for (int n = 1; n <= 4; ++n) {
+            if (!image(n)->isEnabled())
+                return false;
+        }
+        return true;
+    }
+
+    // A window that logs, opened after the operation, writes its entry on the new connection.
+    void expectLogWindowLogs() {
+        store::LogWindow log(*session);
+        EXPECT_EQ(testing_support::lastAction(session->db()), QStringLiteral("查看上机记录"));
+    }
+
+    void expectMessage(const QString& text, const QString& title, ui::Icon icon) {
+        ASSERT_FALSE(dialogs.shown.isEmpty());
+        EXPECT_EQ(dialogs.last().kind, Kind::Message);
+        EXPECT_EQ(dialogs.last().text, text);
+        EXPECT_EQ(dialogs.last().title, title);
+        EXPECT_EQ(dialogs.last().icon, icon);
+    }
+};
+
+} // namespace
+
+TEST_F(MaintenanceWindowTest, HasTheFormsControls) {
+    open();
+    struct Control {
+        const char* name;
+        const char* className;
+        const char* caption;
+    };
+    const Control controls[] = {
+        {"Frame2", "QGroupBox", ""},          {"Image1", "QToolButton", ""},
+        {"Image2", "QToolButton", ""},        {"Image3", "QToolButton", ""},
+        {"Image4", "QToolButton", ""},        {"Label1", "QLabel", "数据备份"},
+        {"Label2", "QLabel", "数据恢复"},     {"Label3", "QLabel", "数据修复"},
+        {"Label4", "QLabel", "数据压缩"},     {"Label5", "QLabel", ""},
+        {"ProgressBar1", "QProgressBar", ""}, {"Command1", "QPushButton", "返回"},
+    };
+    EXPECT_EQ(window->objectName(), QStringLiteral("Form10"));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("数据库"));
+    for (const Control& c : controls) {
+        QWidget* w = window->findChild<QWidget*>(QString::fromLatin1(c.name));
+        ASSERT_NE(w, nullptr) << c.name;
+        EXPECT_STREQ(w->metaObject()->className(), c.className) << c.name;
+        if (auto* label = qobject_cast<QLabel*>(w)) {
+            EXPECT_EQ(label->text(), QString::fromUtf8(c.caption)) << c.name;
+        }
+        if (auto* button = qobject_cast<QPushButton*>(w)) {
+            EXPECT_EQ(button->text(), QString::fromUtf8(c.caption)) << c.name;
+        }
+    }
+    EXPECT_EQ(label5()->font().family(), QStringLiteral("宋体"));
+    EXPECT_EQ(bar()->minimum(), 0);
+    EXPECT_EQ(bar()->maximum(), 100);
+    EXPECT_FALSE(bar()->isVisible());
+
+    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+}
+
+TEST_F(MaintenanceWindowTest, BackupCancelledChangesNothingAndKeepsTheConnection) {
+    session->state().backupFolder = QStringLiteral("D:\\离退休备份\\"); // from an old database
+    open();
+    const QStringList files = QDir(folder.path()).entryList(QDir::Files);
+    click(1);
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.last().kind, Kind::SaveFile);
+    EXPECT_EQ(dialogs.last().title, QStringLiteral("请输入备份的文件名！"));
+    EXPECT_EQ(dialogs.last().folder, folder.path()) << "the backup folder is not there";
+    EXPECT_EQ(dialogs.last().filter, exchange::kBackupFilter);
+    EXPECT_TRUE(exchange::kBackupFilter.startsWith(QStringLiteral("数据库文件(.MDB) (*.MDB")));
+    EXPECT_TRUE(imagesEnabled());
+    EXPECT_FALSE(window->progressRunning());
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), files);
+    expectLogWindowLogs();
+}
+
+TEST_F(MaintenanceWindowTest, BackupOverAnExistingFileShowsTheProgressThenSuccess) {
+    QTemporaryDir backups;
+    session->state().backupFolder = backups.path();
+    const QString target = backups.filePath(QStringLiteral("周一.MDB"));
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("an older backup");
+    old.close();
+
+    open();
+    dialogs.files.enqueue(target);
+    click(1);
+    EXPECT_EQ(dialogs.shown.first().folder, backups.path());
+    EXPECT_TRUE(window->progressRunning());
+    EXPECT_FALSE(imagesEnabled()) << "the buttons stay off during the display";
+    EXPECT_TRUE(bar()->isVisible());
+    EXPECT_EQ(dialogs.shown.size(), 1) << "the message comes after the display";
+    waitForProgress();
+
+    EXPECT_EQ(percents.first(), 0);
+    EXPECT_EQ(percents.last(), 100);
+    EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+    EXPECT_EQ(texts.last(), QStringLiteral("正在备份库文件数据... 100%"));
+    EXPECT_FALSE(bar()->isVisible());
+    EXPECT_TRUE(label5()->text().isEmpty());
+    expectMessage(QStringLiteral("备份成功！"), QStringLiteral("备份"), ui::Icon::Information);
+    EXPECT_TRUE(imagesEnabled());
+    EXPECT_EQ(readAll(target), readAll(session->databasePath()));
+    EXPECT_EQ(quits, 0);
+    expectLogWindowLogs();
+}
+
+TEST_F(MaintenanceWindowTest, TheProgressDisplayAcrossMidnightEndsTenSecondsLaterAt100) {
+    *now = QDateTime(QDate(2008, 6, 23), QTime(23, 59, 55));
+    stepMs = 1000;
+    open();
+    dialogs.files.enqueue(folder.file(QStringLiteral("bak.MDB")));
+    click(1);
+    waitForProgress();
+    EXPECT_EQ(percents, (QList<int>{10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
+    EXPECT_EQ(*now, QDateTime(QDate(2008, 6, 24), QTime(0, 0, 7)));
+    expectMessage(QStringLiteral("备份成功！"), QStringLiteral("备份"), ui::Icon::Information);
+}
+
+TEST_F(MaintenanceWindowTest, DuringTheDisplayOtherWindowsFindTheConnectionOpen) {
+    open();
+    dialogs.files.enqueue(folder.file(QStringLiteral("bak.MDB")));
+    bool logged = false;
+    QObject::connect(window.get(), &MaintenanceWindow::progressShown, [&] {
+        if (!logged) {
+            expectLogWindowLogs();
+            logged = true;
+        }
+    });
+    click(1);
+    waitForProgress();
+    EXPECT_TRUE(logged);
+}
+
+TEST_F(MaintenanceWindowTest, AFailedBackupTellsAndEndsTheProgram) {
+    FileOps ops = FileOps::real();
+    ops.copy = [](const QString&, const QString&) { throw FileError("disk full"); };
+    const QByteArray live = readAll(session->databasePath());
+    open(ops);
+    dialogs.files.enqueue(folder.file(QStringLiteral("bak.MDB")));
+    click(1);
+    expectMessage(QStringLiteral("备份失败！请重新进入再备份！"), QStringLiteral("备份"),
+                  ui::Icon::Information);
+    EXPECT_EQ(quits, 1);
+    EXPECT_FALSE(window->progressRunning());
+    EXPECT_EQ(readAll(session->databasePath()), live);
+    expectLogWindowLogs();
+}
+
+TEST_F(MaintenanceWindowTest, RestoreAsksFirstWithNoAsTheDefault) {
+    open();
+    const QByteArray live = readAll(session->databasePath());
+    click(2);
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.last().kind, Kind::Question);
+    EXPECT_EQ(dialogs.last().text, QStringLiteral("数据恢复将会覆盖原有的数据，您真的要操作吗？"));
+    EXPECT_EQ(dialogs.last().button, ui::Default::No);
+
+    dialogs.answer({true}); // and then cancels the file dialog
+    click(2);
+    ASSERT_EQ(dialogs.shown.size(), 3);
+    EXPECT_EQ(dialogs.last().kind, Kind::OpenFile);
+    EXPECT_EQ(dialogs.last().title, QStringLiteral("请选择要恢复的文件！"));
+    EXPECT_EQ(dialogs.last().filter, exchange::kBackupFilter);
+    EXPECT_TRUE(imagesEnabled());
+    EXPECT_FALSE(bar()->isVisible());
+    EXPECT_EQ(readAll(session->databasePath()), live);
+}
+
+TEST_F(MaintenanceWindowTest, RestoreRefusesTheLiveFileAndAForeignFile) {
+    open();
+    const QByteArray live = readAll(session->databasePath());
+    const QStringList files = QDir(folder.path()).entryList(QDir::Files);
+
+    dialogs.answer({true});
+    dialogs.files.enqueue(session->databasePath());
+    click(2);
+    expectMessage(QStringLiteral("所选的文件就是正在使用的数据库，不能用它恢复！"), QStringLiteral("恢复"),
+                  ui::Icon::Exclamation);
+
+    QTemporaryDir elsewhere;
+    const QString other = elsewhere.filePath(QStringLiteral("other.MDB"));
+    {
+        auto db = store::Database::create(other, QStringLiteral("another password"));
+        db->exec(QStringLiteral("CREATE TABLE t (a)"));
+    }
+    dialogs.answer({true});
+    dialogs.files.enqueue(other);
+    click(2);
+    expectMessage(QStringLiteral("所选文件的数据库密码不对，它不是本系统的数据库，不能恢复！"),
+                  QStringLiteral("恢复"), ui::Icon::Exclamation);
+
+    EXPECT_EQ(quits, 0);
+    EXPECT_TRUE(imagesEnabled());
+    EXPECT_FALSE(bar()->isVisible());
+    EXPECT_EQ(readAll(session->databasePath()), live);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), files);
+    expectLogWindowLogs();
+}
+
+TEST_F(MaintenanceWindowTest, RestoreReplacesTheDatabaseAfterTheDisplay) {
+    QTemporaryDir backups;
+    const QString source = backups.filePath(QStringLiteral("a.MDB"));
+    QFile::copy(session->databasePath(), source);
+    {
+        store::Database db(source);
+        db.exec(QStringLiteral("UPDATE system SET dwmc = '备份单位'"));
+    }
+    const QByteArray before = readAll(session->databasePath());
+    open();
+    dialogs.answer({true});
+    dialogs.files.enqueue(source);
+    click(2);
+    waitForProgress();
+    EXPECT_EQ(texts.last(), QStringLiteral("正在恢复数据... 100%"));
+    expectMessage(QStringLiteral("恢复成功！"), QStringLiteral("恢复"), ui::Icon::Information);
+    EXPECT_EQ(readAll(folder.file(QStringLiteral("20080623.mdb"))), before);
+    EXPECT_EQ(session->db().scalar(QStringLiteral("SELECT dwmc FROM system")).toString(),
+              QStringLiteral("备份单位"));
+    EXPECT_TRUE(imagesEnabled());
+    EXPECT_FALSE(bar()->isVisible());
+    expectLogWindowLogs();
+}
+
+TEST_F(MaintenanceWindowTest, AFailedRestorePutsTheLiveFileBackAndEndsTheProgram) {
+    const QString source = folder.file(QStringLiteral("a.MDB"));
+    QFile::copy(session->databasePath(), source);
+    const QByteArray live = readAll(session->databasePath());
+    open(renameFailsAt(2)); // lib.mdb has become today's copy; the new file cannot take its place
+    dialogs.answer({true});
+    dialogs.files.enqueue(source);
+    click(2);
+    expectMessage(QStringLiteral("恢复失败！"), QStringLiteral("恢复"), ui::Icon::Information);
+    EXPECT_EQ(quits, 1);
+    EXPECT_EQ(readAll(session->databasePath()), live);
+    EXPECT_FALSE(QFileInfo::exists(folder.file(QStringLiteral("20080623.mdb"))));
+    expectLogWindowLogs();
+}
+
+TEST_F(MaintenanceWindowTest, RepairAndCompactReportSuccess) {
+    testing_support::addPersons(session->db(), 50);
+    open();
+    click(3);
+    expectMessage(QStringLiteral("数据库修复成功！"), QStringLiteral("修复"), ui::Icon::Information);
+    EXPECT_TRUE(imagesEnabled());
+    expectLogWindowLogs();
+
+    click(4);
+    expectMessage(QStringLiteral("数据库压缩成功"), QStringLiteral("压缩"), ui::Icon::Information);
+    EXPECT_TRUE(imagesEnabled());
+    EXPECT_FALSE(QFileInfo::exists(folder.file(QStringLiteral("libnew.mdb"))));
+    EXPECT_EQ(testing_support::countRows(session->db(), QStringLiteral("wslib")), 50);
+    EXPECT_EQ(quits, 0);
+    EXPECT_EQ(dialogs.shown.size(), 2) << "neither asks first";
+    expectLogWindowLogs();
+}
+
+TEST_F(MaintenanceWindowTest, RepairOfADamagedFileRebuildsIt) {
+    testing_support::addPersons(session->db(), 300);
+    session->closeConnection();
+    testing_support::damagePersonsPage(session->databasePath());
+    session->reopenConnection();
+    open();
+    click(3);
+    expectMessage(QStringLiteral("数据库修复成功！"), QStringLiteral("修复"), ui::Icon::Information);
+    EXPECT_TRUE(QFileInfo::exists(folder.file(QStringLiteral("lib-damaged-20080623.mdb"))));
+    EXPECT_EQ(session->db().scalar(QStringLiteral("PRAGMA integrity_check")).toString(),
+              QStringLiteral("ok"));
+    expectLogWindowLogs();
+}
+
+TEST_F(MaintenanceWindowTest, FailedRepairAndCompactTellAndEndTheProgram) {
+    testing_support::addPersons(session->db(), 300);
+    session->closeConnection();
+    testing_support::damagePersonsPage(session->databasePath());
+    session->reopenConnection();
+    const QByteArray damaged = readAll(session->databasePath());
+    open(renameFailsAt(2));
+    click(3);
+    expectMessage(QStringLiteral("修复数据库时出错,系统将退出！"), QStringLiteral("出错"),
+                  ui::Icon::Critical);
+    EXPECT_EQ(quits, 1);
+    EXPECT_EQ(readAll(session->databasePath()), damaged) << "the office keeps its lib.mdb";
+
+    open(renameFailsAt(1));
+    click(4);
+    expectMessage(QStringLiteral("无法压缩数据库,系统将退出！"), QStringLiteral("出错"), ui::Icon::Critical);
+    EXPECT_EQ(quits, 2);
+    EXPECT_EQ(readAll(session->databasePath()), damaged);
+    EXPECT_FALSE(QFileInfo::exists(folder.file(QStringLiteral("libnew.mdb"))));
+}
+
+TEST_F(MaintenanceWindowTest, RefusesWhileAnotherWindowIsOpen) {
+    QWidget other(&hub, Qt::Window);
+    other.show();
+    open();
+    const QByteArray live = readAll(session->databasePath());
+    dialogs.answer({true});
+    dialogs.files.enqueue(folder.file(QStringLiteral("bak.MDB")));
+    for (int n = 1; n <= 4; ++n) {
+        dialogs.clear();
+        click(n);
+        ASSERT_EQ(dialogs.shown.size(), 1) << "Image" << n;
+        EXPECT_EQ(dialogs.last().text, exchange::kCloseOtherWindows);
+        EXPECT_EQ(dialogs.last().icon, ui::Icon::Exclamation);
+    }
+    EXPECT_EQ(readAll(session->databasePath()), live);
+    EXPECT_TRUE(imagesEnabled());
+
+    other.close();
+    dialogs.clear();
+    click(4);
+    expectMessage(QStringLiteral("数据库压缩成功"), QStringLiteral("压缩"), ui::Icon::Information);
+}
