@@ -4,6 +4,7 @@
 #include "categories/CategoryTable.h"
 #include "exchange/ExportCommands.h"
 #include "exchange/ImportWindow.h"
+#include "exchange/MaintenanceWindow.h"
 #include "exchange/MergeCommands.h"
 #include "help/HelpWindow.h"
 #include "login/MainCommands.h"
@@ -206,7 +207,11 @@ void MainWindow::dispatch(Command command) {
         return ui::inform(this, QStringLiteral("此功能暂时不能使用"), QStringLiteral("抱歉！"),
                           ui::Icon::Information);
     case Command::Maintenance:
-        return notYetAvailable();
+        ui::showSingle(maintenanceWindow_, [this] {
+            return new exchange::MaintenanceWindow(
+                session_, [this] { hooks_.quit(); }, this);
+        });
+        return;
     case Command::Calculator:
         ui::startCalculator(session_.programFolder());
         return;

@@ -93,6 +93,7 @@ private:
     QPointer<QWidget> helpWindow_;
     QPointer<QWidget> dataCheckWindow_;
     QPointer<QWidget> importWindow_;
+    QPointer<QWidget> maintenanceWindow_;
 };
 
 } // namespace login

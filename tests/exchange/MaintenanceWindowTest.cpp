@@ -2,6 +2,7 @@
 #include "exchange/MaintenanceFiles.h"
 
 #include "exchange/MaintenanceWindow.h"
+#include "login/MainWindow.h"
 #include "store/Database.h"
 #include "store/LogWindow.h"
 #include "ui/ScriptedDialogs.h"
@@ -402,4 +403,38 @@ TEST_F(MaintenanceWindowTest, RefusesWhileAnotherWindowIsOpen) {
     dialogs.clear();
     click(4);
     expectMessage(QStringLiteral("数据库压缩成功"), QStringLiteral("压缩"), ui::Icon::Information);
+}
+
+TEST(MaintenanceFromTheMainWindow, AnyoneOpensItFromTheMenuAndTheToolbarAndNothingIsLogged) {
+    ui::ScriptedDialogs dialogs;
+    TestFolder folder;
+    auto session = folder.session(QStringLiteral("张三"));
+    int quits = 0;
+    login::MainWindow main(*session, login::MainHooks{[&] { ++quits; }, [] {}});
+    const qint64 logRows = testing_support::countRows(session->db(), QStringLiteral("user"));
+
+    testing_support::trigger(main, QStringLiteral("Data"));
+    auto* form = main.findChild<MaintenanceWindow*>(QStringLiteral("Form10"));
+    ASSERT_NE(form, nullptr);
+    EXPECT_TRUE(form->isVisible());
+    testing_support::trigger(main, QStringLiteral("tt8"));
+    EXPECT_EQ(main.findChildren<MaintenanceWindow*>().size(), 1) << "the same window comes forward";
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+    EXPECT_EQ(testing_support::countRows(session->db(), QStringLiteral("user")), logRows);
+
+    // The log window holds the log on the connection: while it is open nothing runs.
+    testing_support::trigger(main, QStringLiteral("user"));
+    auto* log = main.findChild<store::LogWindow*>(QStringLiteral("Form11"));
+    ASSERT_NE(log, nullptr);
+    dialogs.clear();
+    QTest::mouseClick(form->findChild<QToolButton*>(QStringLiteral("Image4")), Qt::LeftButton);
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.last().text, exchange::kCloseOtherWindows);
+
+    log->close();
+    QTest::mouseClick(form->findChild<QToolButton*>(QStringLiteral("Image4")), Qt::LeftButton);
+    EXPECT_EQ(dialogs.last().text, QStringLiteral("数据库压缩成功"));
+    testing_support::trigger(main, QStringLiteral("user"));
+    EXPECT_EQ(testing_support::lastAction(session->db()), QStringLiteral("查看上机记录"));
+    EXPECT_EQ(quits, 0);
 }
