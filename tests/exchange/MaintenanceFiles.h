@@ -7,7 +7,7 @@ namespace store {
 class Database;
 }
 
-namespace testing_support {
+namespace maintenance_test {
 
 // Persons 000001 … `count`, each with a photo of its own bytes.
 void addPersons(store::Database& db, int count);
@@ -16,4 +16,4 @@ QByteArray photoFor(int n);
 // Overwrites part of one page of the persons table in a closed file, as a failing disk would.
 void damagePersonsPage(const QString& path);
 
-} // namespace testing_support
+} // namespace maintenance_test

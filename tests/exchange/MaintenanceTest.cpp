@@ -18,14 +18,14 @@ using exchange::FileError;
 using exchange::FileOps;
 using exchange::Maintenance;
 using exchange::RestoreRefusal;
-using testing_support::addPersons;
+using maintenance_test::addPersons;
+using maintenance_test::damagePersonsPage;
+using maintenance_test::photoFor;
 using testing_support::countRows;
-using testing_support::damagePersonsPage;
 using testing_support::lastAction;
-using testing_support::photoFor;
 using testing_support::TestFolder;
 
-namespace testing_support {
+namespace maintenance_test {
 
 QByteArray photoFor(int n) {
     QByteArray bytes(900, Qt::Uninitialized);
@@ -69,7 +69,7 @@ void damagePersonsPage(const QString& path) {
     FAIL() << "no page of the persons table found";
 }
 
-} // namespace testing_support
+} // namespace maintenance_test
 
 namespace {
 

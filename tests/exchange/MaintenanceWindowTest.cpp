@@ -330,7 +330,7 @@ TEST_F(MaintenanceWindowTest, AFailedRestorePutsTheLiveFileBackAndEndsTheProgram
 }
 
 TEST_F(MaintenanceWindowTest, RepairAndCompactReportSuccess) {
-    testing_support::addPersons(session->db(), 50);
+    maintenance_test::addPersons(session->db(), 50);
     open();
     click(3);
     expectMessage(QStringLiteral("数据库修复成功！"), QStringLiteral("修复"), ui::Icon::Information);
@@ -348,9 +348,9 @@ TEST_F(MaintenanceWindowTest, RepairAndCompactReportSuccess) {
 }
 
 TEST_F(MaintenanceWindowTest, RepairOfADamagedFileRebuildsIt) {
-    testing_support::addPersons(session->db(), 300);
+    maintenance_test::addPersons(session->db(), 300);
     session->closeConnection();
-    testing_support::damagePersonsPage(session->databasePath());
+    maintenance_test::damagePersonsPage(session->databasePath());
     session->reopenConnection();
     open();
     click(3);
@@ -362,9 +362,9 @@ TEST_F(MaintenanceWindowTest, RepairOfADamagedFileRebuildsIt) {
 }
 
 TEST_F(MaintenanceWindowTest, FailedRepairAndCompactTellAndEndTheProgram) {
-    testing_support::addPersons(session->db(), 300);
+    maintenance_test::addPersons(session->db(), 300);
     session->closeConnection();
-    testing_support::damagePersonsPage(session->databasePath());
+    maintenance_test::damagePersonsPage(session->databasePath());
     session->reopenConnection();
     const QByteArray damaged = readAll(session->databasePath());
     open(renameFailsAt(2));
