@@ -5,6 +5,7 @@
 #include "login/MainWindow.h"
 #include "ui/Dialogs.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 
 namespace login {
@@ -18,6 +19,10 @@ AppController::~AppController() {
 }
 
 bool AppController::start() {
+    // The main window may close while windows opened from it stay open (it waits hidden for
+    // them); the program ends when no window is left, whichever closes last.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    qApp->installEventFilter(this);
     lock_ = std::make_unique<QLockFile>(session_.filePath(QStringLiteral("tessaly.lock")));
     lock_->setStaleLockTime(0);
     if (!lock_->tryLock(0)) {
@@ -49,6 +54,21 @@ bool AppController::startUp() {
     connect(login_, &LoginWindow::quitRequested, this, [this] { quit(); });
     login_->show();
     return true;
+}
+
+bool AppController::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Hide && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->isWindow())
+        QMetaObject::invokeMethod(this, &AppController::quitAfterLastWindow, Qt::QueuedConnection);
+    return QObject::eventFilter(watched, event);
+}
+
+void AppController::quitAfterLastWindow() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->windowType() != Qt::ToolTip && window->windowType() != Qt::Popup)
+            return;
+    }
+    quit();
 }
 
 void AppController::showMain() {

@@ -31,7 +31,11 @@ public:
 
     std::function<void()> quit; // ends the program; QCoreApplication::quit by default
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void quitAfterLastWindow();
     bool startUp();
     void showMain();
 

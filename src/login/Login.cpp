@@ -12,19 +12,24 @@ Q_LOGGING_CATEGORY(lcLogin, "tessaly.login")
 namespace login {
 
 LoginOutcome logIn(store::Session& session, const std::vector<UserEntry>& users, const QString& nameText,
-                   const QString& password) {
-    const LoginOutcome outcome = checkLogin(session, users, nameText, password);
+                   const QString& password, int position) {
+    const LoginOutcome outcome = checkLogin(session, users, nameText, password, position);
     if (outcome == LoginOutcome::LoggedIn)
         session.log().write(QStringLiteral("进入系统"));
     return outcome;
 }
 
 LoginOutcome checkLogin(store::Session& session, const std::vector<UserEntry>& users, const QString& nameText,
-                        const QString& password) {
+                        const QString& password, int position) {
     if (nameText.isEmpty())
         return LoginOutcome::EmptyName;
-    const auto user =
-        std::find_if(users.begin(), users.end(), [&](const UserEntry& u) { return u.name == nameText; });
+    auto user = users.end();
+    if (position >= 0 && std::size_t(position) < users.size() &&
+        users[std::size_t(position)].name == nameText)
+        user = users.begin() + position;
+    else
+        user =
+            std::find_if(users.begin(), users.end(), [&](const UserEntry& u) { return u.name == nameText; });
     if (user == users.end())
         return LoginOutcome::EmptyName;
     const store::PasswordCheck check = store::checkPassword(user->pass, password);

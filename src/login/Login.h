@@ -20,16 +20,17 @@ using settings::UserEntry;
 
 enum class LoginOutcome { EmptyName, WrongPassword, LoggedIn };
 
-// The login button: the typed or picked name selects the first user of that name; the password
-// must match exactly. On success the name becomes the current user, "进入系统" is logged and a
-// legacy plain password is replaced by its hash.
+// The login button: the password compared is the one at the picked name's position in the
+// list (two users may share a name); a typed name that no position was picked for selects the
+// first user of that name. The comparison is exact. On success the name becomes the current
+// user, "进入系统" is logged and a legacy plain password is replaced by its hash.
 LoginOutcome logIn(store::Session& session, const std::vector<UserEntry>& users, const QString& nameText,
-                   const QString& password);
+                   const QString& password, int position = -1);
 // The same without the log row, which the login window writes itself so that a log that cannot be
 // written is reported and does not keep the operator out. A hash that cannot be stored (read-only
 // file) is logged and tried again at the next login.
 LoginOutcome checkLogin(store::Session& session, const std::vector<UserEntry>& users, const QString& nameText,
-                        const QString& password);
+                        const QString& password, int position = -1);
 
 // The message shown when lib.mdb cannot be opened at start-up.
 QString startupFailureMessage(const store::OpenError& error);

@@ -3,6 +3,7 @@
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
+#include "ui/Widgets.h"
 #include "ui/Window.h"
 
 #include <QComboBox>
@@ -68,7 +69,7 @@ LoginWindow::LoginWindow(store::Session& session, std::vector<UserEntry> users, 
     passLabel->setObjectName(QStringLiteral("Label2"));
     password_ = new QLineEdit(frame);
     password_->setObjectName(QStringLiteral("Text1"));
-    password_->setEchoMode(QLineEdit::Password);
+    ui::maskWithStars(*password_);
     password_->setMaxLength(20);
     password_->setAttribute(Qt::WA_InputMethodEnabled, false);
     QFont passFont(QStringLiteral("宋体"));
@@ -105,7 +106,7 @@ LoginWindow::LoginWindow(store::Session& session, std::vector<UserEntry> users, 
 }
 
 void LoginWindow::logInClicked() {
-    switch (checkLogin(session_, users_, names_->currentText(), password_->text())) {
+    switch (checkLogin(session_, users_, names_->currentText(), password_->text(), names_->currentIndex())) {
     case LoginOutcome::EmptyName:
         ui::inform(this, kPickUser);
         return;

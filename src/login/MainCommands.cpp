@@ -1,7 +1,9 @@
 #include "login/MainCommands.h"
 
 #include "categories/CategoryTable.h"
+#include "records/PersonsTable.h"
 #include "store/Database.h"
+#include "store/OperatorLog.h"
 
 #include <QStringList>
 
@@ -22,10 +24,10 @@ QString statusClockText(const QDateTime& now) {
 
 void initialiseData(store::Database& db, bool clearCategoryValues) {
     store::Transaction tx(db);
-    db.exec(QStringLiteral("DELETE FROM wslib"));
+    records::deleteAllPersons(db);
     if (clearCategoryValues)
         categories::clearAllValues(db);
-    db.exec(QStringLiteral("DELETE FROM \"user\""));
+    store::clearLog(db);
     tx.commit();
 }
 

@@ -26,6 +26,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
@@ -54,6 +55,10 @@ MainWindow::MainWindow(store::Session& session, MainHooks hooks, QWidget* parent
 
     resize(800, 600);
     ui::setWindow(*this, ui::screenSize(*this));
+    // Scaled to the whole screen it would reach under a panel or off the top edge: it opens
+    // maximised, within the screen's free area, title bar visible.
+    ui::fitToScreen(*this, size());
+    setWindowState(windowState() | Qt::WindowMaximized);
     loadBackground();
     if (!QFileInfo::exists(session_.filePath(QStringLiteral("help.files"))))
         ui::startCompanion(session_.programFolder(), QStringLiteral("helppic.exe"));
@@ -162,9 +167,24 @@ void MainWindow::buildWorkArea() {
 }
 
 void MainWindow::loadBackground() {
-    // A missing or unreadable picture leaves the work area plain.
+    // A picture that cannot be loaded keeps the one shown (none at opening: the area stays plain).
     const QPixmap picture(session_.filePath(session_.state().backgroundPicture));
-    image_->setPixmap(picture);
+    if (!picture.isNull())
+        image_->setPixmap(picture);
+}
+
+// Windows opened from here stay open when the frame's close box closes the main window: it
+// waits hidden, so that what they call back into stays alive, and the program ends with the
+// last window.
+void MainWindow::closeEvent(QCloseEvent* event) {
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isWindow() && child->isVisible()) {
+            event->ignore();
+            hide();
+            return;
+        }
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::refreshStatus() {

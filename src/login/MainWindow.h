@@ -5,6 +5,7 @@
 
 #include <functional>
 
+class QCloseEvent;
 class QLabel;
 class QTimer;
 
@@ -59,6 +60,9 @@ public:
     // Timer1's tick.
     void refreshStatus();
     void run(Command command, From from);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void dispatch(Command command);

@@ -218,7 +218,10 @@ void ResultsWindow::load() {
         return;
     }
     grid_->setCurrentIndex(model_->index(0, 0));
-    showPosition(0);
+    results_->setPosition(0);
+    // At opening the count alone; the position joins it when the current record moves.
+    status_->setText(QStringLiteral("满足条件的记录数：%1").arg(results_->count()));
+    ui::fitHeaders(*grid_);
     for (const char* key : {"tt3", "tt6", "tt10"})
         enable(key, true);
     // Printing waits for a drawn page: with no page number yet there is nothing to print.

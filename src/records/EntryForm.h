@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QTabWidget>
+#include <map>
 
 class QLabel;
 class QLineEdit;
@@ -34,8 +35,9 @@ public:
     void setPhoto(const QByteArray& imageBytes);
     void setPickList(int ordinal, const QStringList& values);
 
-    // The input controls along the pages in the order Enter and Tab walk them.
-    QList<QWidget*> tabOrder() const;
+    // Every input control in the order Enter and Tab walk them, with `others` (controls outside
+    // the form, by their place in that order) put in their places.
+    QList<QWidget*> tabOrder(const std::map<int, QWidget*>& others = {}) const;
 
 signals:
     // Any edit that makes the record worth saving.
@@ -43,7 +45,7 @@ signals:
 
 private:
     QWidget* makeControl(const PersonColumn& column, QWidget* parent);
-    QWidget* buildPage(PageIndex page);
+    QWidget* buildPage(Page page);
 
     QHash<QString, QWidget*> controls_;
     QLabel* photo_ = nullptr;

@@ -66,9 +66,12 @@ EntryWindow::EntryWindow(store::Session& session, std::function<void()> openCate
     grid_->setModel(model_);
     grid_->setColumnWidth(0, ui::twipsToPixels(*this, 1200));
     grid_->setColumnWidth(1, ui::twipsToPixels(*this, 1000));
+    ui::fitHeaders(*grid_);
     connect(grid_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
-                if (current.isValid() && current.row() != list_->position())
+                // A click on any row shows it, also the row that took the place of a deleted one.
+                if (current.isValid() && !listChanging_ &&
+                    (current.row() != list_->position() || list_->currentRowid() < 0))
                     moveTo(current.row());
             });
 
@@ -84,7 +87,12 @@ EntryWindow::EntryWindow(store::Session& session, std::function<void()> openCate
     ui::placeCentred(*this, {1000, 680});
 }
 
-EntryWindow::~EntryWindow() = default;
+EntryWindow::~EntryWindow() {
+    // Tearing down the controls moves the focus and the grid's current row; what they signal
+    // must not reach members that are already gone.
+    for (QObject* child : findChildren<QObject*>())
+        disconnect(child, nullptr, this, nullptr);
+}
 
 void EntryWindow::buildToolbar() {
     auto* bar = new QToolBar(this);
@@ -119,7 +127,11 @@ QWidget* EntryWindow::buildSearchBar() {
     row->addWidget(values_);
     row->addStretch();
     connect(categories_, &QComboBox::activated, this, &EntryWindow::chooseCategory);
-    connect(values_, &QComboBox::activated, this, &EntryWindow::searchByCategory);
+    // Choosing a value searches; the value a focus change leaves behind does not.
+    connect(values_, &QComboBox::activated, this, [this] {
+        if (valueChoiceArmed_)
+            searchByCategory();
+    });
     return frame;
 }
 
@@ -179,11 +191,8 @@ void EntryWindow::wireInputs() {
     connect(qobject_cast<QPushButton*>(form_->control(QStringLiteral("Command2"))), &QPushButton::clicked,
             this, &EntryWindow::chooseInputColour);
 
-    QList<QWidget*> order = form_->tabOrder();
-    order << categories_ << values_;
-    for (const char* name : {"Text26", "Check19", "Check18", "Check17", "Check20", "Command1", "Command2",
-                             "Text10", "Check21", "Check22"})
-        order << form_->control(QString::fromLatin1(name));
+    const QList<QWidget*> order =
+        form_->tabOrder({{kTabSearchCategory, categories_}, {kTabSearchValue, values_}});
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order.at(i - 1), order.at(i));
     tabChain_ = order;
@@ -208,7 +217,12 @@ void EntryWindow::fillPickLists() {
 void EntryWindow::setList(std::unique_ptr<store::RecordSet> list) {
     model_->setList(list.get());
     list_ = std::move(list);
-    caption_->setText(QStringLiteral("全部人数：%1").arg(list_->count()));
+    showCount(kAllPersons);
+}
+
+void EntryWindow::showCount(const QString& label) {
+    countLabel_ = label;
+    caption_->setText(label + QString::number(list_->count()));
 }
 
 QString EntryWindow::navigationCaption() const {
@@ -229,7 +243,7 @@ void EntryWindow::moveTo(int index) {
     showCurrent();
     action(QStringLiteral("tt2"))->setEnabled(true);
     action(QStringLiteral("tt3"))->setEnabled(true);
-    caption_->setText(QStringLiteral("全部人数：%1").arg(list_->count()));
+    showCount(kAllPersons);
 }
 
 void EntryWindow::showPerson(qint64 rowid) {
@@ -301,8 +315,7 @@ void EntryWindow::addRecord() {
                 qobject_cast<QLineEdit*>(form_->control(QStringLiteral("Text1")))->setText(newNumber_);
             }
             const qint64 rowid = addNumberedPerson(db, newNumber_);
-            list_->append(rowid);
-            model_->refresh();
+            model_->append(rowid);
             moveTo(list_->count() - 1);
             if (!qobject_cast<QCheckBox*>(form_->control(QStringLiteral("Check20")))->isChecked())
                 return;
@@ -313,9 +326,8 @@ void EntryWindow::addRecord() {
             Entries entries = form_->entries();
             entries[0] = {newNumber_, false};
             writePerson(db, rowid, entries);
-            list_->forget(rowid);
             qobject_cast<QLineEdit*>(form_->control(QStringLiteral("Text1")))->setText(newNumber_);
-            model_->refresh();
+            model_->rowChanged(list_->position());
         } catch (const WriteError&) {
             ui::inform(this, kWriteFailed);
         }
@@ -344,9 +356,7 @@ void EntryWindow::saveRecord() {
     });
     if (!saved)
         return;
-    list_->forget(rowid);
-    model_->refresh();
-    grid_->setCurrentIndex(model_->index(list_->position(), 0));
+    model_->rowChanged(list_->position());
     action(QStringLiteral("tt2"))->setEnabled(false);
     form_->setCurrentIndex(EntryForm::BasicPage);
 }
@@ -356,15 +366,20 @@ void EntryWindow::deleteRecord() {
     if (rowid < 0)
         return;
     QString number;
-    if (!ui::guard(this, ui::silently(),
-                   [&] { number = list_->row(list_->position()).value(0).toString(); }))
+    if (!ui::guard(this, ui::silently(), [&] { number = list_->row(list_->position()).value(0).toString(); }))
         return;
     if (!ui::confirm(this, QStringLiteral("真的删除第") + number + QStringLiteral("号记录吗?")))
         return;
     if (!ui::guard(this, ui::stopWithCause(kDeleteFailed), [&] { deletePerson(session_.db(), rowid); }))
         return;
-    list_->removeCurrent();
-    model_->refresh();
+    // The boxes keep showing the deleted person until the next move; the list and the count
+    // follow at once, and no row is current, so a click on any row shows it.
+    listChanging_ = true;
+    model_->removeCurrent();
+    grid_->selectionModel()->clearCurrentIndex();
+    grid_->clearSelection();
+    listChanging_ = false;
+    showCount(countLabel_);
     action(QStringLiteral("tt3"))->setEnabled(false);
 }
 
@@ -404,16 +419,15 @@ void EntryWindow::searchByCategory() {
     });
     if (!found)
         return;
-    caption_->setText(QStringLiteral("找到人数：%1").arg(list_->count()));
-    if (!list_->isEmpty()) {
-        list_->setPosition(0);
-        grid_->setCurrentIndex(model_->index(0, 0));
-        showCurrent();
-    }
+    // The first person found is shown as a move shows it, with 保存 and 删除 enabled.
+    if (!list_->isEmpty())
+        moveTo(0);
+    showCount(kFoundPersons);
 }
 
 void EntryWindow::saveAsTemplate() {
-    ui::guard(this, ui::stopWithCause(QStringLiteral("模板没有保存。"), ui::kProgramTitle, ui::Icon::Exclamation),
+    ui::guard(this,
+              ui::stopWithCause(QStringLiteral("模板没有保存。"), ui::kProgramTitle, ui::Icon::Exclamation),
               [&] {
                   try {
                       saveTemplate(session_.db(), form_->entries());
@@ -489,6 +503,15 @@ bool EntryWindow::eventFilter(QObject* watched, QEvent* event) {
     // A combo box's editor reports for the combo box.
     QWidget* box =
         widget && qobject_cast<QComboBox*>(widget->parentWidget()) ? widget->parentWidget() : widget;
+    if (watched == values_) {
+        // Armed while Combo2 has the focus (its pick list open counts); leaving disarms it before
+        // the combo box's own focus-out handling can report the typed value as chosen.
+        if (event->type() == QEvent::FocusIn)
+            valueChoiceArmed_ = true;
+        else if (event->type() == QEvent::FocusOut &&
+                 static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason)
+            valueChoiceArmed_ = false;
+    }
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {

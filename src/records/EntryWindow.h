@@ -29,6 +29,9 @@ class PersonListModel;
 // The entry window's toolbar buttons.
 enum class EntryCommand { Add, Save, Delete, Preview, Categories, Calculator, Photo, Leave };
 
+inline const QString kAllPersons = QStringLiteral("全部人数：");
+inline const QString kFoundPersons = QStringLiteral("找到人数：");
+
 // Form3 "信息录入": browse, enter, save, number, search and delete person records.
 class EntryWindow : public QWidget {
     Q_OBJECT
@@ -70,6 +73,8 @@ private:
     void wireInputs();
     void fillPickLists();
     void setList(std::unique_ptr<store::RecordSet> list);
+    // The navigation caption: "全部人数：" or "找到人数：" and the list's count.
+    void showCount(const QString& label);
     void showCurrent();
     void enterPressed(QWidget* box);
     void focusAfter(QWidget* box);
@@ -80,6 +85,9 @@ private:
     std::vector<store::TableColumn> fields_; // the persons columns as the file declares them
     bool showOnMove_ = true;
     bool checkingDate_ = false;
+    bool listChanging_ = false;     // the grid follows a change of the list, not the operator
+    bool valueChoiceArmed_ = false; // Combo2 has the focus: a chosen value searches
+    QString countLabel_;
     QString newNumber_;
 
     EntryForm* form_ = nullptr;

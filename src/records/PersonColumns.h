@@ -13,17 +13,24 @@ enum class Kind { Text, Coded, Date, YesNo, Number, Memo, Photo };
 enum class Page { Basic, Security, Family, Remarks };
 
 // One column of the persons table: the one place that knows its ordinal, kind, entry control,
-// page, group, entry limit and declared size. Coded columns take their pick list from the
-// category of the same name.
+// page, group, entry limit, declared size, caption, place on the page, place in the focus order
+// and whether an edit of it counts. Coded columns take their pick list from the category of the
+// same name.
 struct PersonColumn {
     int ordinal;
     const char* name;
     Kind kind;
     const char* control;
     Page page;
-    const char* group; // empty when the control sits directly on its page
-    int limit;         // characters the entry box accepts; 0 means no limit
-    int size;          // declared text size; 0 for columns that are not sized text
+    const char* group;   // empty when the control sits directly on its page
+    int limit;           // characters the entry box accepts; 0 means no limit
+    int size;            // declared text size; 0 for columns that are not sized text
+    const char* caption; // the label beside the control, or a check box's own text
+    int place;           // order of the controls on their page
+    int tab;             // place in the entry window's focus order; 0 when Tab never reaches it
+    bool countsAsEdit;   // changing the control enables 保存
+
+    QString captionText() const { return QString::fromUtf8(caption); }
 
     QString columnName() const { return QString::fromUtf8(name); }
     QString controlName() const { return QString::fromLatin1(control); }
@@ -37,6 +44,13 @@ inline constexpr int kFingerprint = 62; // 指纹存档
 inline constexpr int kReturnee = 63;    // 归侨
 inline constexpr int kPhoto = 64;       // 相片
 inline constexpr int kColumnCount = 65;
+
+// Places in the entry window's focus order of the controls that show no column.
+inline constexpr int kTabSearchCategory = 58; // Combo1
+inline constexpr int kTabSearchValue = 59;    // Combo2
+inline constexpr int kTabUseTemplate = 64;    // Check20
+inline constexpr int kTabSaveTemplate = 65;   // Command1
+inline constexpr int kTabInputColour = 66;    // Command2
 
 std::span<const PersonColumn> personColumns();
 const PersonColumn& personColumn(int ordinal);

@@ -22,6 +22,29 @@ void PersonListModel::refresh() {
     endResetModel();
 }
 
+void PersonListModel::append(qint64 rowid) {
+    const int row = list_->count();
+    beginInsertRows({}, row, row);
+    list_->append(rowid);
+    endInsertRows();
+}
+
+void PersonListModel::removeCurrent() {
+    const int row = list_->position();
+    if (list_->currentRowid() < 0)
+        return;
+    beginRemoveRows({}, row, row);
+    list_->removeCurrent();
+    endRemoveRows();
+}
+
+void PersonListModel::rowChanged(int row) {
+    if (row < 0 || row >= list_->count())
+        return;
+    list_->forget(list_->rowid(row));
+    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+}
+
 int PersonListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() || !list_ ? 0 : list_->count();
 }

@@ -16,6 +16,10 @@ public:
     PersonListModel(QStringList headers, QObject* parent = nullptr);
     void setList(store::RecordSet* list);
     void refresh();
+    // Changes of the list made through the model, so that views keep their current row.
+    void append(qint64 rowid);
+    void removeCurrent();
+    void rowChanged(int row);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -33,6 +33,10 @@ void deletePerson(store::Database& db, qint64 rowid) {
     db.exec(QStringLiteral("DELETE FROM wslib WHERE rowid = ?"), {rowid});
 }
 
+void deleteAllPersons(store::Database& db) {
+    db.exec(QStringLiteral("DELETE FROM wslib"));
+}
+
 qint64 countPersons(store::Database& db) {
     return db.scalar(QStringLiteral("SELECT count(*) FROM wslib")).toLongLong();
 }

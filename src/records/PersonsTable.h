@@ -25,5 +25,7 @@ qint64 addNumberedPerson(store::Database& db, const QString& number);
 void writePerson(store::Database& db, qint64 rowid, const Entries& entries);
 void deletePerson(store::Database& db, qint64 rowid);
 qint64 countPersons(store::Database& db);
+// Empties the persons table (data initialisation).
+void deleteAllPersons(store::Database& db);
 
 } // namespace records

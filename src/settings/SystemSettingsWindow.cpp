@@ -1,6 +1,7 @@
 #include "settings/SystemSettingsWindow.h"
 
 #include "store/JetValues.h"
+#include "store/Schema.h"
 #include "store/Session.h"
 #include "ui/Guard.h"
 #include "ui/Window.h"
@@ -14,6 +15,8 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <map>
 
 namespace settings {
 
@@ -96,9 +99,24 @@ SystemSettingsWindow::SystemSettingsWindow(store::Session& session, std::functio
     for (QLineEdit* box : {unitName_, unitType_, backupFolder_})
         box->setEnabled(super);
     pictures_->addItems(pictureNames());
+    // A box takes no more than its column holds, so "确定" cannot fail on length.
+    try {
+        const std::map<QString, QLineEdit*> boxes = {{QStringLiteral("dwmc"), unitName_},
+                                                     {QStringLiteral("dwxz"), unitType_},
+                                                     {QStringLiteral("bakpath"), backupFolder_}};
+        for (const store::TableColumn& c : store::tableColumns(session_.db(), store::schema::kSettings)) {
+            const auto box = boxes.find(c.name);
+            if (box != boxes.end() && store::textSize(c.declaredType) > 0)
+                box->second->setMaxLength(store::textSize(c.declaredType));
+        }
+    } catch (const std::exception&) {
+        // Without the sizes the boxes stay unbounded; 确定 then skips a value that does not fit.
+    }
     unitName_->setText(session_.state().unitName);
     unitType_->setText(session_.state().unitType);
     backupFolder_->setText(session_.state().backupFolder);
+    for (QLineEdit* box : {unitName_, unitType_, backupFolder_})
+        box->setCursorPosition(0);
     pictures_->setCurrentIndex(picturePosition(session_.state().backgroundPicture));
 
     ui::placeCentred(*this, {460, 320});

@@ -5,6 +5,7 @@
 #include "ui/Dialogs.h"
 #include "ui/FocusColour.h"
 #include "ui/Guard.h"
+#include "ui/Widgets.h"
 #include "ui/Window.h"
 
 #include <QGridLayout>
@@ -45,7 +46,7 @@ UsersWindow::UsersWindow(store::Session& session, QWidget* parent)
         edit->setObjectName(QString::fromLatin1(name));
         edit->setMaxLength(20);
         if (secret) {
-            edit->setEchoMode(QLineEdit::Password);
+            ui::maskWithStars(*edit);
             edit->setAttribute(Qt::WA_InputMethodEnabled, false);
         }
         ui::FocusColour::attach(edit, [this] { return ui::colourFromWin(session_.state().inputColour); });

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -30,7 +31,7 @@ StatisticsWindow::StatisticsWindow(store::Session& session, QWidget* parent)
     : QWidget(parent, Qt::Window), session_(session) {
     setObjectName(QStringLiteral("Form8"));
     setWindowTitle(QStringLiteral("资料统计"));
-    openInEditor = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+    openInEditor = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
     ui::writeLog(this, session_, QStringLiteral("进入统计系统"));
 
     auto* categoryFrame = new QGroupBox(QStringLiteral("类别"), this);
@@ -77,13 +78,15 @@ StatisticsWindow::StatisticsWindow(store::Session& session, QWidget* parent)
     buttons->addWidget(build);
     buttons->addWidget(out);
     buttons->addWidget(back);
+    // The lists above, the report below across the whole window: its lines are 77 columns wide.
     auto* grid = new QGridLayout(this);
     grid->addWidget(categoryFrame, 0, 0);
     grid->addLayout(moveButtons, 0, 1);
     grid->addWidget(items_, 0, 2);
-    grid->addWidget(resultFrame, 0, 3);
-    grid->addLayout(buttons, 1, 0, 1, 4);
-    grid->setColumnStretch(3, 3);
+    grid->addWidget(resultFrame, 1, 0, 1, 3);
+    grid->addLayout(buttons, 2, 0, 1, 3);
+    grid->setRowStretch(1, 3);
+    grid->setRowStretch(0, 1);
 
     connect(categories_, &QListWidget::itemClicked, this, [this] {
         add_->setEnabled(true);
@@ -106,7 +109,7 @@ StatisticsWindow::StatisticsWindow(store::Session& session, QWidget* parent)
     add_->setEnabled(false);
     remove_->setEnabled(false);
     progressPanel_->hide();
-    ui::fitToScreen(*this, {900, 560});
+    ui::fitToScreen(*this, {1000, 720});
     move(0, 0);
 }
 
@@ -155,7 +158,11 @@ void StatisticsWindow::output() {
                    ui::Icon::Exclamation);
         return;
     }
-    openInEditor(path);
+    if (!openInEditor(path))
+        ui::inform(this,
+                   QStringLiteral("统计结果已写入文件“%1”，没有找到可以打开它的文本编辑器。")
+                       .arg(QDir::toNativeSeparators(path)),
+                   ui::kProgramTitle, ui::Icon::Information);
 }
 
 void StatisticsWindow::leave() {

@@ -29,7 +29,8 @@ public:
 
     QString report() const;
     // Opens the written report; the desktop's text editor by default.
-    std::function<void(const QString& path)> openInEditor;
+    // Opens the report in the desktop's text editor; false when none could be started.
+    std::function<bool(const QString& path)> openInEditor;
 
 private:
     store::Session& session_;

@@ -29,8 +29,12 @@ qint64 OperatorLog::count() {
     return db_.scalar(QStringLiteral("SELECT count(*) FROM \"user\"")).toLongLong();
 }
 
+void clearLog(Database& db) {
+    db.exec(QStringLiteral("DELETE FROM \"user\""));
+}
+
 void OperatorLog::clear() {
-    db_.exec(QStringLiteral("DELETE FROM \"user\""));
+    clearLog(db_);
 }
 
 } // namespace store

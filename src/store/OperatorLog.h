@@ -17,6 +17,9 @@ using Clock = std::function<QDateTime()>;
 // "2008年06月23日05时00分": the stamp of a log row.
 QString logStamp(const QDateTime& when);
 
+// Empties the operator log table.
+void clearLog(Database& db);
+
 // Every row of the operator log (date and time, operator, action) in stored order.
 std::vector<std::array<QString, 3>> readLogRows(Database& db);
 

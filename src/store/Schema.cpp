@@ -23,6 +23,13 @@ JetType jetTypeOf(const QString& declaredType) {
     return JetType::Other;
 }
 
+int textSize(const QString& declaredType) {
+    const QString t = declaredType.trimmed().toUpper();
+    if (!t.startsWith(QLatin1String("TEXT(")) || !t.endsWith(QLatin1Char(')')))
+        return 0;
+    return t.mid(5, t.size() - 6).toInt();
+}
+
 std::vector<TableColumn> tableColumns(Database& db, const QString& table) {
     std::vector<TableColumn> columns;
     Statement st = db.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table)));

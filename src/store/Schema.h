@@ -22,6 +22,8 @@ enum class JetType {
 };
 
 JetType jetTypeOf(const QString& declaredType);
+// The n of TEXT(n); 0 for other types.
+int textSize(const QString& declaredType);
 
 // A column as the file declares it: the kind is read from the file, not from a list in code.
 struct TableColumn {

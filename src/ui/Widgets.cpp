@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QTableView>
 #include <QToolBar>
@@ -39,12 +40,23 @@ QAction* findAction(const QList<QAction*>& actions, const QString& key) {
     return nullptr;
 }
 
+void maskWithStars(QLineEdit& box) {
+    box.setEchoMode(QLineEdit::Password);
+    box.setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+}
+
 void setUpRecordGrid(QTableView& grid) {
     grid.setSelectionBehavior(QAbstractItemView::SelectRows);
     grid.setSelectionMode(QAbstractItemView::SingleSelection);
     grid.setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid.verticalHeader()->setDefaultSectionSize(22);
+}
+
+void fitHeaders(QTableView& grid) {
+    QHeaderView* header = grid.horizontalHeader();
+    for (int i = 0; i < header->count(); ++i)
+        header->resizeSection(i, std::max(header->sectionSize(i), header->sectionSizeHint(i)));
 }
 
 void showProgress(QLabel& label, const QString& text) {

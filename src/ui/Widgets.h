@@ -10,6 +10,7 @@
 
 class QAction;
 class QLabel;
+class QLineEdit;
 class QTableView;
 class QToolBar;
 
@@ -46,8 +47,14 @@ QList<QAction*> addToolButtons(QToolBar& bar, std::initializer_list<ToolButton<I
 }
 QAction* findAction(const QList<QAction*>& actions, const QString& key);
 
+// A password box that shows "*" for every character, whatever the style's own mask.
+void maskWithStars(QLineEdit& box);
+
 // A read-only grid of records, one row selected at a time, rows of one height.
 void setUpRecordGrid(QTableView& grid);
+
+// Widens every column whose header would otherwise be clipped.
+void fitHeaders(QTableView& grid);
 
 // Shows a progress text and lets the window repaint; nothing when the text is unchanged, so a
 // loop may call it for every row.

@@ -97,8 +97,8 @@ TEST(ResultsWindowPages, ButtonStatesThroughTheToolbar) {
         const QString pages = count > 15 ? QStringLiteral("tt2 ") : QString();
         EXPECT_EQ(f.enabled(), QStringLiteral("tt3 tt6 tt10 tt8")) << "printing waits for a page";
         EXPECT_FALSE(f.window->pageView());
-        EXPECT_EQ(f.window->status(),
-                  QStringLiteral("满足条件的记录数：%1           当前记录位置：1").arg(count));
+        EXPECT_EQ(f.window->status(), QStringLiteral("满足条件的记录数：%1").arg(count))
+            << "the count at opening";
 
         f.press("tt3");
         EXPECT_TRUE(f.window->pageView());

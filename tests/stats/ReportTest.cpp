@@ -129,7 +129,10 @@ TEST(StatisticsWindow, BuildsAndWritesTheReport) {
     testing_support::addFivePersons(session->db());
     StatisticsWindow window(*session);
     QString opened;
-    window.openInEditor = [&](const QString& path) { opened = path; };
+    window.openInEditor = [&](const QString& path) {
+        opened = path;
+        return true;
+    };
     EXPECT_EQ(window.windowTitle(), QStringLiteral("资料统计"));
     auto* list1 = window.findChild<QListWidget*>(QStringLiteral("List1"));
     auto* list2 = window.findChild<QListWidget*>(QStringLiteral("List2"));

@@ -154,7 +154,7 @@ TEST_P(RefusedWrites, EveryButtonOfEveryWindowEndsInAMessageOrSilenceAndChangesN
         {"statistics",
          [&] {
              auto* w = new stats::StatisticsWindow(*f.session);
-             w->openInEditor = [](const QString&) {};
+             w->openInEditor = [](const QString&) { return true; };
              w->findChild<QListWidget*>(QStringLiteral("List2"))->addItem(QStringLiteral("性别"));
              return w;
          }},
