@@ -13,6 +13,11 @@ void Session::open() {
     log_ = std::make_unique<OperatorLog>(*db_, state_, clock_);
 }
 
+QString Session::backupFolder() const {
+    const QString stored = state_.backupFolder.trimmed();
+    return QDir::cleanPath(QDir(folder_).absoluteFilePath(stored));
+}
+
 void Session::close() {
     log_.reset();
     db_.reset();
