@@ -12,7 +12,7 @@ store::Session& sharedSession() {
     static QTemporaryDir dir;
     static std::unique_ptr<store::Session> session = [] {
         const QString path = dir.filePath(QStringLiteral("lib.mdb"));
-        records::writeShippedDatabase(path, dir.path());
+        records::writeShippedDatabase(path);
         const int persons = qEnvironmentVariableIsSet("TESSALY_BENCH_PERSONS")
                                 ? qEnvironmentVariableIntValue("TESSALY_BENCH_PERSONS")
                                 : 100000;

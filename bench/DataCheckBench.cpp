@@ -2,8 +2,8 @@
 
 #include "records/DataCheck.h"
 #include "records/IdNumber.h"
-#include "store/Database.h"
 #include "records/ShippedDatabase.h"
+#include "store/Database.h"
 
 #include <QTemporaryDir>
 
@@ -24,7 +24,7 @@ struct PlantedFolder {
 
     PlantedFolder() {
         const QString path = dir.filePath(QStringLiteral("lib.mdb"));
-        records::writeShippedDatabase(path, dir.path());
+        records::writeShippedDatabase(path);
         db = std::make_unique<store::Database>(path);
         const int persons = qEnvironmentVariableIsSet("TESSALY_BENCH_PERSONS")
                                 ? qEnvironmentVariableIntValue("TESSALY_BENCH_PERSONS")

@@ -3,8 +3,8 @@
 #include "exchange/Merge.h"
 #include "exchange/SourceDatabase.h"
 #include "exchange/Upgrade.h"
-#include "store/Database.h"
 #include "records/ShippedDatabase.h"
+#include "store/Database.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -27,7 +27,7 @@ struct MergePair {
         const int persons = qEnvironmentVariableIsSet("TESSALY_BENCH_PERSONS")
                                 ? qEnvironmentVariableIntValue("TESSALY_BENCH_PERSONS")
                                 : 100000;
-        records::writeShippedDatabase(target, dir.path());
+        records::writeShippedDatabase(target);
         {
             store::Database db(target);
             bench::PersonGenerator().fill(db, persons);
@@ -79,7 +79,7 @@ static void UpgradeLegacy(benchmark::State& state) {
     QTemporaryDir dir;
     const QString shipped = dir.filePath(QStringLiteral("shipped.mdb"));
     const QString work = dir.filePath(QStringLiteral("lib.mdb"));
-    records::writeShippedDatabase(shipped, dir.path());
+    records::writeShippedDatabase(shipped);
     for (auto _ : state) {
         state.PauseTiming();
         QFile::remove(work);

@@ -17,7 +17,7 @@ QString templateDatabase() {
     static QTemporaryDir dir;
     static const QString path = [] {
         const QString p = dir.filePath(QStringLiteral("lib.mdb"));
-        records::writeShippedDatabase(p, dir.path());
+        records::writeShippedDatabase(p);
         return p;
     }();
     return path;

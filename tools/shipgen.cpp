@@ -54,7 +54,7 @@ int main(int argc, char* argv[]) {
     }
     const QDir folder(QString::fromLocal8Bit(argv[1]));
     try {
-        records::writeShippedDatabase(folder.filePath(QStringLiteral("lib.mdb")), folder.absolutePath());
+        records::writeShippedDatabase(folder.filePath(QStringLiteral("lib.mdb")));
         for (int n = 1; n <= 12; ++n) {
             if (!backgroundPicture(n).save(folder.filePath(QStringLiteral("%1.jpg").arg(n)), "JPG", 88))
                 throw std::runtime_error("cannot write a background picture");

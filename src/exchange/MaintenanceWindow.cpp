@@ -86,8 +86,8 @@ void MaintenanceWindow::setImagesEnabled(bool enabled) {
 // The backup folder, or the program folder when that folder is not there (a folder of another
 // machine taken over with an old database).
 QString MaintenanceWindow::startFolder() const {
-    const QString folder = session_.state().backupFolder;
-    return !folder.isEmpty() && QDir(folder).exists() ? folder : session_.programFolder();
+    const QString folder = session_.backupFolder();
+    return QDir(folder).exists() ? folder : session_.programFolder();
 }
 
 // A failed operation shows its message and ends the program; the logic has put the live file

@@ -4,13 +4,19 @@
 #include "store/JetLike.h"
 #include "store/JetValues.h"
 
+#include <QRegularExpression>
+
 #include <optional>
 
 namespace query {
 
 namespace {
 
-enum class Tok { Identifier, Text, Date, Number, Operator, Open, Close, End };
+enum class Tok { Identifier, Text, Date, Number, Operator, Open, Close, Comma, Dot, End };
+
+// Far beyond any condition an operator writes; what a hostile file nests deeper is refused
+// before the recursion can exhaust a thread's stack.
+constexpr int kMaxDepth = 64;
 
 struct Token {
     Tok kind;
@@ -59,8 +65,30 @@ std::vector<Token> tokenize(const QString& s) {
             qsizetype j = i;
             while (j < n && (s.at(j).isDigit() || s.at(j) == QLatin1Char('.')))
                 ++j;
+            // An exponent: 1.5E3, 2e-4.
+            if (j < n && (s.at(j) == QLatin1Char('e') || s.at(j) == QLatin1Char('E'))) {
+                qsizetype k = j + 1;
+                if (k < n && (s.at(k) == QLatin1Char('+') || s.at(k) == QLatin1Char('-')))
+                    ++k;
+                if (k < n && s.at(k).isDigit()) {
+                    while (k < n && s.at(k).isDigit())
+                        ++k;
+                    j = k;
+                }
+            }
             tokens.push_back({Tok::Number, s.mid(i, j - i)});
             i = j;
+        } else if (c == QLatin1Char('.')) {
+            tokens.push_back({Tok::Dot, QStringLiteral(".")});
+            ++i;
+        } else if (c == QLatin1Char(',')) {
+            tokens.push_back({Tok::Comma, QStringLiteral(",")});
+            ++i;
+        } else if (c == QLatin1Char(';')) {
+            // A trailing semicolon ends the condition; anything after it would be a second statement.
+            if (!s.mid(i + 1).trimmed().isEmpty())
+                throw ConditionError("a second statement");
+            break;
         } else if (c == QLatin1Char('(')) {
             tokens.push_back({Tok::Open, QStringLiteral("(")});
             ++i;
@@ -93,6 +121,36 @@ std::vector<Token> tokenize(const QString& s) {
 
 bool isKeyword(const Token& t, const char* word) {
     return t.kind == Tok::Identifier && t.text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+}
+
+// A Jet date literal, optionally with a time of day, as the text it compares with: a date column
+// holds "yyyy-mm-dd", so a time after midnight sorts after that day and equals no stored date.
+std::optional<QString> jetDateTime(const QString& literal) {
+    static const QRegularExpression withTime(
+        QStringLiteral("^\\s*(.*?)\\s+(\\d{1,2}):(\\d{2})(?::(\\d{2}))?\\s*([AaPp][Mm])?\\s*$"));
+    QString date = literal;
+    QTime time(0, 0);
+    const QRegularExpressionMatch m = withTime.match(literal);
+    if (m.hasMatch()) {
+        date = m.captured(1);
+        int hour = m.captured(2).toInt();
+        const QString half = m.captured(5).toUpper();
+        if (!half.isEmpty()) {
+            if (hour < 1 || hour > 12)
+                return std::nullopt;
+            hour = hour % 12 + (half == QLatin1String("PM") ? 12 : 0);
+        }
+        time = QTime(hour, m.captured(3).toInt(), m.captured(4).isEmpty() ? 0 : m.captured(4).toInt());
+        if (!time.isValid())
+            return std::nullopt;
+    }
+    const std::optional<QDate> d = store::parseJetDate(date);
+    if (!d)
+        return std::nullopt;
+    QString text = store::storedDate(*d);
+    if (time != QTime(0, 0))
+        text += QLatin1Char(' ') + time.toString(QStringLiteral("HH:mm:ss"));
+    return text;
 }
 
 // An operand as it enters the SQL: a column, or a value bound as a parameter.
@@ -139,20 +197,33 @@ private:
         return sql;
     }
 
+    // A run of NOT is read in a loop and counts towards the depth; NOT NOT x is x for a
+    // condition (a Null stays Null), so at most one NOT reaches SQLite.
     QString notExpr() {
-        if (isKeyword(peek(), "not")) {
+        int nots = 0;
+        while (isKeyword(peek(), "not")) {
             next();
-            return QStringLiteral("NOT ") + notExpr();
+            enter();
+            ++nots;
         }
-        return predicate();
+        const QString sql = predicate();
+        depth_ -= nots;
+        return nots % 2 ? QStringLiteral("NOT ") + sql : sql;
+    }
+
+    void enter() {
+        if (++depth_ > kMaxDepth)
+            throw ConditionError("nested too deeply");
     }
 
     QString predicate() {
         if (peek().kind == Tok::Open) {
             next();
+            enter();
             const QString inner = orExpr();
             if (next().kind != Tok::Close)
                 throw ConditionError("unbalanced parenthesis");
+            --depth_;
             return QLatin1Char('(') + inner + QLatin1Char(')');
         }
         const Operand left = operand();
@@ -172,12 +243,49 @@ private:
         if (isKeyword(peek(), "not")) {
             next();
             negated = true;
-            if (!isKeyword(peek(), "like"))
-                throw ConditionError("NOT must be followed by LIKE here");
+            if (!isKeyword(peek(), "like") && !isKeyword(peek(), "between") && !isKeyword(peek(), "in"))
+                throw ConditionError("NOT must be followed by LIKE, BETWEEN or IN here");
+        }
+        const QString no = negated ? QStringLiteral("NOT ") : QString();
+        if (isKeyword(peek(), "between")) {
+            next();
+            if (left.kind != Operand::Column)
+                throw ConditionError("BETWEEN needs a column");
+            const Operand low = operand();
+            if (!isKeyword(next(), "and"))
+                throw ConditionError("BETWEEN needs AND");
+            const Operand high = operand();
+            const QString lowSql = render(low, left.type);
+            return render(left, left.type) + QLatin1Char(' ') + no + QStringLiteral("BETWEEN ") + lowSql +
+                   QStringLiteral(" AND ") + render(high, left.type);
+        }
+        if (isKeyword(peek(), "in")) {
+            next();
+            if (left.kind != Operand::Column)
+                throw ConditionError("IN needs a column");
+            if (next().kind != Tok::Open)
+                throw ConditionError("IN needs a list");
+            QStringList values;
+            for (;;) {
+                const Operand value = operand();
+                if (value.kind == Operand::Column)
+                    throw ConditionError("IN takes values only");
+                values << render(value, left.type);
+                const Token& t = next();
+                if (t.kind == Tok::Close)
+                    break;
+                if (t.kind != Tok::Comma)
+                    throw ConditionError("IN list malformed");
+            }
+            return render(left, left.type) + QLatin1Char(' ') + no + QStringLiteral("IN (") +
+                   values.join(QStringLiteral(", ")) + QLatin1Char(')');
         }
         if (isKeyword(peek(), "like")) {
             next();
             const Operand pattern = operand();
+            // Like Null is Null, negated or not: no one is found.
+            if (pattern.kind == Operand::Null)
+                return QStringLiteral("NULL");
             if (pattern.kind != Operand::Text && pattern.kind != Operand::Column)
                 throw ConditionError("LIKE takes a text pattern");
             if (pattern.kind == Operand::Text && !store::jetLikePattern(pattern.value.toString()).isValid())
@@ -185,7 +293,7 @@ private:
             const QString sql =
                 QStringLiteral("jetlike(%1, %2)")
                     .arg(render(left, store::JetType::Text), render(pattern, store::JetType::Text));
-            return negated ? QStringLiteral("NOT ") + sql : sql;
+            return no + sql;
         }
         const Token& op = next();
         if (op.kind != Tok::Operator || op.text == QLatin1String("-"))
@@ -204,10 +312,10 @@ private:
         case Tok::Text:
             return {Operand::Text, {}, store::JetType::Other, t.text};
         case Tok::Date: {
-            const std::optional<QDate> d = store::parseJetDate(t.text);
+            const std::optional<QString> d = jetDateTime(t.text);
             if (!d)
                 throw ConditionError("not a date");
-            return {Operand::Date, {}, store::JetType::Other, store::storedDate(*d)};
+            return {Operand::Date, {}, store::JetType::Other, *d};
         }
         case Tok::Number:
             return number(t.text);
@@ -222,8 +330,19 @@ private:
                 return {Operand::Boolean, {}, store::JetType::Other, 0};
             if (isKeyword(t, "null"))
                 return {Operand::Null, {}, store::JetType::Other, QVariant()};
+            // The persons table may qualify its columns: wslib.姓名, [wslib].[姓名].
+            QString name = t.text.trimmed();
+            if (peek().kind == Tok::Dot) {
+                if (name.compare(QLatin1String("wslib"), Qt::CaseInsensitive) != 0)
+                    throw ConditionError("unknown table");
+                next();
+                const Token& column = next();
+                if (column.kind != Tok::Identifier)
+                    throw ConditionError("a column must follow the table");
+                name = column.text.trimmed();
+            }
             for (const store::TableColumn& c : columns_) {
-                if (c.name.compare(t.text.trimmed(), Qt::CaseInsensitive) == 0) {
+                if (c.name.compare(name, Qt::CaseInsensitive) == 0) {
                     if (peek().kind == Tok::Open)
                         throw ConditionError("function calls are not conditions");
                     return {Operand::Column, c.name, c.type, {}};
@@ -245,10 +364,12 @@ private:
         return {Operand::Number, {}, store::JetType::Other, v};
     }
 
-    // A value takes the form its column compares with: dates as ISO text, yes/no as 0 or 1.
+    // A value takes the form its column compares with: dates as ISO text, yes/no as Jet's -1/0
+    // (the column holds 1 for a tick, so it is compared negated: 劳模 = 1 finds no one).
     QString render(const Operand& o, store::JetType against) {
         if (o.kind == Operand::Column)
-            return store::quoted(o.column);
+            return o.type == store::JetType::Boolean ? QStringLiteral("(-%1)").arg(store::quoted(o.column))
+                                                     : store::quoted(o.column);
         if (o.kind == Operand::Null)
             return QStringLiteral("NULL");
         QVariant value = o.value;
@@ -264,8 +385,10 @@ private:
             }
             break;
         case store::JetType::Boolean:
-            if (o.kind == Operand::Number || o.kind == Operand::Boolean)
-                value = o.value.toDouble() != 0 ? 1 : 0;
+            if (o.kind == Operand::Boolean)
+                value = o.value.toInt() ? -1 : 0;
+            else if (o.kind == Operand::Number)
+                value = o.value;
             else
                 throw ConditionError("a yes/no column compares with true or false");
             break;
@@ -297,6 +420,7 @@ private:
     std::vector<Token> tokens_;
     const std::vector<store::TableColumn>& columns_;
     std::size_t pos_ = 0;
+    int depth_ = 0;
     QVariantList params_;
 };
 

@@ -145,7 +145,7 @@ void createTables(Database& db) {
     db.exec(QStringLiteral("CREATE INDEX wslib_number ON wslib(\"个人编号\")"));
 }
 
-void writeShippedDatabase(const QString& path, const QString& programFolder) {
+void writeShippedDatabase(const QString& path) {
     const std::unique_ptr<Database> db = Database::create(path);
     store::Transaction tx(*db);
     createTables(*db);
@@ -154,7 +154,7 @@ void writeShippedDatabase(const QString& path, const QString& programFolder) {
     // Light yellow (255, 255, 204) as a Windows RGB value.
     db->exec(QStringLiteral("INSERT INTO \"system\" VALUES (?, ?, ?, ?, ?)"),
              {QStringLiteral("示例市离退休人员服务中心"), QStringLiteral("事业单位"),
-              QStringLiteral("13434879"), programFolder, QStringLiteral("1.jpg")});
+              QStringLiteral("13434879"), QString(), QStringLiteral("1.jpg")});
     insertCategories(*db);
     insertPrintRows(*db);
     tx.commit();

@@ -7,15 +7,61 @@
 #include "store/Schema.h"
 
 #include <QHash>
+#include <QLocale>
+#include <QLoggingCategory>
 
 #include <map>
 #include <vector>
 
 #include <cmath>
 
+Q_LOGGING_CATEGORY(lcStats, "tessaly.stats")
+
 namespace stats {
 
 namespace {
+
+// Decimal arithmetic for the report: each value is taken as the shortest decimal that reads back
+// as the stored number (what the operator typed), held in billionths, and rounded half away from
+// zero at the end, so a figure that lies exactly on a half never prints one hundredth low.
+using Billionths = __int128;
+constexpr Billionths kBillion = 1000000000;
+
+Billionths toBillionths(double value) {
+    const QString text = QString::number(value, 'f', QLocale::FloatingPointShortest);
+    const bool negative = text.startsWith(QLatin1Char('-'));
+    const QString digits = negative ? text.mid(1) : text;
+    const qsizetype dot = digits.indexOf(QLatin1Char('.'));
+    const QString whole = dot < 0 ? digits : digits.left(dot);
+    QString fraction = dot < 0 ? QString() : digits.mid(dot + 1);
+    Billionths result = 0;
+    for (QChar c : whole)
+        result = result * 10 + (c.unicode() - '0');
+    const bool roundUp = fraction.size() > 9 && fraction.at(9).unicode() >= '5';
+    fraction = fraction.left(9).leftJustified(9, QLatin1Char('0'));
+    for (QChar c : fraction)
+        result = result * 10 + (c.unicode() - '0');
+    if (roundUp)
+        ++result;
+    return negative ? -result : result;
+}
+
+// numerator / denominator rounded half away from zero (denominator > 0).
+Billionths roundedDivision(Billionths numerator, Billionths denominator) {
+    const Billionths magnitude =
+        (2 * (numerator < 0 ? -numerator : numerator) + denominator) / (2 * denominator);
+    return numerator < 0 ? -magnitude : magnitude;
+}
+
+// A count of hundredths as "0.00".
+QString hundredths(Billionths value) {
+    const bool negative = value < 0;
+    const Billionths magnitude = negative ? -value : value;
+    const qint64 whole = qint64(magnitude / 100);
+    const int cents = int(magnitude % 100);
+    return (negative ? QStringLiteral("-") : QString()) + QString::number(whole) + QLatin1Char('.') +
+           QStringLiteral("%1").arg(cents, 2, 10, QLatin1Char('0'));
+}
 
 const QString kEol = QStringLiteral("\r\n");
 
@@ -30,7 +76,7 @@ QString foldAscii(const QString& s) {
 }
 
 QString share(qint64 count, qint64 persons) {
-    return store::formatFixed(persons == 0 ? 0.0 : double(count) / double(persons) * 100.0, 2);
+    return percentOf(count, persons);
 }
 
 QString valueLine(const QString& label, qint64 count, qint64 persons) {
@@ -66,9 +112,9 @@ struct Tally {
     QHash<QString, qint64> byValue; // text folded as NOCASE folds it; yes/no as "0" or "1"
     QHash<int, qint64> byYear;
     qint64 count = 0; // numbers other than 0
-    double sum = 0;
-    double max = 0;
-    double min = 0;
+    Billionths sum = 0;
+    Billionths max = 0;
+    Billionths min = 0;
 };
 
 Column columnOf(store::Database& db, const QString& item, const std::vector<store::TableColumn>& fields) {
@@ -112,9 +158,10 @@ std::map<int, Tally> tally(store::Database& db, const std::vector<Column>& colum
                 break;
             case store::JetType::Single:
             case store::JetType::Long: {
-                const double v = st.value(at).toDouble();
-                if (v == 0)
+                const double stored = st.value(at).toDouble();
+                if (stored == 0)
                     break;
+                const Billionths v = toBillionths(stored);
                 t.max = t.count == 0 ? v : std::max(t.max, v);
                 t.min = t.count == 0 ? v : std::min(t.min, v);
                 t.sum += v;
@@ -171,18 +218,32 @@ QString aggregates(const Tally& t) {
     const QStringList labels = {QStringLiteral("非空的个数："), QStringLiteral("总和："),
                                 QStringLiteral("平均值："), QStringLiteral("最大值："),
                                 QStringLiteral("最小值：")};
-    const double values[] = {double(t.count), t.sum, t.count ? t.sum / double(t.count) : 0, t.max, t.min};
+    const Billionths toCents = kBillion / 100;
+    const Billionths values[] = {Billionths(t.count) * 100, roundedDivision(t.sum, toCents),
+                                 t.count ? roundedDivision(t.sum, toCents * t.count) : 0,
+                                 roundedDivision(t.max, toCents), roundedDivision(t.min, toCents)};
     QString text;
     for (int i = 0; i < labels.size(); ++i) {
         QString line = padTo(labels.at(i), 40);
         if (i == 0 || t.count > 0)
-            line += store::formatFixed(values[i], 2);
+            line += hundredths(values[i]);
         text += line + kEol;
     }
     return text + rule();
 }
 
+// What an item's block says instead of figures when its counting failed part way.
+QString notCounted() {
+    return kNotCounted + kEol + rule();
+}
+
 } // namespace
+
+QString percentOf(qint64 count, qint64 persons) {
+    if (persons <= 0)
+        return QStringLiteral("0.00");
+    return hundredths(roundedDivision(Billionths(count) * 10000, Billionths(persons)));
+}
 
 QString padTo(const QString& line, int column) {
     const int width = store::displayWidth(line);
@@ -217,10 +278,13 @@ QString buildReport(store::Database& db, const QStringList& items, qint64 person
     for (const QString& item : items)
         columns.push_back(columnOf(db, item, fields));
     std::map<int, Tally> tallies;
+    bool counted = true;
     try {
         tallies = tally(db, columns);
-    } catch (const std::exception&) {
-        // The report goes on with what it can still say.
+    } catch (const std::exception& e) {
+        // Zeros must not pass for facts: every block says it was not counted.
+        qCWarning(lcStats) << "counting failed:" << e.what();
+        counted = false;
     }
 
     QString text;
@@ -231,13 +295,21 @@ QString buildReport(store::Database& db, const QStringList& items, qint64 person
         const auto found = tallies.find(column.ordinal);
         const Tally empty;
         const Tally& counts = found == tallies.end() ? empty : found->second;
+        const bool countable =
+            column.type != store::JetType::Other && column.type != store::JetType::LongBinary;
+        if (!counted && countable) {
+            text += notCounted() + kEol + kEol;
+            continue;
+        }
         switch (column.type) {
         case store::JetType::Boolean:
         case store::JetType::Text:
         case store::JetType::Memo:
             try {
                 text += valueCounts(db, item, column, counts, persons, report);
-            } catch (const std::exception&) {
+            } catch (const std::exception& e) {
+                qCWarning(lcStats) << "counting" << item << "failed:" << e.what();
+                text += notCounted();
             }
             break;
         case store::JetType::Date:

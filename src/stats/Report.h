@@ -11,6 +11,13 @@ class Database;
 
 namespace stats {
 
+// count / persons as a percentage with two decimals, rounded half away from zero in exact
+// arithmetic: 23 of 160 is 14.375 % and reads "14.38".
+QString percentOf(qint64 count, qint64 persons);
+
+// An item whose counting failed part way says so in its block instead of showing figures.
+inline const QString kNotCounted = QStringLiteral("（此项统计时读数据库出错，没有统计完，故不列出数字。）");
+
 // Pads `line` with blanks to display column `column` (nothing when it is already wider).
 QString padTo(const QString& line, int column);
 

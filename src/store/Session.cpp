@@ -25,6 +25,11 @@ void Session::reopenConnection() {
     log_ = std::make_unique<OperatorLog>(*db_, state_, clock_);
 }
 
+QString Session::backupFolder() const {
+    const QString stored = state_.backupFolder.trimmed();
+    return QDir::cleanPath(QDir(folder_).absoluteFilePath(stored));
+}
+
 void Session::close() {
     log_.reset();
     db_.reset();

@@ -38,6 +38,9 @@ public:
     const QString& programFolder() const { return folder_; }
     QString filePath(const QString& name) const { return QDir(folder_).filePath(name); }
     QString databasePath() const { return filePath(QStringLiteral("lib.mdb")); }
+    // The folder the backup and restore dialogs open in: the stored backup folder, where empty or
+    // relative taken from the program folder.
+    QString backupFolder() const;
 
     // The where-fragment the query window leaves for the results window, which reads it once
     // and empties it.

@@ -4,6 +4,8 @@
 #include "store/JetLike.h"
 #include "store/RecordSet.h"
 
+#include <QThread>
+
 #include <gtest/gtest.h>
 
 using namespace query;
@@ -108,4 +110,84 @@ TEST(ConditionParser, JetLikePatterns) {
     EXPECT_FALSE(store::jetLike(QStringLiteral("d7"), QStringLiteral("[a-c]#")));
     EXPECT_TRUE(store::jetLike(QStringLiteral("第一\n第二"), QStringLiteral("*第二")));
     EXPECT_FALSE(store::jetLike(QStringLiteral("abc"), QStringLiteral("ab")));
+}
+
+TEST(ConditionParser, MoreOfJetAsOlderFilesAndOperatorsWriteIt) {
+    Persons p;
+    const std::vector<std::pair<QString, QString>> cases = {
+        {QStringLiteral("基本养老金 between 1000 and 2000"), QStringLiteral("14")},
+        {QStringLiteral("基本养老金 not between 1000 and 2000"), QStringLiteral("23")},
+        {QStringLiteral("出生年月 between #1950-01-01# and #1955-12-31# and 性别 = '女'"),
+         QStringLiteral("2")},
+        {QStringLiteral("民族 in ('回族', '满族')"), QStringLiteral("25")},
+        {QStringLiteral("民族 not in ('回族', '满族')"), QStringLiteral("134")},
+        {QStringLiteral("基本养老金 in (1000, 2000.5)"), QStringLiteral("12")},
+        {QStringLiteral("wslib.姓名 = '张三'"), QStringLiteral("1")},
+        {QStringLiteral("[wslib].[姓名] = '李四' or WSLIB.性别 = '男'"), QStringLiteral("1235")},
+        {QStringLiteral("性别 = '女';"), QStringLiteral("24")},
+        {QStringLiteral("性别 = '女' ;  \r\n"), QStringLiteral("24")},
+        {QStringLiteral("基本养老金 >= 1.5E3"), QStringLiteral("24")},
+        {QStringLiteral("基本养老金 < 2e+3 and 基本养老金 > 1e-1"), QStringLiteral("14")},
+        {QStringLiteral("出生年月 < #1950-03-15 10:30:00#"), QStringLiteral("1")},
+        {QStringLiteral("出生年月 = #1950-03-15 10:30#"), QString()},
+        {QStringLiteral("出生年月 = #3/15/1950 00:00:00#"), QStringLiteral("1")},
+        {QStringLiteral("出生年月 > #3/15/1950 1:00 PM#"), QStringLiteral("235")},
+        // Yes/No as Jet counts it: a tick is -1.
+        {QStringLiteral("劳模 = -1"), QStringLiteral("14")},
+        {QStringLiteral("劳模 <> 0"), QStringLiteral("14")},
+        {QStringLiteral("劳模 = 1"), QString()},
+        {QStringLiteral("劳模 = true"), QStringLiteral("14")},
+        {QStringLiteral("-1 = 劳模"), QStringLiteral("14")},
+        {QStringLiteral("劳模 < 0"), QStringLiteral("14")},
+        // Like Null is Null: no one, negated or not.
+        {QStringLiteral("姓名 like null"), QString()},
+        {QStringLiteral("姓名 not like null"), QString()},
+        {QStringLiteral("not (姓名 like null)"), QString()},
+        {QStringLiteral("not not 性别 = '男'"), QStringLiteral("135")},
+        {QStringLiteral("not not not 性别 = '男'"), QStringLiteral("24")},
+    };
+    for (const auto& [fragment, expected] : cases) {
+        try {
+            EXPECT_EQ(p.matching(fragment).join(QString()), expected) << fragment.toStdString();
+        } catch (const ConditionError& e) {
+            ADD_FAILURE() << fragment.toStdString() << ": " << e.what();
+        }
+    }
+    for (const char* hostile :
+         {"性别 = '男'; delete from wslib", "其它表.姓名 = '张三'", "姓名 in (姓名)", "姓名 in ('a' 'b')",
+          "姓名 between 'a'", "'a' between 'a' and 'b'", "出生年月 = #1950-03-15 25:00#", "姓名 in ()"}) {
+        EXPECT_THROW(parseCondition(QString::fromUtf8(hostile), p.columns), ConditionError) << hostile;
+    }
+}
+
+TEST(ConditionParser, NestingIsBoundedOnASmallStack) {
+    Persons p;
+    // Real conditions nest a few levels; sixty still parse and run.
+    const QString deepest =
+        QString(63, QLatin1Char('(')) + QStringLiteral("性别 = '女'") + QString(63, QLatin1Char(')'));
+    EXPECT_EQ(p.matching(deepest).join(QString()), QStringLiteral("24"));
+    EXPECT_EQ(p.matching(QStringLiteral("not ").repeated(64) + QStringLiteral("性别 = '女'")).join(QString()),
+              QStringLiteral("24"));
+
+    // What a hostile 条件.txt nests is refused on a thread with the stack Windows gives a program.
+    const QString parens =
+        QString(10000, QLatin1Char('(')) + QStringLiteral("性别 = '女'") + QString(10000, QLatin1Char(')'));
+    const QString nots = QStringLiteral("not ").repeated(100000) + QStringLiteral("性别 = '女'");
+    const QString mixed = QStringLiteral("(not ").repeated(5000) + QStringLiteral("性别 = '女'") +
+                          QString(5000, QLatin1Char(')'));
+    int refused = 0;
+    QThread* thread = QThread::create([&] {
+        for (const QString* fragment : {&parens, &nots, &mixed}) {
+            try {
+                parseCondition(*fragment, p.columns);
+            } catch (const ConditionError&) {
+                ++refused;
+            }
+        }
+    });
+    thread->setStackSize(1024 * 1024);
+    thread->start();
+    ASSERT_TRUE(thread->wait(QDeadlineTimer(60000)));
+    delete thread;
+    EXPECT_EQ(refused, 3);
 }

@@ -158,3 +158,65 @@ TEST(StatisticsWindow, BuildsAndWritesTheReport) {
         session->db().scalar(QStringLiteral("SELECT group_concat(\"操作内容\") FROM \"user\"")).toString(),
         QStringLiteral("进入统计系统,退出统计系统"));
 }
+
+TEST(ReportRounding, SharesOnAHalfRoundAwayFromZeroExactly) {
+    EXPECT_EQ(stats::percentOf(23, 160), QStringLiteral("14.38")); // exactly 14.375
+    EXPECT_EQ(stats::percentOf(1, 8), QStringLiteral("12.50"));
+    EXPECT_EQ(stats::percentOf(1, 3), QStringLiteral("33.33"));
+    EXPECT_EQ(stats::percentOf(2, 3), QStringLiteral("66.67"));
+    EXPECT_EQ(stats::percentOf(7, 7), QStringLiteral("100.00"));
+    EXPECT_EQ(stats::percentOf(0, 0), QStringLiteral("0.00"));
+    // Every share of up to 400 persons against exact rational rounding.
+    for (qint64 persons = 1; persons <= 400; ++persons) {
+        for (qint64 count = 0; count <= persons; ++count) {
+            const qint64 cents = (count * 20000 + persons) / (2 * persons);
+            const QString expected =
+                QStringLiteral("%1.%2").arg(cents / 100).arg(cents % 100, 2, 10, QLatin1Char('0'));
+            ASSERT_EQ(stats::percentOf(count, persons), expected) << count << " of " << persons;
+        }
+    }
+}
+
+TEST(ReportRounding, AggregatesAreSummedInDecimal) {
+    testing_support::TestFolder folder;
+    auto session = folder.session();
+    // 1.005 and 2.675 lie on a half in decimal; as binary numbers they lie just below it.
+    for (double v : {1.005, 2.675})
+        session->db().exec(QStringLiteral("INSERT INTO wslib(\"个人编号\", \"基本养老金\") VALUES ('1', ?)"),
+                           {v});
+    const QString report = stats::buildReport(session->db(), {QStringLiteral("基本养老金")}, 2, 2008, {});
+    EXPECT_TRUE(
+        report.contains(QStringLiteral("总和：") + QString(34, QLatin1Char(' ')) + QStringLiteral("3.68")))
+        << report.toStdString();
+    EXPECT_TRUE(
+        report.contains(QStringLiteral("最小值：") + QString(32, QLatin1Char(' ')) + QStringLiteral("1.01")))
+        << report.toStdString();
+    EXPECT_TRUE(
+        report.contains(QStringLiteral("最大值：") + QString(32, QLatin1Char(' ')) + QStringLiteral("2.68")))
+        << report.toStdString();
+}
+
+TEST(ReportRounding, CountingThatFailsIsMarkedNotShownAsZeros) {
+    testing_support::TestFolder folder;
+    {
+        auto session = folder.session();
+        store::Transaction tx(session->db());
+        for (int i = 1; i <= 400; ++i)
+            session->db().exec(
+                QStringLiteral("INSERT INTO wslib(\"个人编号\", \"性别\", \"备注\") VALUES (?, '男', ?)"),
+                {QString::number(i), QString(1500, QLatin1Char('x'))});
+        tx.commit();
+    }
+    QFile file(folder.file(QStringLiteral("lib.mdb")));
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const qint64 pages = file.size() / 4096;
+    for (qint64 page = pages / 2; page < pages / 2 + 8; ++page) {
+        file.seek(page * 4096 + 100);
+        file.write(QByteArray(2000, '\x5a'));
+    }
+    file.close();
+    auto session = folder.session();
+    const QString report = stats::buildReport(session->db(), {QStringLiteral("性别")}, 400, 2008, {});
+    EXPECT_TRUE(report.contains(stats::kNotCounted)) << report.toStdString();
+    EXPECT_FALSE(report.contains(QStringLiteral("合      计")));
+}

@@ -58,3 +58,14 @@ TEST(Settings, DatesAreReadInTheFormsOperatorsType) {
     EXPECT_EQ(displayYearMonth(QStringLiteral("1950-03-15")), QStringLiteral("1950-03"));
     EXPECT_EQ(displayYearMonth(QVariant()), QString());
 }
+
+TEST(ShippedDatabase, StoresNoBackupFolderAndMeansTheProgramFolder) {
+    testing_support::TestFolder folder;
+    auto session = folder.session();
+    EXPECT_EQ(session->db().scalar(QStringLiteral("SELECT bakpath FROM \"system\"")).toString(), QString());
+    EXPECT_EQ(session->backupFolder(), QDir::cleanPath(folder.path()));
+    session->state().backupFolder = QStringLiteral("备份");
+    EXPECT_EQ(session->backupFolder(), QDir::cleanPath(folder.path() + QStringLiteral("/备份")));
+    session->state().backupFolder = QStringLiteral("/mnt/usb/备份");
+    EXPECT_EQ(session->backupFolder(), QStringLiteral("/mnt/usb/备份"));
+}
