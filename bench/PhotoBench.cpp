@@ -26,7 +26,7 @@ struct PhotoFolder {
 
     PhotoFolder() {
         const QString path = dir.filePath(QStringLiteral("lib.mdb"));
-        records::writeShippedDatabase(path, dir.path());
+        records::writeShippedDatabase(path);
         persons = qEnvironmentVariableIsSet("TESSALY_BENCH_PERSONS")
                       ? qEnvironmentVariableIntValue("TESSALY_BENCH_PERSONS")
                       : 100000;
