@@ -239,6 +239,23 @@ void EntryForm::showRow(const QVariantList& row) {
             shown[c.ordinal] = shownValue(c, row.at(c.ordinal));
     }
     setEntries(shown);
+    markUnchanged();
+}
+
+void EntryForm::markUnchanged() {
+    shown_ = entries();
+}
+
+Entries EntryForm::changedEntries() const {
+    Entries now = entries();
+    if (shown_.empty())
+        return now;
+    std::erase_if(now, [this](const auto& item) {
+        const auto was = shown_.find(item.first);
+        return was != shown_.end() && was->second.text == item.second.text &&
+               was->second.checked == item.second.checked;
+    });
+    return now;
 }
 
 void EntryForm::setEntries(const Entries& entries) {

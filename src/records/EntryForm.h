@@ -26,6 +26,12 @@ public:
 
     // What the controls hold, for every column but the photo.
     Entries entries() const;
+    // Only what differs from what the last shown row put into the controls: a box left alone
+    // keeps its stored value exactly, whatever the box can show of it. Everything when no row
+    // was shown.
+    Entries changedEntries() const;
+    // The controls as they are now count as unchanged (after a save).
+    void markUnchanged();
     // Puts each column of a persons or staging row into its control; check boxes are cleared
     // first. The photo frame is left alone.
     void showRow(const QVariantList& row);
@@ -48,6 +54,7 @@ private:
     QWidget* buildPage(Page page);
 
     QHash<QString, QWidget*> controls_;
+    Entries shown_; // what the controls held right after showRow or the last save
     QLabel* photo_ = nullptr;
 };
 

@@ -3,9 +3,43 @@
 #include "store/Database.h"
 #include "store/JetValues.h"
 
+#include <QLocale>
 #include <QRegularExpression>
+#include <QStringList>
 
 namespace records {
+
+namespace {
+QString quotedName(const PersonColumn& column) {
+    return QStringLiteral("“%1”").arg(column.columnName());
+}
+} // namespace
+
+QString numberNotes(const Entries& saved) {
+    static const QRegularExpression whole(QStringLiteral("^\\s*(?:[+-]?(?:\\d+\\.?\\d*|\\.\\d+))?\\s*$"));
+    QStringList notes;
+    for (const auto& [ordinal, entry] : saved) {
+        const PersonColumn& column = personColumn(ordinal);
+        if (column.kind != Kind::Number || whole.match(entry.text).hasMatch())
+            continue;
+        const double stored = store::numericPrefix(entry.text.trimmed());
+        notes << QStringLiteral("%1中的“%2”不是一个完整的数，保存的是%3")
+                     .arg(quotedName(column), entry.text.trimmed(),
+                          QString::number(stored, 'f', QLocale::FloatingPointShortest));
+    }
+    return notes.join(QStringLiteral("；"));
+}
+
+QString refusedNote(const WriteError& error, const Entries& typed) {
+    const auto entry = typed.find(error.ordinal());
+    if (error.ordinal() < 0 || entry == typed.end())
+        return {};
+    const PersonColumn& column = personColumn(error.ordinal());
+    if (column.kind == Kind::Date)
+        return QStringLiteral("%1中的“%2”不是日期，这次没有保存")
+            .arg(quotedName(column), entry->second.text.trimmed());
+    return QStringLiteral("%1太长（最多%2个字），这次没有保存").arg(quotedName(column)).arg(column.size);
+}
 
 TypedDate checkTypedDate(const QString& typed, int latestYear) {
     const QString s = typed.trimmed();

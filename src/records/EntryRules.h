@@ -1,5 +1,6 @@
 #pragma once
 
+#include "records/PersonRecord.h"
 #include "store/Schema.h"
 
 #include <QString>
@@ -28,6 +29,13 @@ inline const QString kDeleteFailed = QStringLiteral("删除没有完成，记录
 inline const QString kSearchFailed = QStringLiteral("查找没有完成。");
 inline const QString kPersonGone =
     QStringLiteral("此人的记录已不在库中（可能已被删除），输入的内容没有保存，仍在框中。");
+
+// What the status line says after a save, so that nothing changes unnoticed: each number box
+// whose text was not read whole ("2,890.50" stores 2) with what was stored; empty when every
+// number was read whole.
+QString numberNotes(const Entries& saved);
+// ... and after a save refused on one box (a date that is no date, a text too long).
+QString refusedNote(const WriteError& error, const Entries& typed);
 
 // The condition of the one-category search over `column` of declared kind `type`, with the
 // value bound as a parameter; nothing when the value does not fit the kind.

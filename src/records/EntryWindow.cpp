@@ -57,6 +57,10 @@ EntryWindow::EntryWindow(store::Session& session, std::function<void()> openCate
     layout->addWidget(splitter, 1);
     idCheck_ = new IdCheck(session_, *form_, this);
     layout->addWidget(idCheck_);
+    saveNote_ = new QLabel(this);
+    saveNote_->setObjectName(QStringLiteral("SaveStatus"));
+    saveNote_->setWordWrap(true);
+    layout->addWidget(saveNote_);
 
     fields_ = store::tableColumns(session_.db(), store::schema::kPersons);
     QStringList headers;
@@ -229,6 +233,10 @@ QString EntryWindow::navigationCaption() const {
     return caption_->text();
 }
 
+QString EntryWindow::saveNote() const {
+    return saveNote_->text();
+}
+
 QAction* EntryWindow::action(const QString& key) const {
     return ui::findAction(actions_, key);
 }
@@ -268,6 +276,7 @@ void EntryWindow::showCurrent() {
     if (!showOnMove_ || list_->currentRowid() < 0)
         return;
     idCheck_->reset();
+    saveNote_->clear();
     ui::guard(this, ui::silently(), [&] {
         const QVariantList row = list_->row(list_->position());
         if (row.isEmpty())
@@ -342,13 +351,18 @@ void EntryWindow::saveRecord() {
     ui::guard(this, ui::silently(), [&] { confirmed = idCheck_->confirmSave(rowid); });
     if (!confirmed)
         return;
+    // Only the boxes the operator changed are written; the others keep their stored values
+    // exactly, whatever the box can show of them.
+    const Entries changed = form_->changedEntries();
+    saveNote_->clear();
     bool saved = false;
     ui::guard(this, ui::stopWithCause(kSaveFailed), [&] {
         try {
-            writePerson(session_.db(), rowid, form_->entries());
+            writePerson(session_.db(), rowid, changed);
             saved = true;
-        } catch (const WriteError&) {
+        } catch (const WriteError& e) {
             // Nothing was written: the record keeps its previous values and can be corrected.
+            saveNote_->setText(refusedNote(e, changed));
             ui::inform(this, kWriteFailed);
         } catch (const RecordMissing&) {
             ui::inform(this, kPersonGone, ui::kProgramTitle, ui::Icon::Exclamation);
@@ -356,6 +370,8 @@ void EntryWindow::saveRecord() {
     });
     if (!saved)
         return;
+    saveNote_->setText(numberNotes(changed));
+    form_->markUnchanged();
     model_->rowChanged(list_->position());
     action(QStringLiteral("tt2"))->setEnabled(false);
     form_->setCurrentIndex(EntryForm::BasicPage);

@@ -61,6 +61,8 @@ public:
     void setShowOnMove(bool on) { showOnMove_ = on; }
     store::RecordSet& list() { return *list_; }
     QString navigationCaption() const;
+    // What the last save stored otherwise than typed, or why it refused; empty when nothing.
+    QString saveNote() const;
     QAction* action(const QString& key) const;
 
 protected:
@@ -92,6 +94,7 @@ private:
 
     EntryForm* form_ = nullptr;
     IdCheck* idCheck_ = nullptr;
+    QLabel* saveNote_ = nullptr; // what the last save read otherwise than typed, or refused
     PersonListModel* model_ = nullptr;
     QTableView* grid_ = nullptr;
     QLabel* caption_ = nullptr;

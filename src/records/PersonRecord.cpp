@@ -3,6 +3,7 @@
 #include "store/Database.h"
 #include "store/JetValues.h"
 
+#include <QLocale>
 #include <QStringList>
 
 namespace records {
@@ -46,7 +47,10 @@ EntryValue shownValue(const PersonColumn& column, const QVariant& stored) {
     case Kind::YesNo:
         return {QString(), !stored.isNull() && stored.toLongLong() != 0};
     case Kind::Number:
-        return {stored.isNull() ? QString() : QString::number(stored.toDouble(), 'g', 7), false};
+        // Plain decimal with every significant digit: 12345678, never 1.234568e+07.
+        return {stored.isNull() ? QString()
+                                : QString::number(stored.toDouble(), 'f', QLocale::FloatingPointShortest),
+                false};
     default:
         return {stored.isNull() ? QString() : stored.toString(), false};
     }
@@ -58,8 +62,14 @@ QString nextPersonalNumber(const QString& last) {
 }
 
 void writeRow(store::Database& db, const QString& table, qint64 rowid, const Entries& entries) {
-    if (entries.empty())
+    if (entries.empty()) {
+        // Nothing to write, but the operator is still told when the row is gone.
+        if (!db.scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE rowid = ?").arg(store::quoted(table)),
+                       {rowid})
+                 .toLongLong())
+            throw RecordMissing();
         return;
+    }
     QStringList sets;
     QVariantList values;
     for (const auto& [ordinal, entry] : entries) {

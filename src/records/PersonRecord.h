@@ -42,8 +42,8 @@ struct EntryValue {
 // number from the numeric prefix. Throws WriteError.
 QVariant storedValue(const PersonColumn& column, const EntryValue& entry);
 
-// What a control shows for a stored value: text (Null as empty), dates "yyyy-mm", numbers as
-// written, yes/no checked only when true.
+// What a control shows for a stored value: text (Null as empty), dates "yyyy-mm", numbers in plain decimal
+// with all their digits, yes/no checked only when true.
 EntryValue shownValue(const PersonColumn& column, const QVariant& stored);
 
 // The number after `last`: the last six characters of "0000000" followed by its value + 1.
@@ -52,7 +52,8 @@ QString nextPersonalNumber(const QString& last);
 using Entries = std::map<int, EntryValue>; // by ordinal
 
 // Writes the entries into one row of `table` (wslib or wslib0) in a single statement: every
-// value is checked first, so the row keeps its previous values when any of them fails.
+// value is checked first, so the row keeps its previous values when any of them fails. Columns
+// without an entry keep their values.
 // Throws WriteError, RecordMissing when the row is gone, or store::SqlError when the database
 // refuses the row.
 void writeRow(store::Database& db, const QString& table, qint64 rowid, const Entries& entries);

@@ -215,7 +215,7 @@ TEST(EntryWindow, SaveAndReopenShowsEveryColumn) {
     }
 }
 
-TEST(EntryWindow, NullsShowEmptyAndSaveAsFalse) {
+TEST(EntryWindow, NullsShowEmptyAndStayNullUntilEdited) {
     Entry f;
     f.session->db().exec(QStringLiteral("INSERT INTO wslib(\"个人编号\") VALUES ('000001')"));
     EntryWindow& w = f.open();
@@ -223,8 +223,11 @@ TEST(EntryWindow, NullsShowEmptyAndSaveAsFalse) {
     EXPECT_FALSE(f.check("Check7")->isChecked());
     w.saveRecord();
     EXPECT_TRUE(f.value(QStringLiteral("000001"), "出生年月").isNull());
-    EXPECT_EQ(f.value(QStringLiteral("000001"), "劳模").toLongLong(), 0);
-    EXPECT_FALSE(f.value(QStringLiteral("000001"), "劳模").isNull());
+    EXPECT_TRUE(f.value(QStringLiteral("000001"), "劳模").isNull());
+    f.check("Check7")->setChecked(true);
+    f.check("Check7")->setChecked(false);
+    w.saveRecord();
+    EXPECT_TRUE(f.value(QStringLiteral("000001"), "劳模").isNull()) << "ticked and unticked is no change";
 }
 
 TEST(EntryWindow, SaveIsAllOrNothing) {
