@@ -6,8 +6,14 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <ostream>
 
 class QWidget;
+
+// Failed comparisons print texts as texts.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace testing_support {
 

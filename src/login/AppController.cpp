@@ -7,6 +7,8 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QSysInfo>
 
 namespace login {
 
@@ -23,14 +25,41 @@ bool AppController::start() {
     // them); the program ends when no window is left, whichever closes last.
     QGuiApplication::setQuitOnLastWindowClosed(false);
     qApp->installEventFilter(this);
-    lock_ = std::make_unique<QLockFile>(session_.filePath(QStringLiteral("tessaly.lock")));
-    lock_->setStaleLockTime(0);
-    if (!lock_->tryLock(0)) {
-        lock_.reset();
-        ui::inform(nullptr, kSecondCopy, ui::kProgramTitle, ui::Icon::Exclamation);
+    if (!takeLock())
         return false;
-    }
     return startUp();
+}
+
+// A lock left by a copy on this computer that has ended is taken over by QLockFile itself. One
+// left by another computer (a program folder on a stick or a share) cannot be checked from here:
+// the operator decides, with No as the default, since the lock is the only guard against two
+// copies writing one lib.mdb.
+bool AppController::takeLock() {
+    const QString path = session_.filePath(QStringLiteral("tessaly.lock"));
+    lock_ = std::make_unique<QLockFile>(path);
+    lock_->setStaleLockTime(0);
+    if (lock_->tryLock(0))
+        return true;
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    if (lock_->error() == QLockFile::LockFailedError && lock_->getLockInfo(&pid, &host, &application) &&
+        !host.isEmpty() && host != QSysInfo::machineHostName()) {
+        if (!ui::confirm(nullptr, foreignLockQuestion(host, QFileInfo(path).lastModified()))) {
+            lock_.reset();
+            return false;
+        }
+        if (lock_->removeStaleLockFile() && lock_->tryLock(0))
+            return true;
+    }
+    const QLockFile::LockError error = lock_->error();
+    lock_.reset();
+    if (error == QLockFile::LockFailedError)
+        ui::inform(nullptr, kSecondCopy, ui::kProgramTitle, ui::Icon::Exclamation);
+    else // the folder takes no lock file: read-only, full, or not there
+        ui::inform(nullptr, folderNotWritableMessage(session_.programFolder()), ui::kProgramTitle,
+                   ui::Icon::Critical);
+    return false;
 }
 
 bool AppController::startUp() {
@@ -38,6 +67,9 @@ bool AppController::startUp() {
     try {
         session_.open();
         users = readUsers(session_.db());
+        if (session_.db().isReadOnly())
+            ui::inform(nullptr, readOnlyDatabaseMessage(session_.databasePath()), ui::kProgramTitle,
+                       ui::Icon::Exclamation);
     } catch (const store::OpenError& e) {
         ui::inform(nullptr, startupFailureMessage(e), ui::kProgramTitle, ui::Icon::Critical);
         return false;

@@ -36,6 +36,7 @@ protected:
 
 private:
     void quitAfterLastWindow();
+    bool takeLock();
     bool startUp();
     void showMain();
 

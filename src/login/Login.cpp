@@ -46,6 +46,24 @@ LoginOutcome checkLogin(store::Session& session, const std::vector<UserEntry>& u
     return LoginOutcome::LoggedIn;
 }
 
+QString folderNotWritableMessage(const QString& folder) {
+    return QStringLiteral(
+               "程序文件夹“%1”不能写入（只读、磁盘已满或文件夹不存在），程序无法运行。\n程序将结束。")
+        .arg(QDir::toNativeSeparators(folder));
+}
+
+QString readOnlyDatabaseMessage(const QString& path) {
+    return QStringLiteral("数据库文件“%1”是只读的：可以查看，但所做的修改都不能保存。")
+        .arg(QDir::toNativeSeparators(path));
+}
+
+QString foreignLockQuestion(const QString& host, const QDateTime& when) {
+    return QStringLiteral("计算机“%1”于%2在程序文件夹中留下了运行标记，本程序可能正在那里运行。\n"
+                          "如果那台计算机上的本程序已经退出，可以继续启动；如果它还在运行，"
+                          "两处同时修改一个数据库会损坏数据。\n要继续启动吗？")
+        .arg(host, when.toString(QStringLiteral("yyyy年M月d日 HH:mm")));
+}
+
 QString startupFailureMessage(const store::OpenError& error) {
     const QString file = QDir::toNativeSeparators(error.path());
     switch (error.kind()) {

@@ -2,6 +2,7 @@
 
 #include "settings/UserAccounts.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <vector>
@@ -34,6 +35,12 @@ LoginOutcome checkLogin(store::Session& session, const std::vector<UserEntry>& u
 
 // The message shown when lib.mdb cannot be opened at start-up.
 QString startupFailureMessage(const store::OpenError& error);
+// The program folder takes no lock file (read-only, full disk, not there).
+QString folderNotWritableMessage(const QString& folder);
+// lib.mdb opens only for reading.
+QString readOnlyDatabaseMessage(const QString& path);
+// The question before starting despite a lock file another computer left.
+QString foreignLockQuestion(const QString& host, const QDateTime& when);
 
 inline const QString kSecondCopy = QStringLiteral("程序已经运行，不能再次装载。");
 inline const QString kPickUser = QStringLiteral("请选择用户名");

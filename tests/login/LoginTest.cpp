@@ -10,6 +10,8 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
 #include <QEvent>
 #include <QFile>
 #include <QLineEdit>
@@ -209,4 +211,109 @@ TEST(LoginWindow, ReloginClosesEveryOpenWindow) {
     ASSERT_NE(app.mainWindow(), nullptr);
     testing_support::trigger(*app.mainWindow(), QStringLiteral("W1"));
     EXPECT_NE(app.mainWindow()->findChild<QWidget*>(QStringLiteral("Form3")), nullptr);
+}
+
+TEST(StartUp, AsksBeforeTakingOverALockAnotherComputerLeft) {
+    ui::ScriptedDialogs dialogs;
+    TestFolder folder;
+    const QString lockPath = folder.file(QStringLiteral("tessaly.lock"));
+    const auto leaveForeignLock = [&] {
+        QFile lock(lockPath);
+        ASSERT_TRUE(lock.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        lock.write("4242\ntessaly\noffice-pc-2\n");
+        lock.flush();
+        ASSERT_TRUE(lock.setFileTime(QDateTime(QDate(2026, 12, 4), QTime(17, 35)),
+                                     QFileDevice::FileModificationTime));
+        lock.close();
+    };
+    leaveForeignLock();
+    {
+        AppController app(folder.path());
+        EXPECT_FALSE(app.start()) << "No, the default, ends the program";
+        ASSERT_EQ(dialogs.shown.size(), 1);
+        EXPECT_EQ(dialogs.last().kind, ui::ScriptedDialogs::Kind::Question);
+        EXPECT_EQ(dialogs.last().button, ui::Default::No);
+        EXPECT_EQ(dialogs.last().text,
+                  QStringLiteral("计算机“office-pc-2”于2026年12月4日 17:35在程序文件夹中留下了运行标记，"
+                                 "本程序可能正在那里运行。\n如果那台计算机上的本程序已经退出，"
+                                 "可以继续启动；如果它还在运行，两处同时修改一个数据库会损坏数据。\n"
+                                 "要继续启动吗？"));
+        EXPECT_EQ(app.loginWindow(), nullptr);
+        QFile lock(lockPath);
+        ASSERT_TRUE(lock.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(lock.readAll().contains("office-pc-2")) << "the other computer's lock is left alone";
+    }
+    {
+        dialogs.clear();
+        dialogs.answer({true});
+        AppController app(folder.path());
+        EXPECT_TRUE(app.start());
+        EXPECT_EQ(dialogs.shown.size(), 1);
+        ASSERT_NE(app.loginWindow(), nullptr);
+        QLockFile second(lockPath);
+        EXPECT_FALSE(second.tryLock(0)) << "this copy holds the lock now";
+    }
+}
+
+TEST(StartUp, NamesTheRealCauseWhenTheFolderOrTheFileCannotBeUsed) {
+    ui::ScriptedDialogs dialogs;
+    {
+        // A program folder that cannot take the lock file is not a second copy.
+        TestFolder folder(false);
+        const QString notAFolder = folder.file(QStringLiteral("program"));
+        QFile file(notAFolder);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.close();
+        AppController app(notAFolder);
+        EXPECT_FALSE(app.start());
+        ASSERT_EQ(dialogs.shown.size(), 1);
+        EXPECT_EQ(dialogs.last().text,
+                  QStringLiteral(
+                      "程序文件夹“%1”不能写入（只读、磁盘已满或文件夹不存在），程序无法运行。\n程序将结束。")
+                      .arg(notAFolder));
+        EXPECT_EQ(dialogs.last().icon, ui::Icon::Critical);
+    }
+    {
+        // Held by another program past the busy timeout: locked, not damaged.
+        dialogs.clear();
+        TestFolder folder;
+        store::Database holder(folder.file(QStringLiteral("lib.mdb")));
+        holder.exec(QStringLiteral("BEGIN EXCLUSIVE"));
+        holder.exec(QStringLiteral("UPDATE system SET bakpath = bakpath"));
+        AppController app(folder.path());
+        app.session().openOptions().busyTimeoutMs = 50;
+        EXPECT_FALSE(app.start());
+        ASSERT_EQ(dialogs.shown.size(), 1);
+        EXPECT_EQ(
+            dialogs.last().text,
+            QStringLiteral("数据库文件“%"
+                           "1”正被其他程序占用，现在打不开。\n请关闭占用它的程序后再启动本程序。程序将结束。")
+                .arg(folder.file(QStringLiteral("lib.mdb"))));
+        holder.exec(QStringLiteral("ROLLBACK"));
+    }
+    {
+        dialogs.clear();
+        TestFolder folder(false);
+        ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("lib.mdb")));
+        AppController app(folder.path());
+        EXPECT_FALSE(app.start());
+        ASSERT_EQ(dialogs.shown.size(), 1);
+        EXPECT_EQ(dialogs.last().text,
+                  QStringLiteral("“%1”是一个文件夹，不是数据库文件。\n程序无法运行，将结束。")
+                      .arg(folder.file(QStringLiteral("lib.mdb"))));
+    }
+    {
+        // Read-only: the program starts and says that nothing can be saved.
+        dialogs.clear();
+        TestFolder folder;
+        AppController app(folder.path());
+        app.session().openOptions().readOnly = true;
+        EXPECT_TRUE(app.start());
+        ASSERT_EQ(dialogs.shown.size(), 1);
+        EXPECT_EQ(dialogs.last().text,
+                  QStringLiteral("数据库文件“%1”是只读的：可以查看，但所做的修改都不能保存。")
+                      .arg(folder.file(QStringLiteral("lib.mdb"))));
+        EXPECT_EQ(dialogs.last().icon, ui::Icon::Exclamation);
+        EXPECT_NE(app.loginWindow(), nullptr);
+    }
 }
