@@ -58,4 +58,21 @@ void trigger(QWidget& window, const QString& key) {
     action->trigger();
 }
 
+bool useSaneTestDevice() {
+    static QTemporaryDir dir;
+    static const bool written = [] {
+        const auto write = [](const QString& name, const char* text) {
+            QFile f(dir.filePath(name));
+            return f.open(QIODevice::WriteOnly) && f.write(text) > 0;
+        };
+        const bool ok = write(QStringLiteral("dll.conf"), "test\n") &&
+                        write(QStringLiteral("test.conf"), "number_of_devices 1\nmode Color\ndepth 8\n"
+                                                           "resolution 25\ntest-picture \"Color pattern\"\n"
+                                                           "br_x 40.0\nbr_y 30.0\n");
+        qputenv("SANE_CONFIG_DIR", dir.path().toLocal8Bit());
+        return ok;
+    }();
+    return written;
+}
+
 } // namespace testing_support

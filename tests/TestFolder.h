@@ -50,4 +50,9 @@ qint64 countRows(store::Database& db, const QString& table, const QString& where
 // failure when the window has none.
 void trigger(QWidget& window, const QString& key);
 
+// Points SANE at a configuration with only its test device, scanning in colour at 25 dpi over
+// 40 × 30 mm (39 × 29 pixels). SANE reads the folder once per process, so call this before
+// anything starts SANE; every later call is a no-op. False when the folder cannot be written.
+bool useSaneTestDevice();
+
 } // namespace testing_support

@@ -34,24 +34,8 @@ public:
     Scan acquire(const QString&, const std::function<void()>&) override { return {}; }
 };
 
-// SANE reads its configuration from this folder: only the test device, scanning in colour at
-// 25 dpi over 40 × 30 mm (39 × 29 pixels). SANE looks the folder up once per process, so every
-// test shares it.
 void useSaneTestConfig() {
-    static QTemporaryDir dir;
-    static const bool written = [] {
-        const auto write = [](const QString& name, const char* text) {
-            QFile f(dir.filePath(name));
-            return f.open(QIODevice::WriteOnly) && f.write(text) > 0;
-        };
-        const bool ok = write(QStringLiteral("dll.conf"), "test\n") &&
-                        write(QStringLiteral("test.conf"), "number_of_devices 1\nmode Color\ndepth 8\n"
-                                                           "resolution 25\ntest-picture \"Color pattern\"\n"
-                                                           "br_x 40.0\nbr_y 30.0\n");
-        qputenv("SANE_CONFIG_DIR", dir.path().toLocal8Bit());
-        return ok;
-    }();
-    ASSERT_TRUE(written);
+    ASSERT_TRUE(testing_support::useSaneTestDevice());
 }
 
 // A picture with something in every corner, so that turns and flips show.
