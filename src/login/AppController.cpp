@@ -3,7 +3,9 @@
 #include "login/Login.h"
 #include "login/LoginWindow.h"
 #include "login/MainWindow.h"
+#include "records/PersonsTable.h"
 #include "ui/Dialogs.h"
+#include "ui/Guard.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -70,6 +72,8 @@ bool AppController::startUp() {
         if (session_.db().isReadOnly())
             ui::inform(nullptr, readOnlyDatabaseMessage(session_.databasePath()), ui::kProgramTitle,
                        ui::Icon::Exclamation);
+        else // an index that cannot be made only costs speed
+            ui::guard(nullptr, ui::silently(), [&] { records::addPersonIndexes(session_.db()); });
     } catch (const store::OpenError& e) {
         ui::inform(nullptr, startupFailureMessage(e), ui::kProgramTitle, ui::Icon::Critical);
         return false;

@@ -256,10 +256,9 @@ std::optional<PersonRef> personWithSameId(store::Database& db, const QString& ty
         params << f;
     params << exceptRowid;
     store::Statement st = db.prepare(
-        QStringLiteral(
-            "SELECT \"个人编号\", \"姓名\" FROM wslib WHERE trim(\"身份证号码\") COLLATE NOCASE IN (%1) "
-            "AND rowid <> ? ORDER BY \"个人编号\", rowid LIMIT 1")
-            .arg(QStringList(forms.size(), QStringLiteral("?")).join(QLatin1Char(','))));
+        QStringLiteral("SELECT \"个人编号\", \"姓名\" FROM wslib WHERE upper(trim(\"身份证号码\")) IN (%1) "
+                       "AND rowid <> ? ORDER BY \"个人编号\", rowid LIMIT 1")
+            .arg(QStringList(forms.size(), QStringLiteral("upper(?)")).join(QLatin1Char(','))));
     st.bindAll(params);
     if (!st.step())
         return std::nullopt;

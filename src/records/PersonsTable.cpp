@@ -37,6 +37,14 @@ void deleteAllPersons(store::Database& db) {
     db.exec(QStringLiteral("DELETE FROM wslib"));
 }
 
+void addPersonIndexes(store::Database& db) {
+    db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS wslib_number ON wslib(\"个人编号\")"));
+    // The ID number lookup compares upper(trim(...)): SQLite's upper folds ASCII only, as NOCASE
+    // does, and this SQLite cannot match an expression index through a COLLATE.
+    db.exec(
+        QStringLiteral("CREATE INDEX IF NOT EXISTS wslib_id_number ON wslib(upper(trim(\"身份证号码\")))"));
+}
+
 qint64 countPersons(store::Database& db) {
     return db.scalar(QStringLiteral("SELECT count(*) FROM wslib")).toLongLong();
 }

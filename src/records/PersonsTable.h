@@ -27,5 +27,8 @@ void deletePerson(store::Database& db, qint64 rowid);
 qint64 countPersons(store::Database& db);
 // Empties the persons table (data initialisation).
 void deleteAllPersons(store::Database& db);
+// The indexes the list and the ID number lookup on 保存 rely on; a database made by an earlier
+// version (or restored from one) gets them at the next start.
+void addPersonIndexes(store::Database& db);
 
 } // namespace records

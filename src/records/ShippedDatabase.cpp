@@ -1,6 +1,7 @@
 #include "records/ShippedDatabase.h"
 
 #include "records/PersonColumns.h"
+#include "records/PersonsTable.h"
 #include "store/Database.h"
 #include "store/Passwords.h"
 #include "store/ProgramState.h"
@@ -142,7 +143,7 @@ void createTables(Database& db) {
     store::schema::createTable(db, store::schema::kPersons, personsColumns(true));
     store::schema::createTable(db, store::schema::kStaging, personsColumns(false));
     store::schema::createSmallTables(db);
-    db.exec(QStringLiteral("CREATE INDEX wslib_number ON wslib(\"个人编号\")"));
+    addPersonIndexes(db);
 }
 
 void writeShippedDatabase(const QString& path) {

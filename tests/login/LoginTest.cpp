@@ -317,3 +317,25 @@ TEST(StartUp, NamesTheRealCauseWhenTheFolderOrTheFileCannotBeUsed) {
         EXPECT_NE(app.loginWindow(), nullptr);
     }
 }
+
+TEST(StartUp, GivesADatabaseFromAnEarlierVersionItsIndexes) {
+    ui::ScriptedDialogs dialogs;
+    TestFolder folder;
+    const auto indexes = [&] {
+        store::Database db(folder.file(QStringLiteral("lib.mdb")));
+        return db
+            .scalar(QStringLiteral("SELECT group_concat(name) FROM (SELECT name FROM sqlite_master "
+                                   "WHERE type = 'index' AND tbl_name = 'wslib' ORDER BY name)"))
+            .toString();
+    };
+    const QString shipped = indexes();
+    EXPECT_EQ(shipped, QStringLiteral("wslib_id_number,wslib_number"));
+    {
+        store::Database db(folder.file(QStringLiteral("lib.mdb")));
+        db.exec(QStringLiteral("DROP INDEX wslib_id_number"));
+    }
+    AppController app(folder.path());
+    ASSERT_TRUE(app.start());
+    EXPECT_EQ(indexes(), shipped);
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+}

@@ -1,5 +1,6 @@
 #include "TestFolder.h"
 
+#include "records/DataCheck.h"
 #include "records/EntryForm.h"
 #include "records/EntryWindow.h"
 #include "records/IdCheck.h"
@@ -186,6 +187,25 @@ TEST(IdNumberEntry, SavingAKnownNumberAsksFirstWithNoAsTheDefault) {
     EXPECT_EQ(f.stored("000124", "姓名").toString(), QStringLiteral("李四")) << "是: saved";
     EXPECT_EQ(f.stored("000124", "身份证号码").toString(), QStringLiteral("110105491231002"));
     EXPECT_FALSE(w.action(QStringLiteral("tt2"))->isEnabled());
+}
+
+TEST(IdNumberEntry, TheSameNumberIsFoundPaddedOrInLowerCase) {
+    IdEntry f;
+    f.addPerson("000123", "张三", "女", "1949-12-01", "11010519491231002x");
+    f.addPerson("000124", "李四", "女", QVariant(), QString());
+    f.addPerson("000125", "王五", "男", QVariant(), " 440301580612301 ");
+    const QDate today(2026, 12, 7);
+    auto& db = f.session->db();
+    for (const auto& [typed, holder] :
+         {std::pair{"11010519491231002X", "000123"}, std::pair{" 110105491231002", "000123"},
+          std::pair{"440301195806123016", "000125"}, std::pair{"440301580612301", "000125"}}) {
+        const auto same = personWithSameId(db, QString::fromLatin1(typed), 2, today);
+        ASSERT_TRUE(same.has_value()) << typed;
+        EXPECT_EQ(same->number, QString::fromLatin1(holder));
+    }
+    EXPECT_FALSE(personWithSameId(db, QStringLiteral("11010519491231002X"), 1, today))
+        << "not the person itself";
+    EXPECT_FALSE(personWithSameId(db, QStringLiteral("110105194912310021"), 2, today));
 }
 
 TEST(IdNumberEntry, AddingAndTemplatesNeverAsk) {
