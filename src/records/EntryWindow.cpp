@@ -328,14 +328,9 @@ void EntryWindow::addRecord() {
             moveTo(list_->count() - 1);
             if (!qobject_cast<QCheckBox*>(form_->control(QStringLiteral("Check20")))->isChecked())
                 return;
-            const QVariantList model = readTemplate(db);
-            if (model.isEmpty())
+            if (!applyTemplate(db, rowid))
                 return;
-            form_->showRow(model);
-            Entries entries = form_->entries();
-            entries[0] = {newNumber_, false};
-            writePerson(db, rowid, entries);
-            qobject_cast<QLineEdit*>(form_->control(QStringLiteral("Text1")))->setText(newNumber_);
+            form_->showRow(readRow(db, store::schema::kPersons, rowid));
             model_->rowChanged(list_->position());
         } catch (const WriteError&) {
             ui::inform(this, kWriteFailed);

@@ -17,4 +17,9 @@ void saveTemplate(store::Database& db, Entries entries);
 // Every column of the template row; empty when there is none.
 QVariantList readTemplate(store::Database& db);
 
+// Copies the template's values into person `rowid` exactly as stored (a date keeps its day),
+// all but the personal number and the photo. False when there is no template. Throws WriteError
+// when the persons table refuses a value.
+bool applyTemplate(store::Database& db, qint64 rowid);
+
 } // namespace records

@@ -189,3 +189,28 @@ TEST(RoundTrip, AnUntouchedCheckBoxKeepsNull) {
     f.save();
     EXPECT_NE(db.scalar(QStringLiteral("SELECT \"劳模\" FROM wslib")).toLongLong(), 0);
 }
+
+TEST(RoundTrip, NewPersonsTakeTheTemplateAsStored) {
+    RoundTrip f;
+    auto& db = f.session->db();
+    // A template as an imported workbook's first row leaves it: dates with days, long numbers.
+    db.exec(QStringLiteral(
+        "INSERT INTO wslib0(\"个人编号\", \"原工作单位\", \"出生年月\", \"基本养老金\", \"劳模\") "
+        "VALUES ('999999', '市第一机床厂', '1952-07-19', 1234567.125, 1)"));
+    f.window->form().findChild<QCheckBox*>(QStringLiteral("Check20"))->setChecked(true);
+    testing_support::trigger(*f.window, QStringLiteral("tt1"));
+    store::Statement st =
+        db.prepare(QStringLiteral("SELECT \"个人编号\", \"原工作单位\", \"出生年月\", \"基本养老金\", "
+                                  "\"劳模\" FROM wslib ORDER BY rowid DESC LIMIT 1"));
+    ASSERT_TRUE(st.step());
+    QVariantList added;
+    for (int i = 0; i < 5; ++i)
+        added << st.value(i);
+    EXPECT_EQ(added[0].toString(), QStringLiteral("000002")) << "the personal number is the new one";
+    EXPECT_EQ(added[1].toString(), QStringLiteral("市第一机床厂"));
+    EXPECT_EQ(added[2].toString(), QStringLiteral("1952-07-19"));
+    EXPECT_EQ(added[3].toDouble(), 1234567.125);
+    EXPECT_EQ(added[4].toLongLong(), 1);
+    EXPECT_EQ(f.edit("Text1")->text(), QStringLiteral("000002"));
+    EXPECT_EQ(f.edit("Text12")->text(), QStringLiteral("1234567.125"));
+}
