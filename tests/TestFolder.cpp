@@ -49,6 +49,12 @@ qint64 countRows(store::Database& db, const QString& table, const QString& where
     return db.scalar(sql).toLongLong();
 }
 
+QVariant personValue(store::Database& db, const QString& number, const char* column) {
+    return db.scalar(QStringLiteral("SELECT %1 FROM wslib WHERE \"个人编号\" = ?")
+                         .arg(store::quoted(QString::fromUtf8(column))),
+                     {number});
+}
+
 void trigger(QWidget& window, const QString& key) {
     QAction* action = window.findChild<QAction*>(key);
     if (!action) {

@@ -46,6 +46,9 @@ QString lastAction(store::Database& db);
 // Row count of a table in the folder's database.
 qint64 countRows(store::Database& db, const QString& table, const QString& where = QString());
 
+// One column of the person with this personal number; Null when there is none.
+QVariant personValue(store::Database& db, const QString& number, const char* column);
+
 // Triggers the window's menu item or toolbar button named `key`, as a click does; a test
 // failure when the window has none.
 void trigger(QWidget& window, const QString& key);

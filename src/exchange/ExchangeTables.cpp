@@ -1,5 +1,6 @@
 #include "exchange/ExchangeTables.h"
 
+#include "records/PersonsTable.h"
 #include "store/Database.h"
 
 #include <QStringList>
@@ -93,6 +94,9 @@ Replacement replacePersons(store::Database& db, const std::function<void(qint64)
     const std::vector<store::TableColumn> staging = stagingColumns(db);
     Replacement result;
     store::Transaction tx(db);
+    // A hundred thousand rows go in and out: making the ID number index once at the end is
+    // cheaper than keeping it up row by row. The rollback of a failure restores it.
+    records::dropIdNumberIndex(db);
     // The new rows go in after the old ones, so that photos can be matched before the old rows go.
     const qint64 lastOld =
         db.scalar(QStringLiteral("SELECT coalesce(max(rowid), 0) FROM wslib")).toLongLong();
@@ -135,6 +139,7 @@ Replacement replacePersons(store::Database& db, const std::function<void(qint64)
             progress(result.persons);
     }
     db.exec(QStringLiteral("DELETE FROM wslib WHERE rowid <= ?"), {lastOld});
+    records::addPersonIndexes(db);
     tx.commit();
     return result;
 }

@@ -45,6 +45,10 @@ void addPersonIndexes(store::Database& db) {
         QStringLiteral("CREATE INDEX IF NOT EXISTS wslib_id_number ON wslib(upper(trim(\"身份证号码\")))"));
 }
 
+void dropIdNumberIndex(store::Database& db) {
+    db.exec(QStringLiteral("DROP INDEX IF EXISTS wslib_id_number"));
+}
+
 qint64 countPersons(store::Database& db) {
     return db.scalar(QStringLiteral("SELECT count(*) FROM wslib")).toLongLong();
 }

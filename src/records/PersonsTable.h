@@ -30,5 +30,7 @@ void deleteAllPersons(store::Database& db);
 // The indexes the list and the ID number lookup on 保存 rely on; a database made by an earlier
 // version (or restored from one) gets them at the next start.
 void addPersonIndexes(store::Database& db);
+// For a bulk replacement, which makes it again with addPersonIndexes at its end.
+void dropIdNumberIndex(store::Database& db);
 
 } // namespace records

@@ -213,9 +213,18 @@ TEST(ExchangeImport, AFailingPersonLeavesThePersonsTableAsItWas) {
                                "('000002', '坏'), ('000003', '丙')"));
     f.db().exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON wslib WHEN NEW.\"姓名\" = '坏' "
                                "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    const auto idIndex = [&] {
+        return countRows(f.db(), QStringLiteral("sqlite_master"), QStringLiteral("name = 'wslib_id_number'"));
+    };
+    ASSERT_EQ(idIndex(), 1);
     EXPECT_THROW(replacePersons(f.db()), store::SqlError);
     EXPECT_EQ(testing_support::personsInStoredOrder(f.db()), before);
     EXPECT_EQ(countRows(f.db(), QStringLiteral("wslib"), QStringLiteral("\"相片\" IS NOT NULL")), photos);
+    EXPECT_EQ(idIndex(), 1) << "the ID number index, dropped for the load, is back";
+
+    f.db().exec(QStringLiteral("DROP TRIGGER refuse"));
+    EXPECT_EQ(replacePersons(f.db()).persons, 3);
+    EXPECT_EQ(idIndex(), 1);
 }
 
 TEST(ExchangeImport, PhotosStayWithTheSameNumberAndName) {

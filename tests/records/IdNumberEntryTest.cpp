@@ -49,9 +49,7 @@ struct IdEntry {
         window->idCheck().checkBox();
     }
     QVariant stored(const QString& number, const char* column) {
-        return session->db().scalar(
-            QStringLiteral("SELECT \"%1\" FROM wslib WHERE \"个人编号\" = ?").arg(QString::fromUtf8(column)),
-            {number});
+        return testing_support::personValue(session->db(), number, column);
     }
 
     ui::ScriptedDialogs dialogs;
