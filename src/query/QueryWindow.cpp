@@ -177,7 +177,12 @@ void QueryWindow::saveCondition() {
 }
 
 void QueryWindow::loadCondition() {
-    const std::optional<SavedCondition> saved = query::loadCondition(session_.filePath(kConditionFile));
+    const QString path = session_.filePath(kConditionFile);
+    if (isOversizedCondition(path)) {
+        ui::inform(this, kConditionTooLarge, ui::kProgramTitle, ui::Icon::Exclamation);
+        return;
+    }
+    const std::optional<SavedCondition> saved = query::loadCondition(path);
     if (!saved) {
         ui::inform(this, QStringLiteral("还没有保存条件！"));
         return;

@@ -3,6 +3,7 @@
 #include "store/CodePage.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringList>
 
@@ -20,9 +21,13 @@ bool saveCondition(const QString& path, const QString& readable, const QString& 
     return file.commit();
 }
 
+bool isOversizedCondition(const QString& path) {
+    return QFileInfo(path).size() > kMaxConditionBytes;
+}
+
 std::optional<SavedCondition> loadCondition(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxConditionBytes)
         return std::nullopt;
     QString text = store::fromGbk(file.readAll());
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

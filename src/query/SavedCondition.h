@@ -18,8 +18,14 @@ struct SavedCondition {
 // Returns false when the file cannot be written.
 bool saveCondition(const QString& path, const QString& readable, const QString& expression);
 
+// A saved condition is a few lines; a larger file is not one of ours and is never read into memory.
+inline constexpr qint64 kMaxConditionBytes = 1024 * 1024;
+inline const QString kConditionTooLarge = QStringLiteral("“条件.txt”太大，不是本系统保存的条件，没有读取。");
+bool isOversizedCondition(const QString& path);
+
 // Reads it back: every line that is not the expression line is appended after a line break,
-// so the readable text starts with one. Nothing when the file is missing or unreadable.
+// so the readable text starts with one. Nothing when the file is missing, unreadable or
+// oversized.
 std::optional<SavedCondition> loadCondition(const QString& path);
 
 } // namespace query

@@ -150,11 +150,22 @@ TEST(QueryWindow, ComposesSavesReloadsAndQueries) {
     EXPECT_EQ(last, QStringLiteral("退出查询系统"));
 }
 
-TEST(QueryWindow, MissingSavedConditionIsReported) {
+TEST(QueryWindow, MissingOrOversizedSavedConditionIsReported) {
     QueryFixture f;
     f.window->loadCondition();
     EXPECT_EQ(f.dialogs.last().text, QStringLiteral("还没有保存条件！"));
     EXPECT_EQ(f.dialogs.last().title, ui::kProgramTitle);
+
+    // Not ours: two megabytes of one line is never read in, and nothing changes.
+    QFile big(f.folder.file(kConditionFile));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    big.write(QByteArray(2 * 1024 * 1024, '('));
+    big.close();
+    f.session->pendingExpression() = QStringLiteral("性别 = '男'");
+    f.window->findChild<QPushButton*>(QStringLiteral("Command10"))->click();
+    EXPECT_EQ(f.dialogs.last().text, QStringLiteral("“条件.txt”太大，不是本系统保存的条件，没有读取。"));
+    EXPECT_EQ(f.dialogs.last().icon, ui::Icon::Exclamation);
+    EXPECT_EQ(f.session->pendingExpression(), QStringLiteral("性别 = '男'"));
 }
 
 TEST(ResultsWindow, EmptyBadAndUnmatchedConditions) {
