@@ -261,9 +261,13 @@ Entries EntryForm::changedEntries() const {
 void EntryForm::setEntries(const Entries& entries) {
     for (const auto& [ordinal, value] : entries) {
         QWidget* w = controlFor(ordinal);
-        if (auto* edit = qobject_cast<QLineEdit*>(w))
+        if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+            // A longer stored text (from another program) is shown whole, never cut to the box.
+            const int limit = personColumn(ordinal).limit;
+            if (limit > 0)
+                edit->setMaxLength(std::max(limit, int(value.text.size())));
             edit->setText(value.text);
-        else if (auto* combo = qobject_cast<QComboBox*>(w))
+        } else if (auto* combo = qobject_cast<QComboBox*>(w))
             combo->setEditText(value.text);
         else if (auto* memo = qobject_cast<QPlainTextEdit*>(w))
             memo->setPlainText(value.text);

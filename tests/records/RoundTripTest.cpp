@@ -81,8 +81,11 @@ qint64 addForeignPerson(store::Database& db) {
 }
 
 struct RoundTrip {
-    RoundTrip() : session(folder.session(QStringLiteral("张三"))) {
+    // `change` runs on the person before the window opens.
+    explicit RoundTrip(const QString& change = {}) : session(folder.session(QStringLiteral("张三"))) {
         rowid = addForeignPerson(session->db());
+        if (!change.isEmpty())
+            session->db().exec(change);
         before = stored(session->db(), rowid);
         window = std::make_unique<EntryWindow>(*session, [] {});
     }
@@ -140,6 +143,20 @@ TEST(RoundTrip, EveryNumberShowsInPlainDecimal) {
     EXPECT_EQ(storedValue(pension, shownValue(pension, 0.1 + 0.2)).toDouble(), 0.1 + 0.2);
 }
 
+TEST(RoundTrip, ANumberLongerThanItsBoxIsShownWhole) {
+    RoundTrip f(QStringLiteral("UPDATE wslib SET \"基本养老金\" = 1234567.891234"));
+    EXPECT_EQ(f.edit("Text12")->text(), QStringLiteral("1234567.891234"));
+    f.edit("Text12")->setText(QStringLiteral("1234567.891235"));
+    f.save();
+    EXPECT_EQ(f.session->db().scalar(QStringLiteral("SELECT \"基本养老金\" FROM wslib")).toDouble(),
+              1234567.891235);
+    // Another person's box takes no more than its own twelve characters again.
+    f.session->db().exec(
+        QStringLiteral("INSERT INTO wslib(\"个人编号\", \"基本养老金\") VALUES ('000002', 1)"));
+    testing_support::trigger(*f.window, QStringLiteral("tt1"));
+    EXPECT_EQ(f.edit("Text12")->maxLength(), 12);
+}
+
 TEST(RoundTrip, TheStatusLineNamesWhatWasNotReadAsTyped) {
     RoundTrip f;
     f.edit("Text12")->setText(QStringLiteral("2,890.50"));
@@ -174,10 +191,8 @@ TEST(RoundTrip, TheStatusLineNamesWhatWasNotReadAsTyped) {
 }
 
 TEST(RoundTrip, AnUntouchedCheckBoxKeepsNull) {
-    RoundTrip f;
+    RoundTrip f(QStringLiteral("UPDATE wslib SET \"劳模\" = NULL, \"建国前参加工作\" = 1"));
     auto& db = f.session->db();
-    db.exec(QStringLiteral("UPDATE wslib SET \"劳模\" = NULL, \"建国前参加工作\" = 1"));
-    f.window->moveTo(0);
     auto* model = f.window->form().findChild<QCheckBox*>(QStringLiteral("Check7"));
     ASSERT_NE(model, nullptr);
     EXPECT_FALSE(model->isChecked());
