@@ -16,11 +16,10 @@ QString quotedName(const PersonColumn& column) {
 } // namespace
 
 QString numberNotes(const Entries& saved) {
-    static const QRegularExpression whole(QStringLiteral("^\\s*(?:[+-]?(?:\\d+\\.?\\d*|\\.\\d+))?\\s*$"));
     QStringList notes;
     for (const auto& [ordinal, entry] : saved) {
         const PersonColumn& column = personColumn(ordinal);
-        if (column.kind != Kind::Number || whole.match(entry.text).hasMatch())
+        if (column.kind != Kind::Number || store::isWholeNumber(entry.text))
             continue;
         const double stored = store::numericPrefix(entry.text.trimmed());
         notes << QStringLiteral("%1中的“%2”不是一个完整的数，保存的是%3")

@@ -7,10 +7,20 @@
 
 namespace store {
 
+namespace {
+// Sign, digits, one decimal point: no exponent, no grouping.
+constexpr QLatin1String kNumber("[+-]?(?:\\d+\\.?\\d*|\\.\\d+)");
+} // namespace
+
 double numericPrefix(const QString& text) {
-    static const QRegularExpression prefix(QStringLiteral("^\\s*([+-]?(?:\\d+\\.?\\d*|\\.\\d+))"));
+    static const QRegularExpression prefix(QStringLiteral("^\\s*(%1)").arg(kNumber));
     const QRegularExpressionMatch m = prefix.match(text);
     return m.hasMatch() ? m.captured(1).toDouble() : 0.0;
+}
+
+bool isWholeNumber(const QString& text) {
+    static const QRegularExpression whole(QStringLiteral("^\\s*(?:%1)?\\s*$").arg(kNumber));
+    return whole.match(text).hasMatch();
 }
 
 qint64 roundHalfEven(double value) {

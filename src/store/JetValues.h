@@ -10,6 +10,8 @@ namespace store {
 // The leading number of a text after leading blanks: sign, digits, one decimal point.
 // "12.5元" gives 12.5; text without a leading number gives 0.
 double numericPrefix(const QString& text);
+// True when numericPrefix reads all of the text (blanks around it aside); a blank text is whole.
+bool isWholeNumber(const QString& text);
 
 // Whole number of a numeric prefix, halves to the even neighbour.
 qint64 roundHalfEven(double value);
