@@ -62,7 +62,14 @@ QString nextPersonalNumber(const QString& last) {
 }
 
 void writeRow(store::Database& db, const QString& table, qint64 rowid, const Entries& entries) {
-    if (entries.empty()) {
+    StoredValues values;
+    for (const auto& [ordinal, entry] : entries)
+        values[ordinal] = storedValue(personColumn(ordinal), entry);
+    writeStoredRow(db, table, rowid, values);
+}
+
+void writeStoredRow(store::Database& db, const QString& table, qint64 rowid, const StoredValues& stored) {
+    if (stored.empty()) {
         // Nothing to write, but the operator is still told when the row is gone.
         if (!db.scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE rowid = ?").arg(store::quoted(table)),
                        {rowid})
@@ -72,10 +79,9 @@ void writeRow(store::Database& db, const QString& table, qint64 rowid, const Ent
     }
     QStringList sets;
     QVariantList values;
-    for (const auto& [ordinal, entry] : entries) {
-        const PersonColumn& column = personColumn(ordinal);
-        values << storedValue(column, entry);
-        sets << store::quoted(column.columnName()) + QStringLiteral(" = ?");
+    for (const auto& [ordinal, value] : stored) {
+        values << value;
+        sets << store::quoted(personColumn(ordinal).columnName()) + QStringLiteral(" = ?");
     }
     values << rowid;
     try {

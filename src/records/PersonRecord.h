@@ -58,6 +58,11 @@ using Entries = std::map<int, EntryValue>; // by ordinal
 // refuses the row.
 void writeRow(store::Database& db, const QString& table, qint64 rowid, const Entries& entries);
 
+using StoredValues = std::map<int, QVariant>; // by ordinal, as the table stores them
+
+// The same for values as stored (no entry rules): a template row copied into a person.
+void writeStoredRow(store::Database& db, const QString& table, qint64 rowid, const StoredValues& values);
+
 // Reads every column of one row, in ordinal order.
 QVariantList readRow(store::Database& db, const QString& table, qint64 rowid);
 

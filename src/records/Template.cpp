@@ -26,23 +26,12 @@ bool applyTemplate(store::Database& db, qint64 rowid) {
     const QVariantList model = readTemplate(db);
     if (model.isEmpty())
         return false;
-    QStringList sets;
-    QVariantList values;
+    StoredValues values;
     for (const PersonColumn& c : personColumns()) {
-        if (c.ordinal == 0 || c.kind == Kind::Photo || c.ordinal >= model.size())
-            continue;
-        sets << store::quoted(c.columnName()) + QStringLiteral(" = ?");
-        values << model.at(c.ordinal);
+        if (c.ordinal != 0 && c.kind != Kind::Photo && c.ordinal < model.size())
+            values[c.ordinal] = model.at(c.ordinal);
     }
-    values << rowid;
-    try {
-        db.exec(QStringLiteral("UPDATE wslib SET %1 WHERE rowid = ?").arg(sets.join(QStringLiteral(", "))),
-                values);
-    } catch (const store::SqlError& e) {
-        if (!e.isConstraint())
-            throw;
-        throw WriteError(-1, QString::fromUtf8(e.what()));
-    }
+    writeStoredRow(db, store::schema::kPersons, rowid, values);
     return true;
 }
 
