@@ -33,9 +33,9 @@ bool AppController::start() {
 }
 
 // A lock left by a copy on this computer that has ended is taken over by QLockFile itself. One
-// left by another computer (a program folder on a stick or a share) cannot be checked from here:
-// the operator decides, with No as the default, since the lock is the only guard against two
-// copies writing one lib.mdb.
+// left by another computer (a program folder on a stick or a share), or one that cannot be read
+// (a crash while it was written), cannot be checked from here: the operator decides, with No as
+// the default, since the lock is the only guard against two copies writing one lib.mdb.
 bool AppController::takeLock() {
     const QString path = session_.filePath(QStringLiteral("tessaly.lock"));
     lock_ = std::make_unique<QLockFile>(path);
@@ -45,9 +45,12 @@ bool AppController::takeLock() {
     qint64 pid = 0;
     QString host;
     QString application;
-    if (lock_->error() == QLockFile::LockFailedError && lock_->getLockInfo(&pid, &host, &application) &&
-        !host.isEmpty() && host != QSysInfo::machineHostName()) {
-        if (!ui::confirm(nullptr, foreignLockQuestion(host, QFileInfo(path).lastModified()))) {
+    const bool readable = lock_->getLockInfo(&pid, &host, &application);
+    const bool foreign = readable && !host.isEmpty() && host != QSysInfo::machineHostName();
+    if (lock_->error() == QLockFile::LockFailedError && (foreign || !readable)) {
+        const QDateTime when = QFileInfo(path).lastModified();
+        if (!ui::confirm(nullptr,
+                         readable ? foreignLockQuestion(host, when) : unreadableLockQuestion(when))) {
             lock_.reset();
             return false;
         }

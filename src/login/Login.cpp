@@ -64,6 +64,13 @@ QString foreignLockQuestion(const QString& host, const QDateTime& when) {
         .arg(host, when.toString(QStringLiteral("yyyy年M月d日 HH:mm")));
 }
 
+QString unreadableLockQuestion(const QDateTime& when) {
+    return QStringLiteral("程序文件夹中有一个%1留下的运行标记，但无法识别，可能是本程序意外中断时留下的。\n"
+                          "如果本程序没有在别处运行，可以继续启动；如果它还在运行，"
+                          "两处同时修改一个数据库会损坏数据。\n要继续启动吗？")
+        .arg(when.toString(QStringLiteral("yyyy年M月d日 HH:mm")));
+}
+
 QString startupFailureMessage(const store::OpenError& error) {
     const QString file = QDir::toNativeSeparators(error.path());
     switch (error.kind()) {

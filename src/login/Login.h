@@ -41,6 +41,8 @@ QString folderNotWritableMessage(const QString& folder);
 QString readOnlyDatabaseMessage(const QString& path);
 // The question before starting despite a lock file another computer left.
 QString foreignLockQuestion(const QString& host, const QDateTime& when);
+// ... and despite one that cannot be read.
+QString unreadableLockQuestion(const QDateTime& when);
 
 inline const QString kSecondCopy = QStringLiteral("程序已经运行，不能再次装载。");
 inline const QString kPickUser = QStringLiteral("请选择用户名");

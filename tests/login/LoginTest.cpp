@@ -255,6 +255,33 @@ TEST(StartUp, AsksBeforeTakingOverALockAnotherComputerLeft) {
     }
 }
 
+TEST(StartUp, AsksBeforeTakingOverALockThatCannotBeRead) {
+    // A crash between making the lock file and writing it leaves it empty; it must not keep the
+    // program from starting for ever.
+    ui::ScriptedDialogs dialogs;
+    TestFolder folder;
+    QFile lock(folder.file(QStringLiteral("tessaly.lock")));
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(
+        lock.setFileTime(QDateTime(QDate(2026, 11, 30), QTime(8, 5)), QFileDevice::FileModificationTime));
+    lock.close();
+    {
+        AppController app(folder.path());
+        EXPECT_FALSE(app.start());
+        ASSERT_EQ(dialogs.shown.size(), 1);
+        EXPECT_EQ(dialogs.last().text,
+                  QStringLiteral("程序文件夹中有一个2026年11月30日 08:05留下的运行标记，但无法识别，"
+                                 "可能是本程序意外中断时留下的。\n如果本程序没有在别处运行，可以继续启动；"
+                                 "如果它还在运行，两处同时修改一个数据库会损坏数据。\n要继续启动吗？"));
+        EXPECT_EQ(dialogs.last().button, ui::Default::No);
+        EXPECT_TRUE(QFile::exists(lock.fileName()));
+    }
+    dialogs.answer({true});
+    AppController app(folder.path());
+    EXPECT_TRUE(app.start());
+    EXPECT_NE(app.loginWindow(), nullptr);
+}
+
 TEST(StartUp, NamesTheRealCauseWhenTheFolderOrTheFileCannotBeUsed) {
     ui::ScriptedDialogs dialogs;
     {
