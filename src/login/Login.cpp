@@ -57,18 +57,28 @@ QString readOnlyDatabaseMessage(const QString& path) {
         .arg(QDir::toNativeSeparators(path));
 }
 
+namespace {
+// What both lock questions end with: the risk, then the question.
+const QString kLockRisk =
+    QStringLiteral("如果它还在运行，两处同时修改一个数据库会损坏数据。\n要继续启动吗？");
+
+QString lockTime(const QDateTime& when) {
+    return when.toString(QStringLiteral("yyyy年M月d日 HH:mm"));
+}
+} // namespace
+
 QString foreignLockQuestion(const QString& host, const QDateTime& when) {
     return QStringLiteral("计算机“%1”于%2在程序文件夹中留下了运行标记，本程序可能正在那里运行。\n"
-                          "如果那台计算机上的本程序已经退出，可以继续启动；如果它还在运行，"
-                          "两处同时修改一个数据库会损坏数据。\n要继续启动吗？")
-        .arg(host, when.toString(QStringLiteral("yyyy年M月d日 HH:mm")));
+                          "如果那台计算机上的本程序已经退出，可以继续启动；")
+               .arg(host, lockTime(when)) +
+           kLockRisk;
 }
 
 QString unreadableLockQuestion(const QDateTime& when) {
     return QStringLiteral("程序文件夹中有一个%1留下的运行标记，但无法识别，可能是本程序意外中断时留下的。\n"
-                          "如果本程序没有在别处运行，可以继续启动；如果它还在运行，"
-                          "两处同时修改一个数据库会损坏数据。\n要继续启动吗？")
-        .arg(when.toString(QStringLiteral("yyyy年M月d日 HH:mm")));
+                          "如果本程序没有在别处运行，可以继续启动；")
+               .arg(lockTime(when)) +
+           kLockRisk;
 }
 
 QString startupFailureMessage(const store::OpenError& error) {
