@@ -46,6 +46,11 @@ public:
     // and empties it.
     QString& pendingExpression() { return pendingExpression_; }
 
+    // True while long work writes on its own connection: grids then serve what they hold rather
+    // than wait on the database until the work commits.
+    bool jobWriting() const { return jobWriting_; }
+    void setJobWriting(bool writing) { jobWriting_ = writing; }
+
 private:
     QString folder_;
     Clock clock_;
@@ -55,6 +60,7 @@ private:
     std::unique_ptr<Database> db_;
     std::unique_ptr<OperatorLog> log_;
     QString pendingExpression_;
+    bool jobWriting_ = false;
 };
 
 } // namespace store
