@@ -9,17 +9,6 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
-namespace {
-
-// Chinese font names of the printed forms mapped to faces with Simplified Chinese glyphs, the same
-// faces the page drawings use.
-void mapChineseFonts() {
-    for (const QString& name : print::kFormFaces)
-        QFont::insertSubstitutions(name, print::familiesFor(name, print::Faces::Screen));
-}
-
-} // namespace
-
 int main(int argc, char* argv[]) {
     // The program folder's fontconfig file prefers the SC faces; it must be set before Qt starts.
     QFileInfo exe(QStringLiteral("/proc/self/exe"));
@@ -34,7 +23,9 @@ int main(int argc, char* argv[]) {
     QTranslator qtbase;
     if (qtbase.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtbase);
-    mapChineseFonts();
+    // Chinese font names of the printed forms map to faces with Simplified Chinese glyphs, the
+    // same faces the page drawings use.
+    print::substituteFormFaces();
     QFont base(QStringLiteral("Noto Sans CJK SC"));
     base.setPointSize(10);
     QApplication::setFont(base);

@@ -2,11 +2,11 @@
 
 #include "print/Surface.h"
 
-#include <QFile>
 #include <QLoggingCategory>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QSaveFile>
 
 #include <stdexcept>
 
@@ -56,9 +56,13 @@ QImage previewImage(const ResultPages& pages, int page, int z, double dpi) {
 
 bool writePdf(const QString& path, const ResultPages& pages, int first, int last,
               const std::function<bool(int, int)>& progress) {
-    bool finished = false;
+    // Written beside the target and renamed over it only when whole, so a cancelled or failed
+    // run leaves an earlier file of that name as it was.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw std::runtime_error(file.errorString().toStdString());
     try {
-        QPdfWriter writer(path);
+        QPdfWriter writer(&file);
         writer.setCreator(QStringLiteral("Tessaly"));
         writer.setResolution(600);
         writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
@@ -68,26 +72,25 @@ bool writePdf(const QString& path, const ResultPages& pages, int first, int last
             throw std::runtime_error("the PDF file cannot be written");
         PainterSurface surface(painter, Faces::Pdf);
         const int total = last - first + 1;
-        finished = true;
         for (int page = first; page <= last; ++page) {
             if (page > first)
                 writer.newPage();
             pages.draw(surface, page, 1, Target::Paper);
             if (progress && !progress(page - first + 1, total)) {
-                finished = false;
-                break;
+                painter.end();
+                file.cancelWriting();
+                return false;
             }
         }
         if (!painter.end())
             throw std::runtime_error("the PDF file cannot be written");
     } catch (...) {
-        // A file that stops part way is no file at all.
-        QFile::remove(path);
+        file.cancelWriting();
         throw;
     }
-    if (!finished)
-        QFile::remove(path);
-    return finished;
+    if (!file.commit())
+        throw std::runtime_error(file.errorString().toStdString());
+    return true;
 }
 
 } // namespace print

@@ -34,9 +34,9 @@ struct ResultPages {
 QImage previewImage(const ResultPages& pages, int page, int z, double dpi);
 
 // Writes pages `first` … `last` (from 1) into one PDF file, A4 landscape, fonts embedded; pages are
-// streamed to the file as they are drawn. `progress(done, total)` runs after each page and
-// returns false to cancel, which removes the file. Returns false when cancelled; throws
-// std::runtime_error when the file cannot be written.
+// streamed to a file beside it, which replaces `path` only once it is whole. `progress(done,
+// total)` runs after each page and returns false to cancel. Returns false when cancelled; throws
+// std::runtime_error when the file cannot be written. Either way an earlier file at `path` stays.
 bool writePdf(const QString& path, const ResultPages& pages, int first, int last,
               const std::function<bool(int done, int total)>& progress = {});
 

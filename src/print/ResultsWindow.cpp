@@ -32,6 +32,7 @@
 #include <QTableView>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <cmath>
 
@@ -40,8 +41,8 @@ namespace print {
 // Picture3: the page picture inside the viewport; a click on it toggles the zoom.
 class PagePicture : public QWidget {
 public:
-    PagePicture(std::function<void()> onClick, QWidget* parent)
-        : QWidget(parent), onClick_(std::move(onClick)) {}
+    PagePicture(std::function<void()> onClick, std::function<void(QWheelEvent*)> onWheel, QWidget* parent)
+        : QWidget(parent), onClick_(std::move(onClick)), onWheel_(std::move(onWheel)) {}
 
     void setImage(QImage image) {
         image_ = std::move(image);
@@ -56,13 +57,28 @@ protected:
         painter.drawImage(0, 0, image_);
     }
     void mousePressEvent(QMouseEvent*) override { onClick_(); }
+    void wheelEvent(QWheelEvent* event) override { onWheel_(event); }
 
 private:
     std::function<void()> onClick_;
+    std::function<void(QWheelEvent*)> onWheel_;
     QImage image_;
 };
 
-ResultsWindow::ResultsWindow(store::Session& session, QWidget* parent)
+// Picture2: the viewport the page picture moves in; the wheel scrolls the page there too.
+class PageViewport : public QWidget {
+public:
+    PageViewport(std::function<void(QWheelEvent*)> onWheel, QWidget* parent)
+        : QWidget(parent), onWheel_(std::move(onWheel)) {}
+
+protected:
+    void wheelEvent(QWheelEvent* event) override { onWheel_(event); }
+
+private:
+    std::function<void(QWheelEvent*)> onWheel_;
+};
+
+ResultsWindow::ResultsWindow(store::Session& session, QWidget* parent, QSize screen)
     : QWidget(parent, Qt::Window), session_(session) {
     setObjectName(QStringLiteral("Form7"));
     setWindowTitle(QStringLiteral("查询结果"));
@@ -95,13 +111,14 @@ ResultsWindow::ResultsWindow(store::Session& session, QWidget* parent)
     frame_ = new QFrame(this);
     frame_->setObjectName(QStringLiteral("Frame1"));
     frame_->setFrameShape(QFrame::StyledPanel);
-    viewport_ = new QWidget(frame_);
+    const auto onWheel = [this](QWheelEvent* event) { wheel(event); };
+    viewport_ = new PageViewport(onWheel, frame_);
     viewport_->setObjectName(QStringLiteral("Picture2"));
     viewport_->setAutoFillBackground(true);
     QPalette dark = viewport_->palette();
     dark.setColor(QPalette::Window, QColor(128, 128, 128));
     viewport_->setPalette(dark);
-    picture_ = new PagePicture([this] { pageClicked(); }, viewport_);
+    picture_ = new PagePicture([this] { pageClicked(); }, onWheel, viewport_);
     picture_->setObjectName(QStringLiteral("Picture3"));
     hscroll_ = new QScrollBar(Qt::Horizontal, frame_);
     hscroll_->setObjectName(QStringLiteral("HScroll1"));
@@ -137,7 +154,10 @@ ResultsWindow::ResultsWindow(store::Session& session, QWidget* parent)
     layout->addLayout(bottom);
     frame_->hide();
 
-    ui::placeCentred(*this, {800, 560});
+    // Centred on the 800 × 600 screen it was laid out for, then scaled to the real one as the
+    // other windows are, so that a larger screen shows more of the page.
+    setGeometry(0, 20, 800, 560);
+    ui::setWindow(*this, screen.isValid() ? screen : ui::screenSize(*this));
     load();
 }
 
@@ -378,6 +398,7 @@ void ResultsWindow::rosterMode() {
     enable("tt1", false);
     enable("tt6", true);
     enable("tt5", false);
+    placeAtStart();
     drawPage();
 }
 
@@ -389,6 +410,7 @@ void ResultsWindow::sheetMode() {
     enable("tt1", false);
     enable("tt5", true);
     enable("tt6", false);
+    placeAtStart();
     drawPage();
 }
 
@@ -407,6 +429,19 @@ void ResultsWindow::placePage() {
     const double left = (5.0 - 20.0 * hscroll_->value()) / z_;
     const double top = (5.0 - 30.0 * vscroll_->value()) / z_;
     picture_->move(qRound(left * perMm), qRound(top * perMm));
+}
+
+void ResultsWindow::wheel(QWheelEvent* event) {
+    event->accept();
+    const QPoint turned = event->angleDelta();
+    // Some systems report a wheel turned with Shift as a sideways turn already.
+    const bool across = event->modifiers().testFlag(Qt::ShiftModifier) || turned.y() == 0;
+    wheelTurned_ += turned.y() != 0 ? turned.y() : turned.x();
+    // One notch (15 degrees) is one step; finer wheels and touch pads add up to one.
+    const int steps = wheelTurned_ / QWheelEvent::DefaultDeltasPerStep;
+    wheelTurned_ -= steps * QWheelEvent::DefaultDeltasPerStep;
+    QScrollBar* bar = across ? hscroll_ : vscroll_;
+    bar->setValue(bar->value() - steps);
 }
 
 void ResultsWindow::updateScrollRanges() {
@@ -495,7 +530,17 @@ void ResultsWindow::printPage() {
 }
 
 void ResultsWindow::printSettings() {
-    ui::showSingle(settingsWindow_, [this] { return new PrintSettingsWindow(session_, this); });
+    // The settings window belongs to the owner of this window (the main window), not to it: closing
+    // the results, or a new query replacing them, leaves it open with what was typed there.
+    QWidget* owner = parentWidget() ? parentWidget() : this;
+    if (!settingsWindow_) {
+        for (PrintSettingsWindow* open :
+             owner->findChildren<PrintSettingsWindow*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (!open->isHidden())
+                settingsWindow_ = open;
+        }
+    }
+    ui::showSingle(settingsWindow_, [&] { return new PrintSettingsWindow(session_, owner); });
 }
 
 void ResultsWindow::writeWholePdf() {

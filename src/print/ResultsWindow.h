@@ -13,6 +13,7 @@ class QLabel;
 class QPushButton;
 class QScrollBar;
 class QTableView;
+class QWheelEvent;
 
 namespace records {
 class PersonListModel;
@@ -39,6 +40,7 @@ enum class ResultsCommand {
 };
 
 class PagePicture;
+class PageViewport;
 class PrintSettingsWindow;
 
 // Form7 "查询结果": the persons that satisfy the pending expression, as a list or as preview
@@ -46,7 +48,8 @@ class PrintSettingsWindow;
 class ResultsWindow : public QWidget {
     Q_OBJECT
 public:
-    ResultsWindow(store::Session& session, QWidget* parent = nullptr);
+    // Laid out for an 800 × 600 screen and scaled to `screen` (the screen it opens on when empty).
+    ResultsWindow(store::Session& session, QWidget* parent = nullptr, QSize screen = {});
     ~ResultsWindow() override;
 
     QString status() const;
@@ -93,6 +96,8 @@ private:
     void writeWholePdf();
 
     void placePage();
+    // A wheel step moves the page one scroll step down or up; with Shift, across.
+    void wheel(QWheelEvent* event);
     // The page picture at Int(5 / z) mm with both scroll bars at 0.
     void placeAtStart();
     void drawPage();
@@ -105,7 +110,7 @@ private:
     records::PersonListModel* model_;
     QTableView* grid_;
     QFrame* frame_;
-    QWidget* viewport_;
+    PageViewport* viewport_;
     PagePicture* picture_;
     QScrollBar* hscroll_;
     QScrollBar* vscroll_;
@@ -120,6 +125,7 @@ private:
     int z_ = 1;
     bool fullSize_ = true; // what a click on the page toggles
     bool drawn_ = false;   // a page has been drawn, so there is something to print
+    int wheelTurned_ = 0;  // eighths of a degree not yet made into a step
 };
 
 inline const QString kEmptyCondition = QStringLiteral("查询条件不能空！");

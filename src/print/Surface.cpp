@@ -34,21 +34,28 @@ constexpr double kLineWidthMm = 0.2;
 } // namespace
 
 QStringList familiesFor(const QString& name, Faces faces) {
+    // The names are compared as the Chinese text they are (QLatin1String would read their UTF-8
+    // bytes as Latin-1 letters, and no name would ever match).
     const QString n = name.trimmed();
     const bool pdf = faces == Faces::Pdf;
-    if (n == QLatin1String("黑体"))
+    if (n == QStringLiteral("黑体"))
         return pdf ? QStringList{QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("AR PL UMing CN")}
                    : QStringList{QStringLiteral("Noto Sans CJK SC")};
-    if (n == QLatin1String("楷体_GB2312") || n == QLatin1String("楷体"))
+    if (n == QStringLiteral("楷体_GB2312") || n == QStringLiteral("楷体"))
         return {QStringLiteral("AR PL UKai CN")};
     // 宋体, 仿宋_GB2312 and any other name: a serif face.
     const QStringList serif =
         pdf ? QStringList{QStringLiteral("AR PL UMing CN"), QStringLiteral("AR PL UKai CN")}
             : QStringList{QStringLiteral("Noto Serif CJK SC")};
-    if (n == QLatin1String("宋体") || n == QLatin1String("仿宋_GB2312") || n == QLatin1String("仿宋") ||
+    if (n == QStringLiteral("宋体") || n == QStringLiteral("仿宋_GB2312") || n == QStringLiteral("仿宋") ||
         n.isEmpty())
         return serif;
     return QStringList{n} + serif;
+}
+
+void substituteFormFaces() {
+    for (const QString& name : kFormFaces)
+        QFont::insertSubstitutions(name, familiesFor(name, Faces::Screen));
 }
 
 PainterSurface::PainterSurface(QPainter& painter, Faces faces, std::function<void()> onEnd)

@@ -45,6 +45,8 @@ enum class Faces { Screen, Pdf };
 inline const QStringList kFormFaces = {QStringLiteral("宋体"), QStringLiteral("仿宋_GB2312"),
                                        QStringLiteral("楷体_GB2312"), QStringLiteral("黑体")};
 QStringList familiesFor(const QString& name, Faces faces);
+// Maps the form face names to the screen faces for every QFont of the program (at start-up).
+void substituteFormFaces();
 
 // Surface over a QPainter whose device coordinates are pixels at the device's resolution with
 // the origin at the paper's corner. Text is measured at a fixed fine resolution on every device,

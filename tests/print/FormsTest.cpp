@@ -3,6 +3,10 @@
 #include "print/Surface.h"
 #include "records/PersonColumns.h"
 
+#include <QFontInfo>
+#include <QImage>
+#include <QPainter>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -335,4 +339,58 @@ TEST(Roster, AnEmptyTitlePrintsNothingElseUnchanged) {
     EXPECT_EQ(without.texts().size(), with.texts().size() - 1);
     EXPECT_EQ(without.of(Op::Line).size(), with.of(Op::Line).size());
     EXPECT_EQ(without.find(QStringLiteral("第 1 页")).x1, with.find(QStringLiteral("第 1 页")).x1);
+}
+
+TEST(PrintFaces, EachFormFaceNameGetsItsOwnFaceOnScreenAndInPdf) {
+    struct Case {
+        const char* name;
+        Faces faces;
+        const char* face;
+    };
+    const Case cases[] = {
+        {"黑体", Faces::Screen, "Noto Sans CJK SC"},         {"黑体", Faces::Pdf, "WenQuanYi Micro Hei"},
+        {" 黑体 ", Faces::Screen, "Noto Sans CJK SC"},       {"楷体_GB2312", Faces::Screen, "AR PL UKai CN"},
+        {"楷体_GB2312", Faces::Pdf, "AR PL UKai CN"},        {"楷体", Faces::Pdf, "AR PL UKai CN"},
+        {"宋体", Faces::Screen, "Noto Serif CJK SC"},        {"宋体", Faces::Pdf, "AR PL UMing CN"},
+        {"仿宋_GB2312", Faces::Screen, "Noto Serif CJK SC"}, {"仿宋", Faces::Pdf, "AR PL UMing CN"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFont font;
+        font.setFamilies(familiesFor(QString::fromUtf8(c.name), c.faces));
+        EXPECT_EQ(QFontInfo(font).family(), QString::fromUtf8(c.face));
+    }
+    // Every QFont of the program that names a form face, as the start-up maps them.
+    substituteFormFaces();
+    const QStringList screenFaces = {QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Serif CJK SC"),
+                                     QStringLiteral("AR PL UKai CN"), QStringLiteral("Noto Sans CJK SC")};
+    for (int i = 0; i < kFormFaces.size(); ++i)
+        EXPECT_EQ(QFontInfo(QFont(kFormFaces.at(i))).family(), screenFaces.at(i))
+            << kFormFaces.at(i).toStdString();
+}
+
+// Records what a form prints on a real painter, with the real faces' measures.
+class PrintedTexts : public PainterSurface {
+public:
+    using PainterSurface::PainterSurface;
+    QStringList printed;
+
+protected:
+    void drawText(double x, double y, const QString& text) override {
+        printed << text;
+        PainterSurface::drawText(x, y, text);
+    }
+};
+
+TEST(PrintFaces, PaperHeadersStayWholeWithAHeiBody) {
+    store::PrintRecord st = settings(); // the shipped columns: 序号 20 mm, 性别 12 mm wide
+    st.bodyFont = QStringLiteral("黑体");
+    for (Faces faces : {Faces::Screen, Faces::Pdf}) {
+        QImage page(1, 1, QImage::Format_RGB32);
+        QPainter painter(&page);
+        PrintedTexts s(painter, faces);
+        drawRosterPage(s, 1, st, 1, 0, {}, Target::Paper);
+        EXPECT_TRUE(s.printed.contains(QStringLiteral(" 序  号 "))) << s.printed.join(u'|').toStdString();
+        EXPECT_TRUE(s.printed.contains(QStringLiteral(" 性  别 "))) << s.printed.join(u'|').toStdString();
+    }
 }

@@ -9,8 +9,12 @@
 #include "ui/ScriptedDialogs.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QProgressDialog>
@@ -18,6 +22,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -28,10 +33,10 @@ namespace {
 const QString kEveryone = QStringLiteral("姓名 like '*'");
 
 struct Fixture {
-    explicit Fixture(int persons, const QString& condition = kEveryone) : session(folder.session()) {
+    explicit Fixture(int persons, QSize screen = {}) : session(folder.session()) {
         testing_support::addPersons(session->db(), persons);
-        session->pendingExpression() = condition;
-        window = std::make_unique<ResultsWindow>(*session);
+        session->pendingExpression() = kEveryone;
+        window = std::make_unique<ResultsWindow>(*session, nullptr, screen);
         window->show();
     }
     // The keys of the enabled toolbar buttons, in toolbar order.
@@ -46,6 +51,22 @@ struct Fixture {
     void press(const char* key) { window->action(QString::fromLatin1(key))->trigger(); }
     void clickPage() {
         QTest::mouseClick(window->findChild<QWidget*>(QStringLiteral("Picture3")), Qt::LeftButton);
+    }
+    QWidget* picture() const { return window->findChild<QWidget*>(QStringLiteral("Picture3")); }
+    QScrollBar* bar(const char* name) const {
+        return window->findChild<QScrollBar*>(QString::fromLatin1(name));
+    }
+    // One turn of the wheel over the page, in eighths of a degree (120 a notch; negative: towards
+    // the operator, down the page).
+    void wheel(int delta, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QWheelEvent event(QPointF(5, 5), picture()->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta),
+                          Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(picture(), &event);
+    }
+    // Where the page picture sits in the viewport, in mm from its corner.
+    QPoint at(double x, double y) const {
+        const double k = window->logicalDpiX() / 25.4;
+        return {qRound(x * k), qRound(y * k)};
     }
 
     ui::ScriptedDialogs dialogs;
@@ -79,6 +100,22 @@ int inkIn(const QImage& image, double dpi, double x1, double y1, double x2, doub
             dark += qGray(image.pixel(x, y)) < 128 ? 1 : 0;
     }
     return dark;
+}
+
+// Whatever the operator had under that name before stays as it was, and nothing is left beside it.
+void expectOnly(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), bytes);
+    EXPECT_EQ(QFileInfo(path).dir().entryList(QDir::Files), QStringList{QFileInfo(path).fileName()});
+}
+
+QByteArray writeEarlier(const QString& path) {
+    const QByteArray earlier("%PDF-1.4 the operator's earlier file");
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(earlier);
+    return earlier;
 }
 
 } // namespace
@@ -157,7 +194,7 @@ TEST(ResultsWindowPages, ButtonStatesThroughTheToolbar) {
 TEST(ResultsWindowPages, ZoomTogglesAndPrintingTheSheetResetsItWithoutRedrawing) {
     if (!QPrinterInfo::defaultPrinter().isNull())
         GTEST_SKIP() << "a printer is installed; this test would print";
-    Fixture f(2);
+    Fixture f(2, QSize(400, 300));
     f.press("tt3");
     const int dpi = f.window->logicalDpiX();
     EXPECT_EQ(f.window->pageImage().width(), qRound(297 * dpi / 25.4));
@@ -167,14 +204,18 @@ TEST(ResultsWindowPages, ZoomTogglesAndPrintingTheSheetResetsItWithoutRedrawing)
     EXPECT_EQ(f.window->zoom(), 2);
     EXPECT_EQ(f.window->pageImage().width(), qRound(148 * dpi / 25.4));
     EXPECT_EQ(picture->pos(), QPoint(qRound(2 * dpi / 25.4), qRound(2 * dpi / 25.4))) << "Int(5 / 2)";
-    auto* vertical = f.window->findChild<QScrollBar*>(QStringLiteral("VScroll1"));
-    if (vertical->maximum() > 0) {
-        vertical->setValue(1);
-        EXPECT_EQ(picture->y(), qRound((5 - 30) / 2.0 * dpi / 25.4));
-    }
+    // The window is small enough that even the half-size page scrolls both ways.
+    QScrollBar* vertical = f.bar("VScroll1");
+    ASSERT_GT(vertical->maximum(), 0);
+    ASSERT_GT(f.bar("HScroll1")->maximum(), 0);
+    vertical->setValue(1);
+    EXPECT_EQ(picture->pos(), f.at(5 / 2.0, (5 - 30) / 2.0));
+    f.bar("HScroll1")->setValue(2);
+    EXPECT_EQ(picture->pos(), f.at((5 - 40) / 2.0, (5 - 30) / 2.0));
     f.clickPage();
     EXPECT_EQ(f.window->zoom(), 1);
     EXPECT_EQ(vertical->value(), 0);
+    EXPECT_EQ(f.bar("HScroll1")->value(), 0);
 
     f.press("tt6");
     f.clickPage();
@@ -189,6 +230,41 @@ TEST(ResultsWindowPages, ZoomTogglesAndPrintingTheSheetResetsItWithoutRedrawing)
     EXPECT_EQ(f.window->zoom(), 1) << "the next click leaves full size";
     f.clickPage();
     EXPECT_EQ(f.window->zoom(), 2);
+}
+
+TEST(ResultsWindowPages, ScaledToTheScreenAndScrolledByTheWheelFromTheTopLeftOfEachMode) {
+    Fixture large(2, QSize(1280, 1024));
+    EXPECT_EQ(large.window->geometry(), QRect(0, 34, 1280, 956)) << "800 × 560 at (0, 20), scaled";
+    large.press("tt3");
+    EXPECT_EQ(large.bar("HScroll1")->maximum(), 0) << "the page's whole width shows";
+
+    Fixture f(2);
+    f.press("tt3");
+    QScrollBar* vertical = f.bar("VScroll1");
+    QScrollBar* horizontal = f.bar("HScroll1");
+    ASSERT_GE(vertical->maximum(), 2);
+    ASSERT_GT(horizontal->maximum(), 0);
+    f.wheel(-120);
+    EXPECT_EQ(vertical->value(), 1);
+    f.wheel(-60);
+    f.wheel(-60); // half notches add up to one step
+    EXPECT_EQ(vertical->value(), 2);
+    f.wheel(120);
+    EXPECT_EQ(vertical->value(), 1);
+    f.wheel(-120, Qt::ShiftModifier);
+    EXPECT_EQ(horizontal->value(), 1);
+    EXPECT_EQ(vertical->value(), 1);
+    EXPECT_EQ(f.picture()->pos(), f.at(5 - 20, 5 - 30));
+
+    for (const char* mode : {"tt6", "tt5"}) {
+        SCOPED_TRACE(mode);
+        f.press(mode);
+        EXPECT_EQ(vertical->value(), 0);
+        EXPECT_EQ(horizontal->value(), 0);
+        EXPECT_EQ(f.picture()->pos(), f.at(5, 5));
+        f.wheel(-120);
+        f.wheel(-120, Qt::ShiftModifier);
+    }
 }
 
 TEST(ResultsWindowPages, TheRosterPageHasInkInNameCellsOnly) {
@@ -261,6 +337,9 @@ TEST(ResultsWindowPages, WholeResultPdfHasEveryPageEmbeddedFontsAndTheRightText)
             << line.toStdString();
     }
     EXPECT_GT(listed, 0);
+    const QString faces = fonts.join(QLatin1Char('\n'));
+    EXPECT_TRUE(faces.contains(QLatin1String("WenQuanYiMicroHei"))) << "the title in the face for 黑体";
+    EXPECT_TRUE(faces.contains(QLatin1String("UMing"))) << "the body in the face for 宋体";
 
     const QString text = tool(QStringLiteral("pdftotext"), {roster, QStringLiteral("-")});
     for (const QString& name : testing_support::printNames())
@@ -290,12 +369,17 @@ TEST(ResultsWindowPages, WholeResultPdfHasEveryPageEmbeddedFontsAndTheRightText)
     EXPECT_TRUE(sheetText.contains(QStringLiteral("NO：101")));
     EXPECT_TRUE(sheetText.contains(QStringLiteral("马文高")));
     EXPECT_TRUE(sheetText.contains(f.session->state().unitName + kSheetTitle)) << "the title's face too";
+    EXPECT_TRUE(tool(QStringLiteral("pdffonts"), {sheets + QStringLiteral(".pdf")})
+                    .contains(QLatin1String("WenQuanYiMicroHei")))
+        << "the title in the face for 黑体";
 }
 
-TEST(ResultsWindowPages, CancellingTheWholePdfLeavesNoFile) {
+TEST(ResultsWindowPages, CancellingTheWholePdfKeepsAnEarlierFileOfThatName) {
     Fixture f(16);
     f.press("tt6");
-    const QString path = f.folder.file(QStringLiteral("取消.pdf"));
+    const QString path = f.folder.file(QStringLiteral("pdf/取消.pdf"));
+    QDir().mkpath(QFileInfo(path).path());
+    const QByteArray earlier = writeEarlier(path);
     f.dialogs.files.enqueue(path);
     f.dialogs.clear();
     QTimer::singleShot(0, f.window.get(), [&] {
@@ -303,7 +387,7 @@ TEST(ResultsWindowPages, CancellingTheWholePdfLeavesNoFile) {
             progress->cancel();
     });
     f.press("tt10");
-    EXPECT_FALSE(QFile::exists(path));
+    expectOnly(path, earlier);
     ASSERT_EQ(f.dialogs.shown.size(), 1);
     EXPECT_EQ(f.dialogs.last().kind, ui::ScriptedDialogs::Kind::SaveFile);
     EXPECT_EQ(f.dialogs.last().text, QStringLiteral("输出PDF"));
@@ -330,6 +414,33 @@ TEST(ResultsWindowPages, PrintSettingsOpenBesideAndTheNextPageFollows) {
     EXPECT_EQ(f.window->settingsWindow(), settings) << "opened once";
 }
 
+TEST(ResultsWindowPages, PrintSettingsStayOpenWithWhatWasTypedWhenTheResultsClose) {
+    ui::ScriptedDialogs dialogs;
+    testing_support::TestFolder folder;
+    auto session = folder.session();
+    testing_support::addPersons(session->db(), 3);
+    QWidget owner; // the main window, which opens the results
+    const auto openResults = [&] {
+        session->pendingExpression() = kEveryone;
+        auto* results = new ResultsWindow(*session, &owner);
+        results->show();
+        results->action(QStringLiteral("tt3"))->trigger();
+        results->action(QStringLiteral("tt9"))->trigger();
+        return results;
+    };
+    ResultsWindow* first = openResults();
+    const QPointer<PrintSettingsWindow> settings = first->settingsWindow();
+    ASSERT_FALSE(settings.isNull());
+    settings->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("还没保存的标题"));
+    first->action(QStringLiteral("tt8"))->trigger();
+    delete first; // as a new query replaces it
+    ASSERT_FALSE(settings.isNull());
+    EXPECT_TRUE(settings->isVisible());
+    EXPECT_EQ(settings->findChild<QLineEdit*>(QStringLiteral("Text1"))->text(),
+              QStringLiteral("还没保存的标题"));
+    EXPECT_EQ(openResults()->settingsWindow(), settings.data()) << "the open one comes forward";
+}
+
 TEST(ResultsWindowPages, AFailingDrawingKeepsWhatWasDrawnAndAFailedPdfLeavesNoFile) {
     testing_support::TestFolder folder;
     auto session = folder.session();
@@ -348,12 +459,18 @@ TEST(ResultsWindowPages, AFailingDrawingKeepsWhatWasDrawnAndAFailedPdfLeavesNoFi
     EXPECT_GT(inkIn(image, 96, g.x[1], g.band(1), g.x[2], g.band(2)), 20) << "drawn before the failure";
     EXPECT_EQ(inkIn(image, 96, g.x[0], g.band(3), g.x[1], g.band(4)), 0) << "nothing after it";
 
-    const QString path = folder.file(QStringLiteral("stopped.pdf"));
+    const QString path = folder.file(QStringLiteral("pdf/stopped.pdf"));
+    QDir().mkpath(QFileInfo(path).path());
     EXPECT_THROW(writePdf(path, pages, 1, 1), std::runtime_error);
-    EXPECT_FALSE(QFile::exists(path)) << "a PDF that stops part way is removed";
+    EXPECT_FALSE(QFile::exists(path)) << "a PDF that stops part way is no file";
+    const QByteArray earlier = writeEarlier(path);
+    EXPECT_THROW(writePdf(path, pages, 1, 1), std::runtime_error);
+    expectOnly(path, earlier);
 
     pages.mode = Mode::Sheet;
-    EXPECT_FALSE(previewImage(pages, 4, 1, 96).isNull()) << "a person beyond the result draws nothing";
+    const QImage beyond = previewImage(pages, 4, 1, 96);
+    EXPECT_EQ(beyond.size(), QSize(1123, 794));
+    EXPECT_EQ(inkIn(beyond, 96, -1, -1, 298, 211), 0) << "a person beyond the result draws nothing";
 }
 
 TEST(ResultsWindowPages, AShortPrintTableIsReportedWhenTheWindowOpens) {
