@@ -63,8 +63,9 @@ void walk(benchmark::State& state, bool exporting) {
             longest = std::max(longest, since.restart());
             return true;
         };
-        count = exporting ? records::exportPhotos(*f.db, list, f.folder(), progress)
-                          : records::importPhotos(*f.db, list, f.folder(), progress);
+        count = (exporting ? records::exportPhotos(*f.db, list, f.folder(), progress)
+                           : records::importPhotos(*f.db, list, f.folder(), progress))
+                    .count;
     }
     state.counters["photos"] = count;
     state.counters["longest_gap_ms"] = double(longest);

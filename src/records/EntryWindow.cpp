@@ -6,6 +6,7 @@
 #include "records/IdCheck.h"
 #include "records/PersonListModel.h"
 #include "records/PersonsTable.h"
+#include "records/Photo.h"
 #include "records/PhotoButtons.h"
 #include "records/ScanWindow.h"
 #include "records/Template.h"
@@ -269,6 +270,12 @@ void EntryWindow::showPerson(qint64 rowid) {
     }
     if (at >= 0)
         moveTo(at);
+}
+
+void EntryWindow::photoChanged(qint64 rowid) {
+    list_->forget(rowid);
+    if (list_->currentRowid() == rowid)
+        ui::guard(this, ui::silently(), [&] { form_->setPhoto(readPhoto(session_.db(), rowid)); });
 }
 
 // A record that cannot be read (a damaged page) leaves the boxes as they were.

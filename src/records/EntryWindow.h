@@ -53,6 +53,8 @@ public:
     void moveTo(int index);
     // Shows the person with this rowid, back on the whole list when a search hides them.
     void showPerson(qint64 rowid);
+    // The person's photo was stored anew: the photo frame shows it now when the person is on view.
+    void photoChanged(qint64 rowid);
 
     EntryForm& form() { return *form_; }
     IdCheck& idCheck() { return *idCheck_; }

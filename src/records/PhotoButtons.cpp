@@ -2,6 +2,7 @@
 
 #include "records/EntryForm.h"
 #include "records/EntryWindow.h"
+#include "store/Database.h"
 #include "store/RecordSet.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
@@ -61,9 +62,7 @@ QLabel& PhotoButtons::progressLabel() const {
 }
 
 void PhotoButtons::showStored(qint64 rowid) {
-    window_.list().forget(rowid);
-    ui::guard(&window_, ui::silently(),
-              [&] { window_.form().setPhoto(readPhoto(window_.session().db(), rowid)); });
+    window_.photoChanged(rowid);
 }
 
 void PhotoButtons::chooseAgain() {
@@ -89,8 +88,29 @@ void PhotoButtons::clear() {
     showStored(rowid);
 }
 
-void PhotoButtons::walk(const QString& progressText, const QString& doneText,
-                        const std::function<int(const PhotoProgress&)>& run) {
+namespace {
+
+// Why a photo was not stored or written, for the operator.
+QString causeText(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const PhotoFileError& e) {
+        return e.cause();
+    } catch (const store::SqlError& e) {
+        if (e.isConstraint()) // a value the table's rules refuse, not the operator's typing
+            return QStringLiteral("数据库拒绝存入相片。");
+        return ui::causeOf(e);
+    } catch (const std::exception& e) {
+        return ui::causeOf(e);
+    } catch (...) {
+    }
+    return QStringLiteral("程序内部出错。");
+}
+
+} // namespace
+
+void PhotoButtons::walk(const QString& progressText, const QString& doneText, const WalkTexts& failures,
+                        const std::function<PhotoBatch(const PhotoProgress&)>& run) {
     QLabel& label = progressLabel();
     const int rows = window_.list().count();
     window_.moveTo(0);
@@ -103,12 +123,19 @@ void PhotoButtons::walk(const QString& progressText, const QString& doneText,
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         return !alive.isNull();
     };
-    int count = 0;
-    ui::guard(&window_, ui::silently(), [&] { count = run(progress); });
+    PhotoBatch batch;
+    if (!ui::guard(&window_, ui::silently(), [&] { batch = run(progress); }))
+        batch.stopped = true;
     if (!alive)
         return;
     label.hide();
-    ui::inform(&window_, doneText.arg(count));
+    QString text = doneText.arg(batch.count);
+    if (batch.stopped)
+        text += QStringLiteral("\n") + failures.stopped + causeText(batch.cause);
+    else if (batch.failed > 0)
+        text += QStringLiteral("\n") + failures.skipped.arg(batch.failed) + causeText(batch.cause);
+    ui::inform(&window_, text, ui::kProgramTitle,
+               batch.stopped || batch.failed > 0 ? ui::Icon::Exclamation : ui::Icon::None);
     window_.setShowOnMove(true);
     window_.moveTo(0);
 }
@@ -122,6 +149,7 @@ void PhotoButtons::exportAll() {
     if (!QDir().mkpath(folder))
         qCWarning(lcPhoto) << "cannot make the photo folder" << folder;
     walk(QStringLiteral("正在导出..."), QStringLiteral("导出完毕！共导出%1个文件图片。"),
+         {QStringLiteral("导出没有完成："), QStringLiteral("%1个文件图片没有导出：")},
          [&](const PhotoProgress& progress) {
              return exportPhotos(window_.session().db(), window_.list(), folder, progress);
          });
@@ -134,11 +162,12 @@ void PhotoButtons::importAll() {
         return;
     const QString folder = photoFolder(window_.session().programFolder());
     walk(QStringLiteral("正在导入..."), QStringLiteral("导入完毕！共导入%1个文件图片。"),
+         {QStringLiteral("导入没有完成："), QStringLiteral("%1个文件图片没有导入：")},
          [&](const PhotoProgress& progress) {
-             const int count = importPhotos(window_.session().db(), window_.list(), folder, progress);
+             const PhotoBatch batch = importPhotos(window_.session().db(), window_.list(), folder, progress);
              for (int i = 0; i < window_.list().count(); ++i)
                  window_.list().forget(window_.list().rowid(i));
-             return count;
+             return batch;
          });
 }
 

@@ -31,10 +31,16 @@ public:
 private:
     QToolButton* makeButton(QWidget* parent, const char* name, const char* tip, QStyle::StandardPixmap icon,
                             void (PhotoButtons::*action)());
+    // The line added after the done message when photos were not stored or written: the walk
+    // ended early, or some were skipped ("%1" their number); the cause follows.
+    struct WalkTexts {
+        QString stopped;
+        QString skipped;
+    };
     // Runs one batch walk over the current list with the progress label moving; the form is not
     // refreshed while it runs. Afterwards the list is at its first row, shown again.
-    void walk(const QString& progressText, const QString& doneText,
-              const std::function<int(const PhotoProgress&)>& run);
+    void walk(const QString& progressText, const QString& doneText, const WalkTexts& failures,
+              const std::function<PhotoBatch(const PhotoProgress&)>& run);
     void showStored(qint64 rowid);
     QLabel& progressLabel() const;
 

@@ -100,8 +100,7 @@ bool PictureEditor::takeIn(const QByteArray& fileBytes) {
     return takeIn(picture);
 }
 
-void PictureEditor::clear() {
-    p_->working.reset();
+void PictureEditor::blank() {
     p_->shown.reset();
     p_->before.reset();
 }
@@ -198,19 +197,17 @@ void PictureEditor::rotate(int degrees) {
     p_->shown = image;
 }
 
-void PictureEditor::crop(const QRect& area) {
-    if (!p_->shown)
-        return;
-    const QRect inside =
-        area.normalized().intersected(QRect(0, 0, int(p_->shown->columns()), int(p_->shown->rows())));
+void PictureEditor::crop(const QImage& source, const QRect& area) {
     p_->before.reset();
-    if (inside.isEmpty())
+    if (source.isNull())
         return;
-    Magick::Image image = *p_->shown;
-    image.modifyImage();
-    image.crop(
-        Magick::Geometry(std::size_t(inside.width()), std::size_t(inside.height()), inside.x(), inside.y()));
-    image.repage();
+    Magick::Image image = toMagick(source);
+    const QRect inside = area.normalized().intersected(source.rect());
+    if (!inside.isEmpty()) {
+        image.crop(Magick::Geometry(std::size_t(inside.width()), std::size_t(inside.height()), inside.x(),
+                                    inside.y()));
+        image.repage();
+    }
     p_->shown = image;
 }
 

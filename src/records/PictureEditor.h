@@ -39,8 +39,8 @@ public:
     bool takeIn(const QImage& picture);
     // Decodes the bytes of an image file; false when they are no picture.
     bool takeIn(const QByteArray& fileBytes);
-    // No picture at all (an empty viewer).
-    void clear();
+    // An empty viewer; the working picture stays for rotation and "重新开始".
+    void blank();
 
     bool isEmpty() const;
     QImage picture() const;
@@ -53,8 +53,9 @@ public:
     // angle is kept across new pictures.
     void rotate(int degrees);
     int angle() const { return angle_; }
-    // The part of the picture inside `area` (in picture pixels) becomes the picture.
-    void crop(const QRect& area);
+    // The part of `source` inside `area` (in its pixels) becomes the picture; all of it when the
+    // area is empty. The picture shown meanwhile does not count.
+    void crop(const QImage& source, const QRect& area);
     // The working picture again.
     void restart();
 

@@ -32,15 +32,12 @@ double stepped(double zoom, double step) {
 
 ScanWindow::ScanWindow(store::Session& session, EntryWindow& entry, std::unique_ptr<Scanner> scanner,
                        QWidget* parent)
-    : QWidget(parent, Qt::Window), session_(session), entry_(&entry), scanner_(std::move(scanner)),
+    : QWidget(parent, Qt::Window), session_(session), scanner_(std::move(scanner)),
       ui_(std::make_unique<Ui::ScanWindow>()) {
     ui_->setupUi(this);
     ui_->ImagXpress1->setSelecting(true);
     ui_->ImagXpress1->hide();
-    if (entry.list().isEmpty()) {
-        ui_->Command26->setEnabled(false);
-        ui_->Command16->setEnabled(false);
-    }
+    attach(entry);
     ui_->Command14->setEnabled(false);
     connectButtons();
     ui::placeCentred(*this, {900, 640});
@@ -52,6 +49,7 @@ ScanWindow* ScanWindow::open(EntryWindow& entry, std::unique_ptr<Scanner> scanne
     // The window outlives the entry window: it belongs to the entry window's owner.
     QWidget* host = entry.parentWidget() ? entry.parentWidget() : &entry;
     if (auto* open = host->findChild<ScanWindow*>(QString(), Qt::FindDirectChildrenOnly)) {
+        open->attach(entry);
         open->show();
         open->raise();
         open->activateWindow();
@@ -66,6 +64,22 @@ ScanWindow* ScanWindow::open(EntryWindow& entry, std::unique_ptr<Scanner> scanne
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
     return window;
+}
+
+void ScanWindow::attach(EntryWindow& entry) {
+    if (entry_ != &entry) {
+        if (entry_)
+            disconnect(entry_, nullptr, this, nullptr);
+        entry_ = &entry;
+        // Without an entry window there is no person to take from or store into.
+        connect(&entry, &QObject::destroyed, this, [this] { enableRecordButtons(false); });
+    }
+    enableRecordButtons(!entry.list().isEmpty());
+}
+
+void ScanWindow::enableRecordButtons(bool on) {
+    ui_->Command26->setEnabled(on);
+    ui_->Command16->setEnabled(on);
 }
 
 void ScanWindow::connectButtons() {
@@ -200,7 +214,7 @@ void ScanWindow::takeFromRecord() {
               [&] {
                   const QByteArray bytes = readPhoto(session_.db(), currentPerson());
                   if (bytes.isEmpty())
-                      editor_.clear();
+                      editor_.blank();
                   else if (!editor_.takeIn(bytes))
                       throw std::runtime_error("the stored photo is no picture");
                   newPicture();
@@ -215,7 +229,7 @@ void ScanWindow::storeInRecord() {
             if (jpeg.isEmpty())
                 throw std::runtime_error("no picture to store");
             storePhoto(session_.db(), rowid, jpeg);
-            entry_->list().forget(rowid);
+            entry_->photoChanged(rowid);
         });
     if (stored)
         ui::inform(this, QStringLiteral("保存成功了！"));
@@ -250,7 +264,9 @@ void ScanWindow::crop() {
         ui_->Command14->setEnabled(false);
         return;
     }
-    ui::guard(this, ui::silently(), [&] { editor_.crop(ui_->ImagXpress1->selection()); });
+    // The crop viewer's own copy is cut: what the effects did to the picture meanwhile is dropped.
+    ui::guard(this, ui::silently(),
+              [&] { editor_.crop(ui_->ImagXpress1->picture(), ui_->ImagXpress1->selection()); });
     ui_->ImagXpress1->hide();
     ui_->Xpress1->show();
     ui_->Command5->setText(QStringLiteral("切割图片"));

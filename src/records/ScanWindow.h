@@ -52,6 +52,9 @@ public:
     bool cropMode() const { return cropMode_; }
 
 private:
+    // Works for this entry window's current person from now on.
+    void attach(EntryWindow& entry);
+    void enableRecordButtons(bool on);
     void connectButtons();
     // After every change of the picture: show it and set the undo button.
     void refresh();

@@ -3,6 +3,7 @@
 #include "records/EntryForm.h"
 #include "records/EntryWindow.h"
 #include "records/Photo.h"
+#include "store/Database.h"
 #include "store/RecordSet.h"
 #include "ui/ScriptedDialogs.h"
 
@@ -58,6 +59,14 @@ struct Photos {
             .scalar(QStringLiteral("SELECT \"相片\" FROM wslib WHERE \"个人编号\" = ?"), {number})
             .toByteArray();
     }
+    // The session again on a connection opened with `options`.
+    void reopen(const store::OpenOptions& options) {
+        window.reset();
+        session = std::make_unique<store::Session>(folder.path(), folder.clock.clock());
+        session->openOptions() = options;
+        session->open();
+        session->state().currentUser = QStringLiteral("超级用户");
+    }
     EntryWindow& open() {
         window = std::make_unique<EntryWindow>(*session, [] {});
         window->show();
@@ -76,6 +85,7 @@ struct Photos {
     testing_support::TestFolder folder;
     std::unique_ptr<store::Session> session;
     std::unique_ptr<EntryWindow> window;
+    std::unique_ptr<store::Database> holder; // another program's connection
 };
 
 const QString kExportQuestion =
@@ -169,8 +179,8 @@ TEST(PhotoButtons, ChooseAgainStoresAndShowsTheFileAndCancelChangesNothing) {
     f.click("Image2");
     ASSERT_EQ(f.dialogs.shown.size(), 1);
     EXPECT_EQ(f.dialogs.last().kind, ui::ScriptedDialogs::Kind::OpenFile);
-    EXPECT_EQ(f.dialogs.last().filter,
-              QStringLiteral("文件JPG|*.JPG|文件bmp|*.bmp|文件gif|*.gif|文件tif|*.tif|所有文件*.*|*.*"));
+    EXPECT_EQ(f.dialogs.last().filter, QStringLiteral("文件JPG|*.JPG;*.jpeg|文件bmp|*.bmp|文件gif|*.gif|"
+                                                      "文件tif|*.tif|文件png|*.png|所有文件*.*|*.*"));
     EXPECT_TRUE(f.photoOf(QStringLiteral("000001")).isEmpty());
     EXPECT_TRUE(f.frame()->pixmap().isNull());
 
@@ -350,4 +360,129 @@ TEST(PhotoButtons, AHostilePersonalNumberNeverLeadsOutOfThePhotoFolder) {
     EXPECT_EQ(f.dialogs.last().text, QStringLiteral("导入完毕！共导入1个文件图片。"));
     EXPECT_EQ(f.photoOf(QStringLiteral("../evil")), jpg);
     EXPECT_EQ(w.list().count(), 6);
+}
+
+TEST(PhotoButtons, FolderAndFileNamesMatchWithoutRegardToCase) {
+    const QByteArray red = encoded({20, 10}, "JPG", Qt::red);
+    const QByteArray blue = encoded({20, 10}, "JPG", Qt::blue);
+    {
+        // A camera's upper-case names in an upper-case folder: imported, and replaced by export.
+        Photos f;
+        f.addPerson(QStringLiteral("000123"));
+        f.addPerson(QStringLiteral("000124"));
+        const QString dir = f.folder.file(QStringLiteral("PHOTO"));
+        QDir().mkpath(dir);
+        writeFile(dir + QStringLiteral("/000123.JPG"), red);
+        writeFile(dir + QStringLiteral("/000124.Jpg"), blue);
+        f.open();
+        f.dialogs.answer({true});
+        f.click("Image5");
+        EXPECT_EQ(f.dialogs.last().text, QStringLiteral("导入完毕！共导入2个文件图片。"));
+        EXPECT_EQ(f.photoOf(QStringLiteral("000123")), red);
+        EXPECT_EQ(f.photoOf(QStringLiteral("000124")), blue);
+
+        f.session->db().exec(QStringLiteral("UPDATE wslib SET \"相片\" = ?"), {blue});
+        f.dialogs.answer({true});
+        f.click("Image3");
+        EXPECT_EQ(f.dialogs.last().text, QStringLiteral("导出完毕！共导出2个文件图片。"));
+        EXPECT_EQ(QDir(dir).entryList(QDir::Files),
+                  QStringList({QStringLiteral("000123.JPG"), QStringLiteral("000124.Jpg")}));
+        EXPECT_EQ(fileBytes(dir + QStringLiteral("/000123.JPG")), blue);
+        EXPECT_FALSE(QDir(f.photoDir()).exists()) << "no second folder";
+    }
+    {
+        // Exact case wins a tie, for the folder and for the file.
+        Photos f;
+        f.addPerson(QStringLiteral("000123"));
+        f.addPerson(QStringLiteral("000124"));
+        const QString upper = f.folder.file(QStringLiteral("PHOTO"));
+        QDir().mkpath(upper);
+        QDir().mkpath(f.photoDir());
+        writeFile(upper + QStringLiteral("/000123.jpg"), blue);
+        writeFile(f.photoDir() + QStringLiteral("/000123.jpg"), red);
+        writeFile(f.photoDir() + QStringLiteral("/000124.JPG"), blue);
+        writeFile(f.photoDir() + QStringLiteral("/000124.jpg"), red);
+        f.open();
+        f.dialogs.answer({true});
+        f.click("Image5");
+        EXPECT_EQ(f.dialogs.last().text, QStringLiteral("导入完毕！共导入2个文件图片。"));
+        EXPECT_EQ(f.photoOf(QStringLiteral("000123")), red);
+        EXPECT_EQ(f.photoOf(QStringLiteral("000124")), red);
+    }
+}
+
+TEST(PhotoButtons, ImportAndExportCountOnlyWhatWasStoredAndSayWhy) {
+    const auto bulky = [](int seed) {
+        QByteArray bytes(300'000, '\0');
+        QRandomGenerator random(quint32(seed + 1));
+        for (char& c : bytes)
+            c = char(random.bounded(256));
+        return bytes;
+    };
+    const struct {
+        const char* what;
+        store::OpenOptions options;
+        std::function<void(Photos&)> fail; // after the window opened
+        QString message;
+    } cases[] = {
+        {"one refused by a trigger",
+         {},
+         [](Photos& f) {
+             f.session->db().exec(QStringLiteral(
+                 "CREATE TRIGGER no_photo BEFORE UPDATE OF \"相片\" ON wslib WHEN OLD.\"个人编号\" = "
+                 "'000002' BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+         },
+         QStringLiteral("导入完毕！共导入1个文件图片。\n1个文件图片没有导入：数据库拒绝存入相片。")},
+        {"a full disk",
+         {},
+         [](Photos& f) {
+             const qint64 pages = f.session->db().scalar(QStringLiteral("PRAGMA page_count")).toLongLong();
+             f.session->db().exec(QStringLiteral("PRAGMA max_page_count = %1").arg(pages));
+         },
+         QStringLiteral("导入完毕！共导入0个文件图片。\n导入没有完成：磁盘已满。")},
+        {"a read-only connection",
+         {true, 3000},
+         [](Photos&) {},
+         QStringLiteral("导入完毕！共导入0个文件图片。\n导入没有完成：数据库文件是只读的，不能写入。")},
+        {"a lock held by another program",
+         {false, 100},
+         [](Photos& f) {
+             f.holder = std::make_unique<store::Database>(f.folder.file(QStringLiteral("lib.mdb")));
+             f.holder->exec(QStringLiteral("BEGIN EXCLUSIVE"));
+         },
+         QStringLiteral("导入完毕！共导入0个文件图片。\n导入没有完成：数据库文件正被其他程序占用。")},
+    };
+    for (const auto& c : cases) {
+        Photos f;
+        f.addPerson(QStringLiteral("000001"), "old 1");
+        f.addPerson(QStringLiteral("000002"), "old 2");
+        QDir().mkpath(f.photoDir());
+        writeFile(f.photoDir() + QStringLiteral("/000001.jpg"), bulky(1));
+        writeFile(f.photoDir() + QStringLiteral("/000002.jpg"), bulky(2));
+        f.reopen(c.options);
+        f.open();
+        c.fail(f);
+        f.dialogs.answer({true});
+        f.click("Image5");
+        EXPECT_EQ(f.dialogs.last().text, c.message) << c.what;
+        EXPECT_EQ(f.dialogs.last().icon, ui::Icon::Exclamation) << c.what;
+        f.holder.reset();
+        const int stored = int(f.photoOf(QStringLiteral("000001")) == bulky(1)) +
+                           int(f.photoOf(QStringLiteral("000002")) == bulky(2));
+        EXPECT_EQ(stored, c.message.contains(QStringLiteral("共导入1个")) ? 1 : 0) << c.what;
+    }
+
+    // A file that cannot be written (here the disk is full) is not counted as exported.
+    Photos f;
+    f.addPerson(QStringLiteral("000001"), "one");
+    f.addPerson(QStringLiteral("000002"), "two");
+    QDir().mkpath(f.photoDir());
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), f.photoDir() + QStringLiteral("/000001.jpg")));
+    f.open();
+    f.dialogs.answer({true});
+    f.click("Image3");
+    EXPECT_EQ(f.dialogs.last().text,
+              QStringLiteral("导出完毕！共导出1个文件图片。\n1个文件图片没有导出：磁盘已满。"));
+    EXPECT_EQ(f.dialogs.last().icon, ui::Icon::Exclamation);
+    EXPECT_EQ(fileBytes(f.photoDir() + QStringLiteral("/000002.jpg")), QByteArray("two"));
 }

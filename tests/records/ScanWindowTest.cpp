@@ -300,6 +300,12 @@ TEST(ScanWindow, CropTakesTheSelectionInPicturePixels) {
     EXPECT_TRUE(f.button("Command5")->isEnabled());
     EXPECT_EQ(f.button("Command5")->text(), QStringLiteral("确定切割"));
 
+    // What is done to the picture meanwhile does not count: the crop viewer's copy is cut.
+    f.click("Command13");
+    f.click("Command7");
+    f.click("Command29");
+    EXPECT_DOUBLE_EQ(f.scan->cropZoom(), 0.5);
+    EXPECT_EQ(crop->selection(), QRect(50, 50, 100, 50));
     f.click("Command5");
     EXPECT_EQ(f.scan->editor().picture().size(), QSize(100, 50));
     EXPECT_EQ(f.scan->editor().picture(),
@@ -344,21 +350,40 @@ TEST(ScanWindow, StoresJpegBytesIntoTheEntryWindowsPerson) {
     EXPECT_EQ(quint8(stored[1]), 0xD8);
     EXPECT_EQ(QImage::fromData(stored).size(), QSize(64, 48));
     EXPECT_TRUE(f.photoOf(QStringLiteral("000001")).isEmpty());
-    f.entry->moveTo(0);
-    f.entry->moveTo(1);
-    EXPECT_FALSE(f.entry->form().photoFrame()->pixmap().isNull()) << "shown the next time";
+    EXPECT_FALSE(f.entry->form().photoFrame()->pixmap().isNull()) << "the frame shows it at once";
 
     QStringList beside = QDir(f.folder.path()).entryList({QStringLiteral("temp*")});
     EXPECT_TRUE(beside.isEmpty()) << "no transfer file";
+}
 
-    // Once the entry window is closed there is no person to store into.
+TEST(ScanWindow, FollowsTheEntryWindowOpenedAgain) {
+    Scanning f;
+    f.addPerson(QStringLiteral("000001"), encoded(testPicture({30, 40}), "JPG"));
+    f.addPerson(QStringLiteral("000002"));
+    f.open();
+    f.takeFile(f.file(testPicture({64, 48}), QStringLiteral("in.png"), "PNG"));
+
+    // Without an entry window there is no person to take from or store into.
     f.entry->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_TRUE(f.entry.isNull());
     ASSERT_FALSE(f.scan.isNull());
+    EXPECT_FALSE(f.button("Command26")->isEnabled());
+    EXPECT_FALSE(f.button("Command16")->isEnabled());
+
+    // Opened again, its 相片 button brings the same window forward, now for its person.
+    const QPointer<ScanWindow> first = f.scan;
+    f.open();
+    EXPECT_EQ(f.scan, first);
+    f.entry->moveTo(1);
     f.click("Command16");
-    EXPECT_EQ(f.dialogs.last().text, QStringLiteral("出错了！"));
-    EXPECT_EQ(f.dialogs.last().title, ui::kProgramTitle);
+    EXPECT_EQ(f.dialogs.last().text, QStringLiteral("保存成功了！"));
+    EXPECT_EQ(QImage::fromData(f.photoOf(QStringLiteral("000002"))).size(), QSize(64, 48));
+    const auto shown = f.dialogs.shown.size();
+    f.entry->moveTo(0);
+    f.click("Command26");
+    EXPECT_EQ(f.viewer("Xpress1")->picture().size(), QSize(30, 40));
+    EXPECT_EQ(f.dialogs.shown.size(), shown) << "no message";
 }
 
 TEST(ScanWindow, TakesThePictureFromTheRecord) {
@@ -375,6 +400,13 @@ TEST(ScanWindow, TakesThePictureFromTheRecord) {
     f.click("Command26");
     EXPECT_TRUE(f.viewer("Xpress1")->picture().isNull()) << "an empty viewer";
     EXPECT_TRUE(f.dialogs.shown.isEmpty()) << "and no message";
+    // The picture taken in before stays the one to start again from and to turn.
+    f.click("Command15");
+    EXPECT_EQ(f.viewer("Xpress1")->picture().size(), QSize(30, 40));
+    f.click("Command26");
+    f.click("Command18");
+    EXPECT_FALSE(f.viewer("Xpress1")->picture().isNull());
+    EXPECT_EQ(f.scan->editor().working().size(), QSize(30, 40));
 
     f.entry->moveTo(2);
     f.click("Command26");
@@ -387,8 +419,8 @@ TEST(ScanWindow, FileInAndSaveAsWithTheirFilters) {
     f.open();
     f.click("Command3"); // cancelled
     ASSERT_EQ(f.dialogs.shown.size(), 1);
-    EXPECT_EQ(f.dialogs.last().filter,
-              QStringLiteral("文件JPG|*.JPG|文件bmp|*.bmp|文件gif|*.gif|文件tif|*.tif|所有文件*.*|*.*"));
+    EXPECT_EQ(f.dialogs.last().filter, QStringLiteral("文件JPG|*.JPG;*.jpeg|文件bmp|*.bmp|文件gif|*.gif|"
+                                                      "文件tif|*.tif|文件png|*.png|所有文件*.*|*.*"));
     EXPECT_TRUE(f.scan->editor().isEmpty());
 
     f.takeFile(f.file(testPicture({50, 40}), QStringLiteral("in.tif"), "TIFF"));
