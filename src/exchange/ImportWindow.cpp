@@ -5,17 +5,54 @@
 #include "exchange/ExchangeTables.h"
 #include "exchange/Import.h"
 #include "exchange/StagingModel.h"
+#include "exchange/Workbook.h"
 #include "records/DataCheckWindow.h"
 #include "records/PersonRecord.h"
+#include "records/PersonsTable.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
 #include "ui/Widgets.h"
 #include "ui/Window.h"
 
+#include <QFileInfo>
 #include <QHeaderView>
 
 namespace exchange {
+
+namespace {
+
+QString cellMessage(const QString& reference) {
+    return QStringLiteral("出错！请检查EXCEL文件“") + reference + QStringLiteral("”单元格数据。");
+}
+
+// The cell message, and on its own line why: what the column takes, what the cell holds, or
+// the cause of a database failure (a value the table refuses needs none).
+QString rejectedMessage(const CellRejected& e) {
+    QString text = cellMessage(e.reference());
+    if (const auto& database = e.databaseError()) {
+        if (!database->isConstraint())
+            text += QStringLiteral("\n") + ui::causeOf(*database);
+    } else if (!e.detail().isEmpty()) {
+        text += QStringLiteral("\n") + e.detail();
+    }
+    return text;
+}
+
+QString unreadableMessage(const WorkbookError& e, const QString& file) {
+    const QString name = QFileInfo(file).fileName();
+    switch (e.kind()) {
+    case WorkbookError::Kind::NotAWorkbook:
+        return QStringLiteral("文件“%1”不是EXCEL文件，不能导入。").arg(name);
+    case WorkbookError::Kind::CannotOpen:
+        return QStringLiteral("文件“%1”打不开，不能导入。").arg(name);
+    case WorkbookError::Kind::Damaged:
+        break;
+    }
+    return QStringLiteral("EXCEL文件“%1”已损坏，不能读出。").arg(name);
+}
+
+} // namespace
 
 ImportWindow::ImportWindow(store::Session& session, QWidget* parent)
     : QWidget(parent, Qt::Window), session_(session), ui_(std::make_unique<Ui::Form13>()) {
@@ -54,21 +91,29 @@ void ImportWindow::openWorkbook() {
     model_->detach();
     int row = 0;
     bool staged = false;
+    UnreadRows unread;
     QString failure;
     try {
         shown_.invalidate();
-        stageWorkbook(session_.db(), file, [this, &row](int n) {
-            row = n;
-            progress(QStringLiteral("正在检查EXCEL文件记录完整性！第%1条记录。").arg(n));
-        });
+        stageWorkbook(
+            session_.db(), file,
+            [this, &row](int n) {
+                row = n;
+                progress(QStringLiteral("正在检查EXCEL文件记录完整性！第%1条记录。").arg(n));
+            },
+            &unread);
         staged = true;
     } catch (const TitleMismatch& e) {
         failure = QStringLiteral("文件格式不符合！请查列标题“") + e.cellText() + QStringLiteral("”");
     } catch (const CellRejected& e) {
-        failure = QStringLiteral("出错！请检查EXCEL文件“") + e.reference() + QStringLiteral("”单元格数据。");
+        qCWarning(lcWindow) << "reading the workbook failed at" << e.reference() << ":" << e.what();
+        failure = rejectedMessage(e);
+    } catch (const WorkbookError& e) {
+        qCWarning(lcWindow) << "reading the workbook failed:" << e.what();
+        failure = unreadableMessage(e, file);
     } catch (const std::exception& e) {
         qCWarning(lcWindow) << "reading the workbook failed:" << e.what();
-        failure = QStringLiteral("出错！请检查EXCEL文件“A%1”单元格数据。").arg(row + 3);
+        failure = cellMessage(QStringLiteral("A%1").arg(row + 3)) + QStringLiteral("\n") + ui::causeOf(e);
     }
     ui::guard(this, ui::silently(), [this] { model_->reload(); });
     ui_->Label1->clear();
@@ -76,7 +121,9 @@ void ImportWindow::openWorkbook() {
         ui::inform(this, failure);
         return;
     }
-    ui::inform(this, kStagingChecked);
+    // Rows left below a blank column A would be dropped by the import without a word.
+    ui::inform(this, unread.count > 0 ? kStagingChecked + QStringLiteral("\n") + unreadRowsText(unread)
+                                      : kStagingChecked);
     records::tellStagedIdNumbers(this, session_);
     ui_->Command2->setEnabled(true);
 }
@@ -87,7 +134,16 @@ void ImportWindow::reviewAgain() {
 }
 
 void ImportWindow::importStaging() {
-    if (!ui::confirm(this, kImportQuestion))
+    // How many persons go and how many come, so that a short staging table is noticed in time.
+    QString question = kImportQuestion;
+    qint64 persons = 0;
+    qint64 staged = 0;
+    if (ui::guard(this, ui::silently(), [&] {
+            persons = records::countPersons(session_.db());
+            staged = countStaging(session_.db());
+        }))
+        question += QStringLiteral("\r\n") + replacementText(persons, staged);
+    if (!ui::confirm(this, question))
         return;
     Replacement result;
     shown_.invalidate();

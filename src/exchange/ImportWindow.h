@@ -21,6 +21,10 @@ inline const QString kImportQuestion =
                    "如果记录含有相片数据，请进入录入界面中导出全部相片后才操作此步。\r\n"
                    "您真的要操作吗？");
 inline const QString kImportFailed = QStringLiteral("出错了。");
+// The line below the import question: persons now in the table and rows that replace them.
+inline QString replacementText(qint64 persons, qint64 staged) {
+    return QStringLiteral("库中现有%1人，将被替换为%2人。").arg(persons).arg(staged);
+}
 
 // Form13 "导入EXCEL文件": reads a workbook into the staging table for review, then replaces the
 // persons table with it.

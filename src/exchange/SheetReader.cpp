@@ -109,6 +109,22 @@ QString serialDateText(double serial, bool system1904) {
     return text;
 }
 
+// A date cell's ISO 8601 text ("1950-03-15T00:00:00") as the date text a dated number gives;
+// a text that names no date is passed on for the column to judge.
+QString isoDateText(const std::string& value) {
+    const QString text = QString::fromStdString(value).trimmed();
+    QDateTime at = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (!at.isValid())
+        at = QDateTime(QDate::fromString(text, Qt::ISODate), QTime(0, 0));
+    if (!at.isValid())
+        return text;
+    QString out = at.date().toString(QStringLiteral("yyyy-MM-dd"));
+    const QTime time = at.time();
+    if (time.hour() || time.minute() || time.second())
+        out += QLatin1Char(' ') + time.toString(QStringLiteral("hh:mm:ss"));
+    return out;
+}
+
 // Whether a number format shows a date: the built-in date ids, or a code that uses y, m or d
 // outside quoted texts, escapes and [colour] brackets.
 bool isDateFormat(int id, const QString& code) {
@@ -147,7 +163,7 @@ public:
         const QByteArray name = QFile::encodeName(path);
         zip_ = unzOpen64(name.constData());
         if (!zip_)
-            throw WorkbookError(QStringLiteral("not a zip file: ") + path);
+            throw WorkbookError(QStringLiteral("damaged zip file: ") + path);
     }
     ~Zip() {
         if (open_)
@@ -371,7 +387,7 @@ public:
     XlsxSheet(const QString& path, int columns) : zip_(path), columns_(columns) {
         WorkbookPart workbook;
         if (!zip_.openEntry("xl/workbook.xml"))
-            throw WorkbookError(QStringLiteral("no workbook part"));
+            throw WorkbookError(QStringLiteral("no workbook part"), WorkbookError::Kind::NotAWorkbook);
         workbook.parseEntry(zip_);
         system1904_ = workbook.system1904;
 
@@ -419,6 +435,8 @@ private:
         }
         if (name == "c") {
             inCell_ = true;
+            hasFormula_ = false;
+            hasValue_ = false;
             value_.clear();
             inline_ = {};
             const char* r = attribute(attrs, "r");
@@ -430,12 +448,16 @@ private:
             style_ = s ? std::atoi(s) : 0;
         } else if (name == "v" && inCell_) {
             inValue_ = true;
+            hasValue_ = true;
+        } else if (name == "f" && inCell_) {
+            hasFormula_ = true;
         } else if (name == "is" && inCell_) {
             inInline_ = true;
         } else if (name == "row") {
             const char* r = attribute(attrs, "r");
             row_.number = r ? std::atoi(r) : row_.number + 1;
             row_.cells.clear();
+            row_.problems.clear();
             column_ = -1;
         }
     }
@@ -456,14 +478,17 @@ private:
                 if (row_.cells.size() <= std::size_t(column_))
                     row_.cells.resize(std::size_t(column_) + 1);
                 row_.cells[std::size_t(column_)] = cellText();
+                // A formula saved without its result (by a program that does not calculate)
+                // holds no value to read; it is not an empty cell.
+                if (hasFormula_ && !hasValue_ && type_ != "inlineStr")
+                    row_.problems.emplace_back(column_, CellProblem::FormulaWithoutValue);
+                else if (badString_)
+                    row_.problems.emplace_back(column_, CellProblem::NoSuchSharedText);
             }
-            if (badString_) {
-                fail(QStringLiteral("damaged workbook: no such shared string"));
-                badString_ = false;
-            }
+            badString_ = false;
         } else if (name == "row") {
             ready_.push_back(std::move(row_));
-            row_ = SheetRow{ready_.back().number, {}};
+            row_ = SheetRow{ready_.back().number, {}, {}};
         }
     }
 
@@ -502,6 +527,8 @@ private:
             return value_ == "1" || value_ == "true" ? QStringLiteral("True") : QStringLiteral("False");
         if (type_ == "str" || type_ == "e")
             return unescaped(value_);
+        if (type_ == "d")
+            return isoDateText(value_);
         if (value_.empty())
             return QString();
         if (style_ >= 0 && std::size_t(style_) < dateStyles_.size() && dateStyles_[std::size_t(style_)])
@@ -526,11 +553,20 @@ private:
     std::string type_;
     int style_ = 0;
     bool badString_ = false;
+    bool hasFormula_ = false;
+    bool hasValue_ = false;
     std::string value_;
     StringCollector inline_;
 };
 
 // ---------------------------------------------------------------- .xls
+
+// A FreeXL handle, closed (with the file it holds open) however the reader ends, also when its
+// constructor throws.
+struct FreeXlClose {
+    void operator()(const void* handle) const { freexl_close(handle); }
+};
+using FreeXlHandle = std::unique_ptr<const void, FreeXlClose>;
 
 class XlsSheet : public SheetReader {
 public:
@@ -539,31 +575,33 @@ public:
         if (QFileInfo(path).size() > (qint64(512) << 20))
             throw WorkbookError(QStringLiteral("workbook too large"));
         const QByteArray name = QFile::encodeName(path);
-        const int rc = freexl_open(name.constData(), &handle_);
+        const void* opened = nullptr;
+        const int rc = freexl_open(name.constData(), &opened);
+        // FreeXL hands out no handle when it fails.
+        handle_.reset(rc == FREEXL_OK ? opened : nullptr);
+        if (rc == FREEXL_FILE_NOT_FOUND)
+            throw WorkbookError(QStringLiteral("cannot open ") + path, WorkbookError::Kind::CannotOpen);
+        if (rc == FREEXL_BIFF_WORKBOOK_NOT_FOUND)
+            throw WorkbookError(QStringLiteral("no workbook in ") + path, WorkbookError::Kind::NotAWorkbook);
         if (rc != FREEXL_OK)
             throw WorkbookError(QStringLiteral("not a readable .xls workbook (%1)").arg(rc));
         unsigned short columnCount = 0;
-        if (freexl_select_active_worksheet(handle_, 0) != FREEXL_OK ||
-            freexl_worksheet_dimensions(handle_, &rows_, &columnCount) != FREEXL_OK)
+        if (freexl_select_active_worksheet(handle_.get(), 0) != FREEXL_OK ||
+            freexl_worksheet_dimensions(handle_.get(), &rows_, &columnCount) != FREEXL_OK)
             throw WorkbookError(QStringLiteral("no worksheet"));
         width_ = std::min<int>(columnCount, columns_);
     }
-    ~XlsSheet() override {
-        if (handle_)
-            freexl_close(handle_);
-    }
-    XlsSheet(const XlsSheet&) = delete;
-    XlsSheet& operator=(const XlsSheet&) = delete;
 
     bool next(SheetRow& row) override {
         while (current_ < rows_) {
             const unsigned r = current_++;
             row.number = int(r) + 1;
             row.cells.assign(std::size_t(width_), QString());
+            row.problems.clear();
             bool any = false;
             for (int c = 0; c < width_; ++c) {
                 FreeXL_CellValue v;
-                if (freexl_get_cell_value(handle_, r, static_cast<unsigned short>(c), &v) != FREEXL_OK)
+                if (freexl_get_cell_value(handle_.get(), r, static_cast<unsigned short>(c), &v) != FREEXL_OK)
                     continue;
                 QString& text = row.cells[std::size_t(c)];
                 switch (v.type) {
@@ -592,7 +630,7 @@ public:
     }
 
 private:
-    const void* handle_ = nullptr;
+    FreeXlHandle handle_;
     int columns_;
     int width_ = 0;
     unsigned rows_ = 0;
@@ -604,14 +642,14 @@ private:
 std::unique_ptr<SheetReader> openSheet(const QString& path, int columns) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw WorkbookError(QStringLiteral("cannot open ") + path);
+        throw WorkbookError(QStringLiteral("cannot open ") + path, WorkbookError::Kind::CannotOpen);
     const QByteArray magic = file.read(4);
     file.close();
     if (magic == QByteArrayLiteral("PK\x03\x04"))
         return std::make_unique<XlsxSheet>(path, columns);
     if (magic == QByteArrayLiteral("\xD0\xCF\x11\xE0"))
         return std::make_unique<XlsSheet>(path, columns);
-    throw WorkbookError(QStringLiteral("not a workbook: ") + path);
+    throw WorkbookError(QStringLiteral("not a workbook: ") + path, WorkbookError::Kind::NotAWorkbook);
 }
 
 } // namespace exchange

@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
+#include <QRandomGenerator>
 
 #include <xlsxwriter.h>
 
@@ -110,13 +110,20 @@ struct WorkbookWriter::Impl {
 
 WorkbookWriter::WorkbookWriter(const QString& target) : d_(std::make_unique<Impl>()) {
     d_->target = target;
-    // Reserve a name of our own beside the target; the library writes it at the closing step.
-    QTemporaryFile reserve(QFileInfo(target).absolutePath() + QStringLiteral("/.tessaly-XXXXXX.xlsx"));
-    reserve.setAutoRemove(false);
-    if (!reserve.open())
-        throw WorkbookError(QStringLiteral("cannot write in the folder of ") + target);
-    d_->partial = reserve.fileName();
-    reserve.close();
+    // Reserve a name of our own beside the target; the library writes it at the closing step,
+    // truncating it in place, so the file keeps the mode it is created with here. Not a
+    // QTemporaryFile: that one is private to its owner whatever the umask says.
+    const QString folder = QFileInfo(target).absolutePath();
+    for (int attempt = 0; d_->partial.isEmpty(); ++attempt) {
+        const QString name = folder + QStringLiteral("/.tessaly-") +
+                             QString::number(QRandomGenerator::global()->generate64(), 36) +
+                             QStringLiteral(".xlsx");
+        QFile reserve(name);
+        if (reserve.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            d_->partial = name;
+        else if (attempt >= 100 || !QFileInfo::exists(name))
+            throw WorkbookError(QStringLiteral("cannot write in the folder of ") + target);
+    }
 
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
@@ -160,9 +167,16 @@ void WorkbookWriter::save() {
         QFile::remove(d_->partial);
         throw WorkbookError(QString::fromUtf8(lxw_strerror(e)));
     }
+    namespace fs = std::filesystem;
+    const fs::path partial(d_->partial.toStdU16String());
+    const fs::path target(d_->target.toStdU16String());
     std::error_code failed;
-    std::filesystem::rename(std::filesystem::path(d_->partial.toStdU16String()),
-                            std::filesystem::path(d_->target.toStdU16String()), failed);
+    // A file that is replaced keeps its mode (an office may share its exports on purpose).
+    const fs::file_status old = fs::status(target, failed);
+    if (!failed && fs::is_regular_file(old))
+        fs::permissions(partial, old.permissions(), failed);
+    failed.clear();
+    fs::rename(partial, target, failed);
     if (failed) {
         QFile::remove(d_->partial);
         throw WorkbookError(QStringLiteral("cannot replace ") + d_->target);

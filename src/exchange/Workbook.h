@@ -14,7 +14,15 @@ namespace exchange {
 // A workbook that could not be written or read.
 class WorkbookError : public std::runtime_error {
 public:
-    explicit WorkbookError(const QString& why) : std::runtime_error(why.toStdString()) {}
+    // Why a file could not be read, for the operator: it is no workbook at all, it is a workbook
+    // whose contents are damaged, or it could not be opened.
+    enum class Kind { Damaged, NotAWorkbook, CannotOpen };
+    explicit WorkbookError(const QString& why, Kind kind = Kind::Damaged)
+        : std::runtime_error(why.toStdString()), kind_(kind) {}
+    Kind kind() const { return kind_; }
+
+private:
+    Kind kind_;
 };
 
 // Column letters of a 0-based column: A to Z, then AA to AZ, BA to BZ and on in the usual scheme.
@@ -34,7 +42,8 @@ QString exchangeText(store::JetType type, const QVariant& value);
 
 // An .xlsx workbook of one worksheet written row by row in constant memory. It is written
 // beside the target under a temporary name and takes the target's name only when saved, so a
-// failure never leaves a partly written file behind.
+// failure never leaves a partly written file behind. A new file gets the mode the umask gives
+// any new file; a file it replaces keeps its mode.
 class WorkbookWriter {
 public:
     explicit WorkbookWriter(const QString& target);

@@ -26,9 +26,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
+#include <map>
 
 using testing_support::countRows;
 using Kind = ui::ScriptedDialogs::Kind;
+using exchange::kImportQuestion;
 
 namespace {
 
@@ -208,9 +211,25 @@ TEST(ImportWindow, ReadsReviewsAndImportsKeepingPhotos) {
     EXPECT_EQ(f.label(), QString());
     ASSERT_EQ(f.grid()->rowCount(), 12);
 
+    // Each person's photo by number, the renamed one's gone with the old name.
+    const auto photosByNumber = [&] {
+        std::map<QString, QByteArray> byNumber;
+        store::Statement st = f.session->db().prepare(
+            QStringLiteral("SELECT \"个人编号\", \"相片\" FROM wslib WHERE \"相片\" IS NOT NULL"));
+        while (st.step())
+            byNumber[st.value(0).toString()] = st.value(1).toByteArray();
+        return byNumber;
+    };
+    std::map<QString, QByteArray> expected = photosByNumber();
+    ASSERT_EQ(qint64(expected.size()), photos);
+    int renamed = 0;
+    while (!expected.count(f.grid()->index(renamed, 0).data().toString()))
+        ++renamed;
+    expected.erase(f.grid()->index(renamed, 0).data().toString());
+
     // A correction in the grid goes into the staging table.
-    ASSERT_TRUE(f.grid()->setData(f.grid()->index(0, 1), QStringLiteral("张改"), Qt::EditRole));
-    EXPECT_EQ(f.grid()->index(0, 1).data().toString(), QStringLiteral("张改"));
+    ASSERT_TRUE(f.grid()->setData(f.grid()->index(renamed, 1), QStringLiteral("张改"), Qt::EditRole));
+    EXPECT_EQ(f.grid()->index(renamed, 1).data().toString(), QStringLiteral("张改"));
 
     f.dialogs.clear();
     f.dialogs.answer({false});
@@ -220,7 +239,8 @@ TEST(ImportWindow, ReadsReviewsAndImportsKeepingPhotos) {
     EXPECT_EQ(f.dialogs.last().text,
               QStringLiteral("数据导入将会覆盖原有的数据（建议备份数据后才操作），\r\n"
                              "如果记录含有相片数据，请进入录入界面中导出全部相片后才操作此步。\r\n"
-                             "您真的要操作吗？"));
+                             "您真的要操作吗？\r\n"
+                             "库中现有12人，将被替换为12人。"));
     EXPECT_EQ(f.dialogs.last().button, ui::Default::No);
     EXPECT_EQ(countRows(f.session->db(), QStringLiteral("wslib"), QStringLiteral("\"姓名\" = '张改'")), 0);
 
@@ -231,11 +251,91 @@ TEST(ImportWindow, ReadsReviewsAndImportsKeepingPhotos) {
     EXPECT_EQ(f.dialogs.last().text, QStringLiteral("导入完毕！共导入12条记录！"));
     EXPECT_EQ(countRows(f.session->db(), QStringLiteral("wslib")), 12);
     EXPECT_EQ(countRows(f.session->db(), QStringLiteral("wslib"), QStringLiteral("\"姓名\" = '张改'")), 1);
-    // The renamed person's photo, if any, went with the old name; the others stay.
-    const qint64 kept =
-        countRows(f.session->db(), QStringLiteral("wslib"), QStringLiteral("\"相片\" IS NOT NULL"));
-    EXPECT_GE(kept, photos - 1);
-    EXPECT_EQ(f.label(), QStringLiteral("已保留原有相片%1张。").arg(kept));
+    EXPECT_EQ(photosByNumber(), expected);
+    EXPECT_EQ(f.label(), QStringLiteral("已保留原有相片%1张。").arg(photos - 1));
+}
+
+// Persons without a number come first in an export and end its reading at once: the operator is
+// told what was left unread, and the question says how many persons an import would replace.
+TEST(ImportWindow, AnExportThatWouldEmptyTheTableSaysSoBeforeReplacing) {
+    ImportFixture f;
+    f.session->db().exec(QStringLiteral("UPDATE wslib SET \"个人编号\" = '' WHERE rowid = 2"));
+    f.session->db().exec(QStringLiteral("UPDATE wslib SET \"个人编号\" = NULL WHERE rowid = 5"));
+    const auto before = testing_support::personsInStoredOrder(f.session->db());
+    f.dialogs.files.enqueue(f.exported("all.xlsx"));
+    f.click("Command1");
+    ASSERT_GE(f.dialogs.shown.size(), 2);
+    EXPECT_EQ(f.dialogs.shown[1].text,
+              QStringLiteral("检查完毕！请在表中修改，确定无误后导入库中。\n"
+                             "第3行的A列为空，读取到此为止：从该行起还有12行没有读入。"));
+    EXPECT_EQ(f.grid()->rowCount(), 0);
+
+    f.dialogs.clear();
+    f.click("Command2"); // answered No
+    ASSERT_EQ(f.dialogs.shown.size(), 1);
+    EXPECT_EQ(f.dialogs.last().text, kImportQuestion + QStringLiteral("\r\n库中现有12人，将被替换为0人。"));
+    EXPECT_EQ(f.dialogs.last().button, ui::Default::No);
+    EXPECT_EQ(testing_support::personsInStoredOrder(f.session->db()), before);
+}
+
+// A database failure while the workbook is read is told with its cause under the cell message;
+// a value the table itself refuses keeps the cell message alone.
+TEST(ImportWindow, DatabaseFailuresWhileReadingNameTheirCause) {
+    struct Case {
+        const char* what;
+        std::function<void(store::Database& own, store::Database& other)> fail;
+        const char* cell;  // the cell being processed; nullptr where the failing row varies
+        const char* cause; // nullptr: the cell message alone
+    };
+    const std::vector<Case> cases = {
+        {"disk full",
+         [](store::Database& own, store::Database&) {
+             own.exec(QStringLiteral("VACUUM")); // no free pages left to fill
+             const qint64 pages = own.scalar(QStringLiteral("PRAGMA page_count")).toLongLong();
+             own.scalar(QStringLiteral("PRAGMA max_page_count = %1").arg(pages));
+         },
+         nullptr, "磁盘已满。"},
+        {"read-only",
+         [](store::Database& own, store::Database&) { own.exec(QStringLiteral("PRAGMA query_only = 1")); },
+         "A3", "数据库文件是只读的，不能写入。"},
+        {"locked",
+         [](store::Database& own, store::Database& other) {
+             own.exec(QStringLiteral("PRAGMA busy_timeout = 50"));
+             other.exec(QStringLiteral("BEGIN EXCLUSIVE"));
+         },
+         nullptr, "数据库文件正被其他程序占用。"},
+        {"refused by the table", // 张5 is the seventh person in the order of 个人编号
+         [](store::Database& own, store::Database&) {
+             own.exec(
+                 QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON wslib0 WHEN NEW.\"姓名\" = '张5' "
+                                "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+         },
+         "A9", nullptr},
+    };
+    for (const Case& c : cases) {
+        ImportFixture f;
+        // Long remarks, so that the staged rows need pages of their own.
+        f.session->db().exec(QStringLiteral("UPDATE wslib SET \"备注\" = hex(zeroblob(1500))"));
+        const QString path = f.exported("all.xlsx");
+        auto other = std::make_unique<store::Database>(f.folder.file(QStringLiteral("lib.mdb")));
+        c.fail(f.session->db(), *other);
+        f.dialogs.files.enqueue(path);
+        f.click("Command1");
+        other.reset(); // lets go of its lock
+        ASSERT_EQ(f.dialogs.shown.size(), 2) << c.what;
+        const QString text = f.dialogs.last().text;
+        const QString tail = QStringLiteral("”单元格数据。") +
+                             (c.cause ? QStringLiteral("\n") + QString::fromUtf8(c.cause) : QString());
+        if (c.cell) {
+            EXPECT_EQ(text, QStringLiteral("出错！请检查EXCEL文件“") + QString::fromLatin1(c.cell) + tail)
+                << c.what;
+        } else {
+            EXPECT_TRUE(text.startsWith(QStringLiteral("出错！请检查EXCEL文件“A")))
+                << c.what << ": " << text.toStdString();
+            EXPECT_TRUE(text.endsWith(tail)) << c.what << ": " << text.toStdString();
+        }
+        EXPECT_FALSE(f.button("Command2")->isEnabled()) << c.what;
+    }
 }
 
 TEST(ImportWindow, RefusedWorkbooksAndCancelledDialogs) {
@@ -281,7 +381,8 @@ TEST(ImportWindow, RefusedWorkbooksAndCancelledDialogs) {
     f.dialogs.files.enqueue(path);
     f.click("Command1");
     ASSERT_EQ(f.dialogs.shown.size(), 2);
-    EXPECT_EQ(f.dialogs.last().text, QStringLiteral("出错！请检查EXCEL文件“H5”单元格数据。"));
+    EXPECT_EQ(f.dialogs.last().text,
+              QStringLiteral("出错！请检查EXCEL文件“H5”单元格数据。\n该列只能填日期，如1950-03-15。"));
     EXPECT_FALSE(f.button("Command2")->isEnabled());
     EXPECT_EQ(f.grid()->rowCount(), 2);
 
@@ -289,8 +390,21 @@ TEST(ImportWindow, RefusedWorkbooksAndCancelledDialogs) {
     f.dialogs.clear();
     f.dialogs.files.enqueue(f.folder.file(QStringLiteral("lib.mdb")));
     f.click("Command1");
-    EXPECT_EQ(f.dialogs.last().text, QStringLiteral("出错！请检查EXCEL文件“A2”单元格数据。"));
+    EXPECT_EQ(f.dialogs.last().text, QStringLiteral("文件“lib.mdb”不是EXCEL文件，不能导入。"));
     EXPECT_EQ(f.grid()->rowCount(), 2);
+    // A workbook cut short.
+    const QString cut = f.folder.file(QStringLiteral("cut.xlsx"));
+    {
+        QFile whole(path);
+        ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+        QFile part(cut);
+        ASSERT_TRUE(part.open(QIODevice::WriteOnly));
+        part.write(whole.read(whole.size() / 2));
+    }
+    f.dialogs.clear();
+    f.dialogs.files.enqueue(cut);
+    f.click("Command1");
+    EXPECT_EQ(f.dialogs.last().text, QStringLiteral("EXCEL文件“cut.xlsx”已损坏，不能读出。"));
 }
 
 TEST(ImportWindow, GridEditsFollowTheColumnRules) {

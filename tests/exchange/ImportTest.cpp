@@ -136,12 +136,26 @@ TEST(ExchangeImport, ReadingStopsAtTheFirstEmptyA) {
                                                  person(QStringLiteral("000002"), QStringLiteral("乙")),
                                                  {{0, QStringLiteral("   ")}, {1, QStringLiteral("丙")}},
                                                  person(QStringLiteral("000004"), QStringLiteral("丁"))});
-    EXPECT_EQ(stageWorkbook(f.db(), path), 2);
+    UnreadRows unread;
+    EXPECT_EQ(stageWorkbook(f.db(), path, {}, &unread), 2);
     EXPECT_EQ(countRows(f.db(), QStringLiteral("wslib0")), 2);
+    // What was left is counted from the row that stopped the reading.
+    EXPECT_EQ(unread.stoppedAt, 5);
+    EXPECT_EQ(unread.count, 2);
+    EXPECT_EQ(unreadRowsText(unread),
+              QStringLiteral("第5行的A列为空，读取到此为止：从该行起还有2行没有读入。"));
     // A missing row counts as an empty A too.
     const QString skipped =
         f.workbook("skip.xlsx", {person(QStringLiteral("000001"), QStringLiteral("甲"))}, {}, 4);
-    EXPECT_EQ(stageWorkbook(f.db(), skipped), 0);
+    EXPECT_EQ(stageWorkbook(f.db(), skipped, {}, &unread), 0);
+    EXPECT_EQ(unread.stoppedAt, 3);
+    EXPECT_EQ(unread.count, 1);
+    // Blank rows at the end leave nothing unread.
+    const QString trailing =
+        f.workbook("trailing.xlsx", {person(QStringLiteral("000001"), QStringLiteral("甲")),
+                                     {{0, QStringLiteral(" ")}, {5, QStringLiteral("  ")}}});
+    EXPECT_EQ(stageWorkbook(f.db(), trailing, {}, &unread), 1);
+    EXPECT_EQ(unread.count, 0);
 }
 
 TEST(ExchangeImport, BlankCellsLeaveColumnsUnsetAndTrueFalseAreYesNo) {
@@ -178,6 +192,7 @@ TEST(ExchangeImport, AWordInADateColumnNamesItsCellAndKeepsEarlierRows) {
         FAIL() << "no rejection";
     } catch (const CellRejected& e) {
         EXPECT_EQ(e.reference(), QStringLiteral("H5"));
+        EXPECT_EQ(e.detail(), QStringLiteral("该列只能填日期，如1950-03-15。"));
     }
     EXPECT_EQ(countRows(f.db(), QStringLiteral("wslib0")), 2);
 
@@ -187,6 +202,7 @@ TEST(ExchangeImport, AWordInADateColumnNamesItsCellAndKeepsEarlierRows) {
         FAIL() << "no rejection";
     } catch (const CellRejected& e) {
         EXPECT_EQ(e.reference(), QStringLiteral("B3"));
+        EXPECT_EQ(e.detail(), QStringLiteral("该列最多能填8个字。"));
     }
 }
 
@@ -201,7 +217,30 @@ TEST(ExchangeImport, ColumnRulesForTypedValues) {
     EXPECT_THROW(columnValue(date, QStringLiteral("1950-13-01")), ValueRejected);
     EXPECT_THROW(columnValue(number, QStringLiteral("十二")), ValueRejected);
     EXPECT_EQ(*columnValue(flag, QStringLiteral("1")), QVariant(true));
-    EXPECT_THROW(columnValue(flag, QStringLiteral("也许")), ValueRejected);
+    EXPECT_EQ(*columnValue(flag, QStringLiteral(" 是 ")), QVariant(true));
+    EXPECT_EQ(*columnValue(flag, QStringLiteral("否")), QVariant(false));
+    EXPECT_EQ(*columnValue(columns[3], QStringLiteral("是")), QVariant(QStringLiteral("是"))); // a text stays
+    // Lengths count characters: 𠮷 is one, though a QString holds it as two units.
+    const QString eight = QStringLiteral("𠮷一二三四五六七");
+    ASSERT_EQ(eight.size(), 9);
+    EXPECT_EQ(*columnValue(columns[1], eight), QVariant(eight));
+    EXPECT_THROW(columnValue(columns[1], eight + QStringLiteral("八")), ValueRejected);
+
+    // What a refused value's column takes, for the operator.
+    const std::vector<std::tuple<const store::TableColumn*, const char*, const char*>> refused = {
+        {&flag, "也许", "该列只能填“是”、“否”、True或False。"},
+        {&number, "十二", "该列只能填数字。"},
+        {&date, "不详", "该列只能填日期，如1950-03-15。"},
+        {&columns[1], "一二三四五六七八九", "该列最多能填8个字。"},
+    };
+    for (const auto& [column, text, takes] : refused) {
+        try {
+            columnValue(*column, QString::fromUtf8(text));
+            ADD_FAILURE() << text << " taken";
+        } catch (const ValueRejected& e) {
+            EXPECT_EQ(e.takes(), QString::fromUtf8(takes)) << text;
+        }
+    }
 }
 
 TEST(ExchangeImport, AFailingPersonLeavesThePersonsTableAsItWas) {
