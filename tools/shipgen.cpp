@@ -1,8 +1,12 @@
-// Writes the files that the program folder is installed with: lib.mdb and 1.jpg … 12.jpg.
+// Writes the files that the program folder is installed with, lib.mdb and 1.jpg … 12.jpg, where
+// the folder lacks them. An existing lib.mdb is the office's database: it is never touched, so
+// rebuilding the program keeps every person, user and setting.
 #include "records/ShippedDatabase.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
@@ -11,6 +15,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <stdexcept>
 
 namespace {
 
@@ -44,6 +49,20 @@ QImage backgroundPicture(int n) {
     return image;
 }
 
+// Writes the database under another name and renames it into place, so a build stopped halfway
+// leaves no half-written lib.mdb that a later build would keep.
+void writeDatabaseIfMissing(const QDir& folder) {
+    const QString path = folder.filePath(QStringLiteral("lib.mdb"));
+    if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
+        return;
+    const QString partial = folder.filePath(QStringLiteral("lib.mdb.partial"));
+    QFile::remove(partial);
+    records::writeShippedDatabase(partial);
+    if (!QFile::rename(partial, path))
+        throw std::runtime_error("cannot rename lib.mdb.partial to lib.mdb");
+    std::printf("tessaly_shipgen: wrote the shipped %s\n", qPrintable(QDir::toNativeSeparators(path)));
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -54,9 +73,11 @@ int main(int argc, char* argv[]) {
     }
     const QDir folder(QString::fromLocal8Bit(argv[1]));
     try {
-        records::writeShippedDatabase(folder.filePath(QStringLiteral("lib.mdb")));
+        writeDatabaseIfMissing(folder);
+        // An office may have put its own picture under one of these names.
         for (int n = 1; n <= 12; ++n) {
-            if (!backgroundPicture(n).save(folder.filePath(QStringLiteral("%1.jpg").arg(n)), "JPG", 88))
+            const QString picture = folder.filePath(QStringLiteral("%1.jpg").arg(n));
+            if (!QFileInfo::exists(picture) && !backgroundPicture(n).save(picture, "JPG", 88))
                 throw std::runtime_error("cannot write a background picture");
         }
     } catch (const std::exception& e) {

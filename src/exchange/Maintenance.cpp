@@ -11,6 +11,9 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 
+#include <sqlite3.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <limits>
 #include <utility>
@@ -69,6 +72,57 @@ void removeFile(const QString& path) {
         throw FileError(QStringLiteral("cannot delete %1: %2").arg(path, describe(ec)).toStdString());
 }
 
+void linkFile(const QString& from, const QString& to) {
+    std::error_code ec;
+    std::filesystem::create_hard_link(fsPath(from), fsPath(to), ec);
+    if (!ec)
+        return;
+    const QString text = QStringLiteral("cannot link %1 to %2: %3").arg(from, to, describe(ec));
+    for (const std::errc unsupported :
+         {std::errc::operation_not_permitted, std::errc::cross_device_link, std::errc::not_supported,
+          std::errc::operation_not_supported, std::errc::function_not_supported, std::errc::too_many_links}) {
+        if (ec == unsupported)
+            throw LinksUnsupported(text.toStdString());
+    }
+    throw FileError(text.toStdString());
+}
+
+void copyOpenFile(store::Database& from, const QString& to) {
+    sqlite3_file* file = nullptr;
+    if (sqlite3_file_control(from.handle(), "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
+        !file->pMethods)
+        throw FileError(QStringLiteral("cannot reach the file of %1").arg(from.path()).toStdString());
+    sqlite3_int64 size = 0;
+    if (file->pMethods->xFileSize(file, &size) != SQLITE_OK)
+        throw FileError(QStringLiteral("cannot read %1").arg(from.path()).toStdString());
+    QSaveFile out(to);
+    if (!out.open(QIODevice::WriteOnly))
+        throw FileError(QStringLiteral("cannot write %1: %2").arg(to, out.errorString()).toStdString());
+    constexpr sqlite3_int64 kChunk = 4 * 1024 * 1024;
+    QByteArray buffer(int(std::min(kChunk, std::max<sqlite3_int64>(size, 1))), Qt::Uninitialized);
+    for (sqlite3_int64 offset = 0; offset < size;) {
+        const int n = int(std::min<sqlite3_int64>(buffer.size(), size - offset));
+        if (file->pMethods->xRead(file, buffer.data(), n, offset) != SQLITE_OK)
+            throw FileError(QStringLiteral("cannot read %1").arg(from.path()).toStdString());
+        if (out.write(buffer.constData(), n) != n)
+            throw FileError(QStringLiteral("cannot write %1: %2").arg(to, out.errorString()).toStdString());
+        offset += n;
+    }
+    if (!out.commit())
+        throw FileError(QStringLiteral("cannot write %1: %2").arg(to, out.errorString()).toStdString());
+}
+
+// A file that takes lib.mdb's place (or name) gets its mode: a staging copy is made 0600, a new
+// file takes the umask, and the office may have opened lib.mdb to a group.
+void keepMode(const QString& from, const QString& to) noexcept {
+    std::error_code ec;
+    const std::filesystem::perms mode = std::filesystem::status(fsPath(from), ec).permissions();
+    if (!ec)
+        std::filesystem::permissions(fsPath(to), mode, ec);
+    if (ec)
+        qCWarning(lcMaintenance) << "could not give" << to << "the mode of" << from << ":" << describe(ec);
+}
+
 // Renames that can be taken back, newest first, when a later step fails.
 class Renames {
 public:
@@ -106,6 +160,58 @@ void removeQuietly(const FileOps& ops, const QString& path) noexcept {
         qCWarning(lcMaintenance) << "could not delete" << path << ":" << e.what();
     }
 }
+
+// Replaces lib.mdb by a new file and keeps the old one under a second (free) name: lib.mdb first
+// gets that name beside its own (a hard link, or a copy where the file system has none), then the
+// new file is renamed over it, so at no moment is there no lib.mdb.
+class Replacement {
+public:
+    Replacement(const FileOps& ops, QString live, QString keep)
+        : ops_(ops), live_(std::move(live)), keep_(std::move(keep)) {}
+    Replacement(const Replacement&) = delete;
+    Replacement& operator=(const Replacement&) = delete;
+
+    // `lock` holds lib.mdb; a copy reads through it.
+    void run(store::Database& lock, const QString& fresh) {
+        try {
+            ops_.link(live_, keep_);
+        } catch (const LinksUnsupported& e) {
+            qCInfo(lcMaintenance) << "copying instead:" << e.what();
+            ops_.copyOpen(lock, keep_);
+            keepMode(live_, keep_);
+        }
+        kept_ = true;
+        ops_.rename(fresh, live_);
+        swapped_ = true;
+    }
+
+    // Puts the old file back. False when it could not: the second name then holds the only copy
+    // of the old file, and nothing may be moved onto it.
+    bool undo() noexcept {
+        if (swapped_) {
+            try {
+                ops_.rename(keep_, live_);
+            } catch (const std::exception& e) {
+                qCCritical(lcMaintenance)
+                    << "could not move" << keep_ << "back to" << live_ << ":" << e.what();
+                return false;
+            }
+        } else if (kept_) {
+            removeQuietly(ops_, keep_);
+        }
+        kept_ = swapped_ = false;
+        return true;
+    }
+
+    bool swapped() const { return swapped_; }
+
+private:
+    const FileOps& ops_;
+    QString live_;
+    QString keep_;
+    bool kept_ = false;
+    bool swapped_ = false;
+};
 
 bool integrityOk(store::Database& db) {
     try {
@@ -187,7 +293,11 @@ std::optional<qint64> pastDamage(store::Database& db, const QString& table, qint
 } // namespace
 
 FileOps FileOps::real() {
-    return {&copyFile, &renameFile, &removeFile};
+    return {&copyFile, &renameFile, &removeFile, &linkFile, &copyOpenFile};
+}
+
+bool RepairResult::lostRows() const {
+    return std::any_of(tables.begin(), tables.end(), [](const TableRescue& t) { return !t.lost.empty(); });
 }
 
 RestoreRefused::RestoreRefused(RestoreRefusal why) : std::runtime_error("restore refused"), why_(why) {}
@@ -197,15 +307,21 @@ RestoreRefused::RestoreRefused(RestoreRefusal why) : std::runtime_error("restore
 TenSecondProgress::TenSecondProgress(store::Clock clock) : clock_(std::move(clock)), start_(clock_()) {}
 
 std::optional<int> TenSecondProgress::percent() {
+    if (ended_)
+        return std::nullopt;
     const QDateTime now = clock_();
     qint64 elapsed = start_.msecsTo(now);
     if (elapsed < 0) {
         start_ = now;
         elapsed = 0;
     }
-    if (elapsed > 10000)
-        return std::nullopt;
-    return int(elapsed / 1000) * 10;
+    // Ticks seldom fall on the tenth second itself: the first one past it shows 100 and ends.
+    const qint64 seconds = elapsed / 1000;
+    if (seconds >= 10) {
+        ended_ = true;
+        return 100;
+    }
+    return int(seconds) * 10;
 }
 
 // ---- Maintenance ----
@@ -225,6 +341,36 @@ void Maintenance::reopenAfterFailure() noexcept {
         session_.reopenConnection();
     } catch (const std::exception& e) {
         qCCritical(lcMaintenance) << "the database could not be reopened:" << e.what();
+    }
+}
+
+void Maintenance::checkReplaceable() const {
+    store::Database& db = session_.db();
+    if (session_.openOptions().readOnly || (db.isOpen() && db.isReadOnly()))
+        throw OperationRefused(SQLITE_READONLY, QStringLiteral("lib.mdb was opened read-only"));
+}
+
+std::unique_ptr<store::Database> Maintenance::lockLive() {
+    // Taken while the session's connection is still open, so a refusal leaves it as it was.
+    // Exclusive locking mode keeps the lock after the transaction until the connection closes.
+    store::OpenOptions options = session_.openOptions();
+    options.readOnly = false;
+    try {
+        auto db = std::make_unique<store::Database>(session_.databasePath(),
+                                                    QString::fromLatin1(store::Database::kPassword), options);
+        db->exec(QStringLiteral("PRAGMA main.locking_mode = EXCLUSIVE"));
+        db->exec(QStringLiteral("BEGIN EXCLUSIVE"));
+        db->exec(QStringLiteral("COMMIT"));
+        return db;
+    } catch (const store::OpenError& e) {
+        if (e.kind() == store::OpenFailure::Locked)
+            throw OperationRefused(SQLITE_BUSY, QString::fromUtf8(e.what()));
+        throw;
+    } catch (const store::SqlError& e) {
+        const int primary = e.code() & 0xff;
+        if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED || primary == SQLITE_READONLY)
+            throw OperationRefused(e.code(), QString::fromUtf8(e.what()));
+        throw;
     }
 }
 
@@ -268,78 +414,85 @@ RestoreRefusal Maintenance::checkRestoreSource(const QString& source) const {
 }
 
 void Maintenance::restore(const QString& source) {
+    checkReplaceable();
     if (const RestoreRefusal why = checkRestoreSource(source); why != RestoreRefusal::None)
         throw RestoreRefused(why);
     const QString live = session_.databasePath();
     const QString folder = session_.programFolder();
+    const QString today = todayCopyPath();
+    std::unique_ptr<store::Database> lock = lockLive();
     session_.closeConnection();
     Renames renames(ops_);
+    Replacement replacement(ops_, live, today);
     QString staged;
     try {
-        // The chosen file is copied first and checked there, so the live file is only renamed
+        // The chosen file is copied first and checked there, so the live file is only touched
         // once a good replacement lies ready beside it.
         staged = stagingPath(folder);
         ops_.copy(source, staged);
         store::Database(staged).close();
+        keepMode(live, staged);
 
-        const QString today = todayCopyPath();
         if (QFileInfo::exists(today)) {
             const QString base = QFileInfo(today).completeBaseName();
             renames.rename(today, QDir(folder).filePath(freeFileName(folder, base, QStringLiteral("mdb"))));
         }
-        renames.rename(live, today);
-        renames.rename(staged, live);
+        replacement.run(*lock, staged);
+        lock.reset();
         session_.reopenConnection();
     } catch (...) {
-        renames.undo();
-        if (!staged.isEmpty())
+        const bool swapped = replacement.swapped();
+        if (replacement.undo())
+            renames.undo();
+        if (!staged.isEmpty() && !swapped)
             removeQuietly(ops_, staged);
+        lock.reset();
         reopenAfterFailure();
         throw;
     }
 }
 
 RepairResult Maintenance::repair() {
+    checkReplaceable();
     const QString live = session_.databasePath();
     const QString folder = session_.programFolder();
     const QString fresh = compactTargetPath();
+    std::unique_ptr<store::Database> lock = lockLive();
     session_.closeConnection();
-    Renames renames(ops_);
+    std::optional<Replacement> replacement;
     RepairResult result;
     bool wroteFresh = false;
     try {
-        bool healthy = false;
-        {
-            store::Database db(live);
-            healthy = integrityOk(db);
-        }
-        if (!healthy) {
+        if (!integrityOk(*lock)) {
             ops_.remove(fresh);
             wroteFresh = true;
-            result = rebuild(live, fresh);
+            result = rebuild(*lock, fresh);
+            keepMode(live, fresh);
             const QString base =
                 QStringLiteral("lib-damaged-") + session_.now().toString(QStringLiteral("yyyyMMdd"));
             result.damagedCopy = QDir(folder).filePath(freeFileName(folder, base, QStringLiteral("mdb")));
-            renames.rename(live, result.damagedCopy);
-            renames.rename(fresh, live);
+            replacement.emplace(ops_, live, result.damagedCopy);
+            replacement->run(*lock, fresh);
             qCInfo(lcMaintenance) << "rebuilt" << live << "with" << result.rowsRescued
                                   << "rows; the damaged file is" << result.damagedCopy;
         }
+        lock.reset();
         session_.reopenConnection();
     } catch (...) {
-        renames.undo();
+        if (replacement)
+            replacement->undo();
         if (wroteFresh)
             removeQuietly(ops_, fresh);
+        lock.reset();
         reopenAfterFailure();
         throw;
     }
     return result;
 }
 
-RepairResult Maintenance::rebuild(const QString& damaged, const QString& fresh) {
+RepairResult Maintenance::rebuild(store::Database& from, const QString& fresh) {
     RepairResult result;
     result.rebuilt = true;
-    store::Database from(damaged);
     std::unique_ptr<store::Database> to = store::Database::create(fresh);
 
     // The schema as the damaged file declares it: the tables first, their indexes (and anything
@@ -360,8 +513,10 @@ RepairResult Maintenance::rebuild(const QString& damaged, const QString& fresh) 
             to->exec(e.sql);
     }
     for (const Entry& e : entries) {
-        if (e.type == QLatin1String("table"))
-            result.rowsRescued += copyReadableRows(from, *to, e.name);
+        if (e.type == QLatin1String("table")) {
+            result.tables.push_back(copyReadableRows(from, *to, e.name));
+            result.rowsRescued += result.tables.back().rows;
+        }
     }
     for (const Entry& e : entries) {
         if (e.type == QLatin1String("table"))
@@ -378,8 +533,10 @@ RepairResult Maintenance::rebuild(const QString& damaged, const QString& fresh) 
 }
 
 void Maintenance::compact() {
+    checkReplaceable();
     const QString live = session_.databasePath();
     const QString target = compactTargetPath();
+    std::unique_ptr<store::Database> lock = lockLive();
     session_.closeConnection();
     try {
         ops_.remove(target);
@@ -390,20 +547,20 @@ void Maintenance::compact() {
                 throw FileError(
                     QStringLiteral("cannot create %1: %2").arg(target, empty.errorString()).toStdString());
         }
-        {
-            store::Database db(live);
-            db.exec(QStringLiteral("ATTACH DATABASE ? AS compacted KEY ?"),
-                    {target, QString::fromLatin1(store::Database::kPassword)});
-            db.exec(QStringLiteral("PRAGMA compacted.cipher_page_size = 4096"));
-            db.scalar(QStringLiteral("SELECT sqlcipher_export('compacted')"));
-            db.exec(QStringLiteral("DETACH DATABASE compacted"));
-        }
+        lock->exec(QStringLiteral("ATTACH DATABASE ? AS compacted KEY ?"),
+                   {target, QString::fromLatin1(store::Database::kPassword)});
+        lock->exec(QStringLiteral("PRAGMA compacted.cipher_page_size = 4096"));
+        lock->scalar(QStringLiteral("SELECT sqlcipher_export('compacted')"));
+        lock->exec(QStringLiteral("DETACH DATABASE compacted"));
         // Opens with the password and 4 KB pages, and holds the seven tables.
         store::Database(target).close();
+        keepMode(live, target);
         // Replaces lib.mdb in one step: there is no moment without a live file.
         ops_.rename(target, live);
+        lock.reset();
         session_.reopenConnection();
     } catch (...) {
+        lock.reset();
         removeQuietly(ops_, target);
         reopenAfterFailure();
         throw;
@@ -418,7 +575,35 @@ QString freeFileName(const QString& folder, const QString& base, const QString& 
     return name;
 }
 
-qint64 copyReadableRows(store::Database& from, store::Database& to, const QString& table) {
+QStringList removeRestoreLeftovers(const QString& folder) {
+    const QDir dir(folder);
+    QStringList removed;
+    for (const QString& name : dir.entryList({QStringLiteral("lib-restore-??????.mdb")}, QDir::Files)) {
+        if (QFile::remove(dir.filePath(name)))
+            removed << name;
+        else
+            qCWarning(lcMaintenance) << "could not delete the restore's leftover" << dir.filePath(name);
+    }
+    if (!removed.isEmpty())
+        qCWarning(lcMaintenance) << "an interrupted restore left" << removed << "in" << folder;
+    return removed;
+}
+
+namespace {
+
+// Adds a lost rowid range, joining it to the previous one where they meet.
+void addLost(TableRescue& rescue, qint64 first, qint64 last) {
+    if (!rescue.lost.empty() && rescue.lost.back().second < std::numeric_limits<qint64>::max() &&
+        rescue.lost.back().second + 1 >= first) {
+        rescue.lost.back().second = std::max(rescue.lost.back().second, last);
+        return;
+    }
+    rescue.lost.emplace_back(first, last);
+}
+
+} // namespace
+
+TableRescue copyReadableRows(store::Database& from, store::Database& to, const QString& table) {
     QStringList columns;
     QStringList marks{QStringLiteral("?")};
     for (const store::TableColumn& c : store::tableColumns(from, table)) {
@@ -431,7 +616,8 @@ qint64 copyReadableRows(store::Database& from, store::Database& to, const QStrin
     const QString select = QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid >= ? ORDER BY rowid")
                                .arg(columns.join(QLatin1String(", ")), store::quoted(table));
 
-    qint64 copied = 0;
+    constexpr qint64 kLast = std::numeric_limits<qint64>::max();
+    TableRescue rescue{table, 0, {}};
     qint64 next = std::numeric_limits<qint64>::min();
     for (;;) {
         try {
@@ -443,16 +629,17 @@ qint64 copyReadableRows(store::Database& from, store::Database& to, const QStrin
                     insert.bind(c + 1, rows.value(c));
                 try {
                     insert.run();
-                    ++copied;
+                    ++rescue.rows;
                 } catch (const store::SqlError& e) {
                     qCWarning(lcMaintenance) << "row" << rowid << "of" << table << "refused:" << e.what();
+                    addLost(rescue, rowid, rowid);
                 }
                 insert.reset();
-                if (rowid == std::numeric_limits<qint64>::max())
-                    return copied;
+                if (rowid == kLast)
+                    return rescue;
                 next = rowid + 1;
             }
-            return copied;
+            return rescue;
         } catch (const store::SqlError& e) {
             qCWarning(lcMaintenance) << "unreadable rows in" << table << "from rowid" << next << ":"
                                      << e.what();
@@ -461,16 +648,18 @@ qint64 copyReadableRows(store::Database& from, store::Database& to, const QStrin
         if (here.kind == Probe::Row) {
             // The pages lead to the row, but the row itself (a long value) cannot be read.
             qCWarning(lcMaintenance) << "row" << here.rowid << "of" << table << "left out";
-            if (here.rowid == std::numeric_limits<qint64>::max())
-                return copied;
+            addLost(rescue, here.rowid, here.rowid);
+            if (here.rowid == kLast)
+                return rescue;
             next = here.rowid + 1;
             continue;
         }
         if (here.kind == Probe::End)
-            return copied;
+            return rescue;
         const std::optional<qint64> after = pastDamage(from, table, next);
+        addLost(rescue, next, after ? *after - 1 : kLast);
         if (!after)
-            return copied;
+            return rescue;
         next = *after;
     }
 }

@@ -2,12 +2,18 @@
 
 #include "store/OperatorLog.h"
 
+#include "store/Database.h"
+
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 namespace store {
 class Database;
@@ -24,6 +30,13 @@ struct FileOps {
     std::function<void(const QString& from, const QString& to)> rename;
     // Deletes; a missing file is no error.
     std::function<void(const QString& path)> remove;
+    // Gives `from` the second name `to` (a hard link; `to` must not exist). Throws LinksUnsupported
+    // on a file system without hard links (a USB stick's).
+    std::function<void(const QString& from, const QString& to)> link;
+    // Copies the file under an open connection to `to`, reading through the connection's own file
+    // handle: opening the file a second time and closing it would drop the connection's locks
+    // (POSIX drops all of a process's locks on a file when any of its descriptors closes).
+    std::function<void(store::Database& from, const QString& to)> copyOpen;
 
     static FileOps real();
 };
@@ -31,6 +44,19 @@ struct FileOps {
 class FileError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+class LinksUnsupported : public FileError {
+public:
+    using FileError::FileError;
+};
+
+// The operation did not start: lib.mdb is as it was and the connection is open again. The code
+// says why (SQLITE_READONLY: the program opened lib.mdb read-only; SQLITE_BUSY: another program
+// holds it), so the window names the cause as it does for a refused save.
+class OperationRefused : public store::SqlError {
+public:
+    using store::SqlError::SqlError;
 };
 
 // Why a chosen file may not replace the live database.
@@ -45,15 +71,26 @@ private:
     RestoreRefusal why_;
 };
 
+// What a rebuild carried over from one table.
+struct TableRescue {
+    QString table;
+    qint64 rows = 0; // rows carried into the rebuilt file
+    // Rowid ranges (first, last) that could not be read or stored, in order; a range that runs
+    // to the end of the table ends at the largest rowid.
+    std::vector<std::pair<qint64, qint64>> lost;
+};
+
 struct RepairResult {
     bool rebuilt = false;   // the integrity check failed and the file was rebuilt
     QString damagedCopy;    // where the damaged file now lies
     qint64 rowsRescued = 0; // rows carried into the rebuilt file
+    std::vector<TableRescue> tables;
+    bool lostRows() const;
 };
 
-// The ten-second progress display: the percent to show now, or nothing once more than ten
-// seconds have passed. Elapsed time is the distance between two full date-times, so passing
-// midnight neither lengthens nor breaks the display; a clock set back starts it again.
+// The ten-second progress display: ten times the whole seconds elapsed, 100 once ten seconds
+// have passed, and nothing after that. Elapsed time is the distance between two full date-times,
+// so passing midnight neither lengthens nor breaks the display; a clock set back starts it again.
 class TenSecondProgress {
 public:
     explicit TenSecondProgress(store::Clock clock);
@@ -62,17 +99,23 @@ public:
 private:
     store::Clock clock_;
     QDateTime start_;
+    bool ended_ = false;
 };
 
 // Backup, restore, repair and compact of lib.mdb. Each one closes the session's connection,
 // works on the file and reopens the connection (the log re-attached) before it returns. A
 // failure throws after the live file has been put back where a step had moved it, and after
-// an attempt to reopen, so the office is never left without its lib.mdb.
+// an attempt to reopen, so the office is never left without its lib.mdb. Restore, repair and
+// compact hold lib.mdb exclusively while they work on it, and refuse (OperationRefused) on a
+// database the program opened read-only or that another program holds.
 class Maintenance {
 public:
     explicit Maintenance(store::Session& session, FileOps ops = FileOps::real());
 
     void backup(const QString& target);
+
+    // Throws OperationRefused when the session's lib.mdb may not be replaced (opened read-only).
+    void checkReplaceable() const;
 
     RestoreRefusal checkRestoreSource(const QString& source) const;
     // Throws RestoreRefused (nothing changed) or the error of a failed step.
@@ -87,7 +130,10 @@ public:
 
 private:
     void reopenAfterFailure() noexcept;
-    RepairResult rebuild(const QString& damaged, const QString& fresh);
+    // Closes the session's connection and opens lib.mdb holding an exclusive lock until the
+    // returned connection closes; refuses (connection reopened) when the lock cannot be had.
+    std::unique_ptr<store::Database> lockLive();
+    RepairResult rebuild(store::Database& from, const QString& fresh);
 
     store::Session& session_;
     FileOps ops_;
@@ -97,7 +143,11 @@ private:
 QString freeFileName(const QString& folder, const QString& base, const QString& extension);
 
 // Copies every row that can still be read from `table` of `from` into the same table of `to`,
-// keeping rowids (the stored order); rows on damaged pages are skipped. Returns rows copied.
-qint64 copyReadableRows(store::Database& from, store::Database& to, const QString& table);
+// keeping rowids (the stored order); rows on damaged pages are skipped and named.
+TableRescue copyReadableRows(store::Database& from, store::Database& to, const QString& table);
+
+// The staging copies that an interrupted restore (the program ended during it) left in the
+// program folder: deleted, their names returned. Call only with the single-copy lock held.
+QStringList removeRestoreLeftovers(const QString& folder);
 
 } // namespace exchange

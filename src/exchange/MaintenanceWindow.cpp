@@ -9,8 +9,11 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QStyle>
 #include <QTimer>
+
+#include <limits>
 
 namespace exchange {
 
@@ -20,6 +23,19 @@ const QString kBackupTitle = QStringLiteral("备份");
 const QString kRestoreTitle = QStringLiteral("恢复");
 const QString kBackupFailed = QStringLiteral("备份失败！请重新进入再备份！");
 const QString kRestoreFailed = QStringLiteral("恢复失败！");
+const QString kRepairTitle = QStringLiteral("修复");
+const QString kCompactTitle = QStringLiteral("压缩");
+
+const MaintenanceWindow::Messages kBackup{kBackupFailed, kBackupTitle, ui::Icon::Information, QString(),
+                                          kBackupTitle};
+const MaintenanceWindow::Messages kRestore{kRestoreFailed, kRestoreTitle, ui::Icon::Information,
+                                           kRestoreRefused, kRestoreTitle};
+const MaintenanceWindow::Messages kRepair{QStringLiteral("修复数据库时出错,系统将退出！"),
+                                          QStringLiteral("出错"), ui::Icon::Critical, kRepairRefused,
+                                          kRepairTitle};
+const MaintenanceWindow::Messages kCompact{QStringLiteral("无法压缩数据库,系统将退出！"),
+                                           QStringLiteral("出错"), ui::Icon::Critical, kCompactRefused,
+                                           kCompactTitle};
 
 QString refusalText(RestoreRefusal why) {
     switch (why) {
@@ -38,7 +54,54 @@ QString refusalText(RestoreRefusal why) {
     return QStringLiteral("所选的文件不是本系统的数据库，不能恢复！");
 }
 
+// The rowids of one lost range: "201-260", "590及以后", "12及以前", "77".
+QString rowids(const std::pair<qint64, qint64>& range) {
+    if (range.second == std::numeric_limits<qint64>::max())
+        return QStringLiteral("%1及以后").arg(range.first);
+    if (range.first == std::numeric_limits<qint64>::min())
+        return QStringLiteral("%1及以前").arg(range.second);
+    if (range.first == range.second)
+        return QString::number(range.first);
+    return QStringLiteral("%1-%2").arg(range.first).arg(range.second);
+}
+
+QString tableLabel(const QString& table) {
+    static const QHash<QString, QString> names{
+        {QStringLiteral("wslib"), QStringLiteral("人员")},
+        {QStringLiteral("wslib0"), QStringLiteral("模板")},
+        {QStringLiteral("km"), QStringLiteral("类别")},
+        {QStringLiteral("print"), QStringLiteral("打印设置")},
+        {QStringLiteral("basic"), QStringLiteral("用户")},
+        {QStringLiteral("system"), QStringLiteral("系统设置")},
+        {QStringLiteral("user"), QStringLiteral("上机记录")},
+    };
+    const QString name = names.value(table.toLower());
+    return name.isEmpty() ? table : QStringLiteral("%1(%2)").arg(name, table);
+}
+
 } // namespace
+
+QString repairMessage(const RepairResult& result) {
+    QString text = QStringLiteral("数据库修复成功！");
+    if (!result.lostRows())
+        return text;
+    QStringList rescued;
+    QStringList lost;
+    for (const TableRescue& t : result.tables) {
+        rescued << QStringLiteral("%1 %2条").arg(tableLabel(t.table)).arg(t.rows);
+        if (t.lost.empty())
+            continue;
+        QStringList ranges;
+        for (const auto& range : t.lost)
+            ranges << rowids(range);
+        lost << tableLabel(t.table) + QStringLiteral(" 行号") + ranges.join(QStringLiteral("、"));
+    }
+    text += QStringLiteral("\n数据库文件有损坏，有些记录没能救出。");
+    text += QStringLiteral("\n救出的记录：") + rescued.join(QStringLiteral("；")) + QStringLiteral("。");
+    text += QStringLiteral("\n没能读出的记录：") + lost.join(QStringLiteral("；")) + QStringLiteral("。");
+    text += QStringLiteral("\n损坏的原文件保存为“%1”。").arg(QDir::toNativeSeparators(result.damagedCopy));
+    return text;
+}
 
 MaintenanceWindow::MaintenanceWindow(store::Session& session, std::function<void()> quit, QWidget* parent,
                                      ProgressSettings progress, FileOps ops)
@@ -91,10 +154,26 @@ QString MaintenanceWindow::startFolder() const {
 }
 
 // A failed operation shows its message and ends the program; the logic has put the live file
-// back by then.
-bool MaintenanceWindow::runOrQuit(const QString& failure, const QString& title, ui::Icon icon,
-                                  const std::function<void()>& work) {
-    if (ui::guard(this, ui::stopWith(failure, title, icon), work))
+// back by then. One that was refused before it touched anything (read-only, held by another
+// program) says why, and the window stays usable.
+bool MaintenanceWindow::runOrQuit(const Messages& messages, const std::function<void()>& work) {
+    std::optional<QString> refused;
+    const bool ran =
+        ui::guard(this, ui::stopWith(messages.failure, messages.failureTitle, messages.failureIcon), [&] {
+            try {
+                work();
+            } catch (const OperationRefused& e) {
+                qCWarning(lcWindow) << messages.title << "refused:" << e.what();
+                refused = ui::causeOf(e);
+            }
+        });
+    if (refused) {
+        ui::inform(this, messages.refused + QLatin1Char('\n') + *refused, messages.title,
+                   ui::Icon::Exclamation);
+        setImagesEnabled(true);
+        return false;
+    }
+    if (ran)
         return true;
     quit_();
     return false;
@@ -108,7 +187,7 @@ void MaintenanceWindow::backupClicked() {
     if (file.isEmpty())
         return;
     setImagesEnabled(false);
-    if (!runOrQuit(kBackupFailed, kBackupTitle, ui::Icon::Information, [&] { maintenance_.backup(file); }))
+    if (!runOrQuit(kBackup, [&] { maintenance_.backup(file); }))
         return;
     showProgress(QStringLiteral("正在备份库文件数据... "), [this, file] {
         ui::inform(this, QFileInfo::exists(file) ? QStringLiteral("备份成功！") : kBackupFailed, kBackupTitle,
@@ -119,6 +198,9 @@ void MaintenanceWindow::backupClicked() {
 
 void MaintenanceWindow::restoreClicked() {
     if (otherWindowsOpen())
+        return;
+    // A lib.mdb opened read-only is refused before the operator chooses a file.
+    if (!runOrQuit(kRestore, [this] { maintenance_.checkReplaceable(); }))
         return;
     if (!ui::confirm(this, QStringLiteral("数据恢复将会覆盖原有的数据，您真的要操作吗？")))
         return;
@@ -141,8 +223,10 @@ void MaintenanceWindow::restoreClicked() {
         stop();
         return;
     }
-    if (!runOrQuit(kRestoreFailed, kRestoreTitle, ui::Icon::Information, [&] { maintenance_.restore(file); }))
+    if (!runOrQuit(kRestore, [&] { maintenance_.restore(file); })) {
+        ui_->ProgressBar1->hide();
         return;
+    }
     showProgress(QStringLiteral("正在恢复数据... "), [this] {
         ui::inform(this,
                    QFileInfo::exists(session_.databasePath()) ? QStringLiteral("恢复成功！") : kRestoreFailed,
@@ -155,10 +239,10 @@ void MaintenanceWindow::repairClicked() {
     if (otherWindowsOpen())
         return;
     setImagesEnabled(false);
-    if (!runOrQuit(QStringLiteral("修复数据库时出错,系统将退出！"), QStringLiteral("出错"),
-                   ui::Icon::Critical, [this] { maintenance_.repair(); }))
+    RepairResult result;
+    if (!runOrQuit(kRepair, [&] { result = maintenance_.repair(); }))
         return;
-    ui::inform(this, QStringLiteral("数据库修复成功！"), QStringLiteral("修复"), ui::Icon::Information);
+    ui::inform(this, repairMessage(result), kRepairTitle, ui::Icon::Information);
     setImagesEnabled(true);
 }
 
@@ -166,10 +250,9 @@ void MaintenanceWindow::compactClicked() {
     if (otherWindowsOpen())
         return;
     setImagesEnabled(false);
-    if (!runOrQuit(QStringLiteral("无法压缩数据库,系统将退出！"), QStringLiteral("出错"), ui::Icon::Critical,
-                   [this] { maintenance_.compact(); }))
+    if (!runOrQuit(kCompact, [this] { maintenance_.compact(); }))
         return;
-    ui::inform(this, QStringLiteral("数据库压缩成功"), QStringLiteral("压缩"), ui::Icon::Information);
+    ui::inform(this, QStringLiteral("数据库压缩成功"), kCompactTitle, ui::Icon::Information);
     setImagesEnabled(true);
 }
 

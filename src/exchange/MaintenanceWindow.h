@@ -23,6 +23,14 @@ namespace exchange {
 
 inline const QString kBackupFilter = QStringLiteral("数据库文件(.MDB) (*.MDB *.mdb)");
 inline const QString kCloseOtherWindows = QStringLiteral("请先关闭其他窗口，再进行数据库维护！");
+// Shown before the cause when an operation is refused before it touched lib.mdb.
+inline const QString kRestoreRefused = QStringLiteral("没有恢复，数据库保持原样。");
+inline const QString kRepairRefused = QStringLiteral("没有修复，数据库保持原样。");
+inline const QString kCompactRefused = QStringLiteral("没有压缩，数据库保持原样。");
+
+// What 数据修复 says: the success text, and when rows were left out, what was rescued per table,
+// the rowids that could not be read and where the damaged file lies.
+QString repairMessage(const RepairResult& result);
 
 // How the ten-second display of Form10 reads the time and how often it moves.
 struct ProgressSettings {
@@ -42,6 +50,15 @@ public:
 
     bool progressRunning() const { return progress_.has_value(); }
 
+    // What an operation says when it fails (and the program ends) or is refused (and it goes on).
+    struct Messages {
+        QString failure;
+        QString failureTitle;
+        ui::Icon failureIcon;
+        QString refused;
+        QString title;
+    };
+
 signals:
     // Each step of the progress display.
     void progressShown(int percent, const QString& text);
@@ -59,9 +76,9 @@ private:
     bool otherWindowsOpen();
     void setImagesEnabled(bool enabled); // Imgtrue / Imgfalse
     QString startFolder() const;
-    // Runs an operation; when it fails, shows the message and ends the program.
-    bool runOrQuit(const QString& failure, const QString& title, ui::Icon icon,
-                   const std::function<void()>& work);
+    // Runs an operation; when it fails, shows the message and ends the program; when it is
+    // refused, says why.
+    bool runOrQuit(const Messages& messages, const std::function<void()>& work);
     void showProgress(const QString& text, std::function<void()> then);
     void tick();
     void finishProgress();

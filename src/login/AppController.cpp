@@ -1,5 +1,7 @@
 #include "login/AppController.h"
 
+#include "exchange/Maintenance.h"
+
 #include "login/Login.h"
 #include "login/LoginWindow.h"
 #include "login/MainWindow.h"
@@ -29,7 +31,19 @@ bool AppController::start() {
     qApp->installEventFilter(this);
     if (!takeLock())
         return false;
+    noteInterruptedRestore();
     return startUp();
+}
+
+// A restore copies the chosen file beside lib.mdb and renames it over lib.mdb as its last step,
+// so a copy left there means the program ended before that step and lib.mdb was not replaced.
+void AppController::noteInterruptedRestore() {
+    if (exchange::removeRestoreLeftovers(session_.programFolder()).isEmpty())
+        return;
+    QString text = kInterruptedRestore;
+    if (QFileInfo::exists(session_.databasePath()))
+        text += QLatin1Char('\n') + kRestoreNotDone;
+    ui::inform(nullptr, text, ui::kProgramTitle, ui::Icon::Exclamation);
 }
 
 // A lock left by a copy on this computer that has ended is taken over by QLockFile itself. One

@@ -13,6 +13,10 @@
 
 namespace login {
 
+inline const QString kInterruptedRestore = QStringLiteral("上次的数据恢复没有完成：程序在恢复的中途结束了。");
+inline const QString kRestoreNotDone =
+    QStringLiteral("数据库没有被替换，仍是恢复前的数据；如仍需恢复，请重新进行数据恢复。");
+
 // Runs the program: the single-copy test, start-up, login, the main window and re-login.
 class AppController : public QObject {
     Q_OBJECT
@@ -37,6 +41,7 @@ protected:
 private:
     void quitAfterLastWindow();
     bool takeLock();
+    void noteInterruptedRestore();
     bool startUp();
     void showMain();
 

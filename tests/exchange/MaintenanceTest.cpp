@@ -8,10 +8,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 using exchange::FileError;
@@ -134,6 +138,27 @@ FileOps failingAt(const QString& kind, int which) {
     return ops;
 }
 
+// The real file operations (or those given), each reported to `watch` before and after it runs.
+FileOps watched(FileOps ops, const std::function<void(const QString& step)>& watch) {
+    const auto wrap = [&watch](const QString& name, auto real) {
+        return [watch, name, real](auto&... args) {
+            watch(QStringLiteral("before ") + name);
+            real(args...);
+            watch(QStringLiteral("after ") + name);
+        };
+    };
+    ops.copy = wrap(QStringLiteral("copy"), ops.copy);
+    ops.rename = wrap(QStringLiteral("rename"), ops.rename);
+    ops.remove = wrap(QStringLiteral("remove"), ops.remove);
+    ops.link = wrap(QStringLiteral("link"), ops.link);
+    ops.copyOpen = wrap(QStringLiteral("copyOpen"), ops.copyOpen);
+    return ops;
+}
+
+std::filesystem::perms modeOf(const QString& path) {
+    return std::filesystem::status(path.toStdString()).permissions() & std::filesystem::perms::mask;
+}
+
 // After an operation the connection is open on lib.mdb and the log writes on it.
 void expectLogging(store::Session& session) {
     session.log().write(QStringLiteral("进入查看上机记录"));
@@ -144,19 +169,24 @@ void expectLogging(store::Session& session) {
 
 // ---- progress display ----
 
-TEST(MaintenanceProgress, StartingJustBeforeMidnightEndsTenSecondsLaterAt100) {
-    auto now = std::make_shared<QDateTime>(QDate(2008, 6, 23), QTime(23, 59, 55));
-    exchange::TenSecondProgress progress([now] {
-        const QDateTime t = *now;
-        *now = now->addSecs(1);
-        return t;
+// Readings as a timer gives them: the start, then every 100 ms from an odd offset, so that no
+// reading falls on a whole second.
+TEST(MaintenanceProgress, StartingJustBeforeMidnightCountsWholeSecondsAndEndsAt100) {
+    const QDateTime start(QDate(2008, 6, 23), QTime(23, 59, 55, 0));
+    auto next = std::make_shared<QDateTime>(start);
+    auto last = std::make_shared<QDateTime>();
+    exchange::TenSecondProgress progress([next, last, first = std::make_shared<bool>(true)] {
+        *last = *next;
+        *next = next->addMSecs(std::exchange(*first, false) ? 37 : 100);
+        return *last;
     });
     QList<int> shown;
-    while (const auto p = progress.percent())
-        shown << *p;
-    EXPECT_EQ(shown, (QList<int>{10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
-    // The last reading that ended it was 00:00:06 of the next day.
-    EXPECT_EQ(*now, QDateTime(QDate(2008, 6, 24), QTime(0, 0, 7)));
+    while (const auto p = progress.percent()) {
+        if (shown.isEmpty() || shown.last() != *p)
+            shown << *p;
+    }
+    EXPECT_EQ(shown, (QList<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
+    EXPECT_EQ(start.msecsTo(*last), 10037) << "it ends at the first reading past ten seconds";
 }
 
 TEST(MaintenanceProgress, ShowsWholeSecondsAndAClockSetBackStartsAgain) {
@@ -168,9 +198,8 @@ TEST(MaintenanceProgress, ShowsWholeSecondsAndAClockSetBackStartsAgain) {
     EXPECT_EQ(progress.percent(), 10);
     *now = now->addSecs(-3600); // the clock is set back an hour
     EXPECT_EQ(progress.percent(), 0);
-    *now = now->addSecs(10);
+    *now = now->addMSecs(10001);
     EXPECT_EQ(progress.percent(), 100);
-    *now = now->addMSecs(1);
     EXPECT_EQ(progress.percent(), std::nullopt);
 }
 
@@ -326,9 +355,9 @@ TEST_F(Restore, AFailureAfterTheRenamePutsTheLiveFileBack) {
     const QByteArray live = readAll(session->databasePath());
     const QStringList files = folderFiles(folder);
 
-    // Renames: today's copy aside, lib.mdb to today's copy, the new file to lib.mdb (fails).
+    // Renames: today's copy aside, the new file over lib.mdb (fails).
     const QString b = backupMarked(QStringLiteral("b.MDB"), QStringLiteral("备份乙"));
-    EXPECT_THROW(Maintenance(*session, failingAt(QStringLiteral("rename"), 3)).restore(b), FileError);
+    EXPECT_THROW(Maintenance(*session, failingAt(QStringLiteral("rename"), 2)).restore(b), FileError);
 
     EXPECT_EQ(readAll(session->databasePath()), live);
     EXPECT_EQ(folderFiles(folder), files) << "every file is back where it was, no copy left over";
@@ -344,6 +373,182 @@ TEST_F(Restore, AFailedCopyLeavesEverythingInPlace) {
     EXPECT_EQ(readAll(session->databasePath()), live);
     EXPECT_EQ(folderFiles(folder), files);
     expectLogging(*session);
+}
+
+TEST_F(Restore, LibMdbIsThereAfterEveryStepWithAndWithoutHardLinks) {
+    const QString live = session->databasePath();
+    const QString today = folder.file(QStringLiteral("20080623.mdb"));
+    for (const bool links : {true, false}) {
+        SCOPED_TRACE(links ? "hard links" : "a file system without hard links");
+        std::filesystem::permissions(live.toStdString(), std::filesystem::perms(0640));
+        const QByteArray before = readAll(live);
+        const QString source = links ? backupMarked(QStringLiteral("a.MDB"), QStringLiteral("甲"))
+                                     : backupMarked(QStringLiteral("b.MDB"), QStringLiteral("乙"));
+        FileOps ops = FileOps::real();
+        if (!links)
+            ops.link = [](const QString&, const QString&) {
+                throw exchange::LinksUnsupported("no links here");
+            };
+        QStringList steps;
+        ops = watched(ops, [&](const QString& step) {
+            steps << step;
+            EXPECT_TRUE(QFileInfo::exists(live)) << step.toStdString();
+        });
+
+        Maintenance(*session, ops).restore(source);
+
+        const QStringList expected =
+            links
+                ? QStringList{QStringLiteral("before copy"),   QStringLiteral("after copy"),
+                              QStringLiteral("before link"),   QStringLiteral("after link"),
+                              QStringLiteral("before rename"), QStringLiteral("after rename")}
+                : QStringList{
+                      QStringLiteral("before copy"),    QStringLiteral("after copy"),
+                      QStringLiteral("before rename"),  QStringLiteral("after rename"), // today's copy aside
+                      QStringLiteral("before link"),    QStringLiteral("before copyOpen"),
+                      QStringLiteral("after copyOpen"), QStringLiteral("before rename"),
+                      QStringLiteral("after rename")};
+        EXPECT_EQ(steps, expected);
+        EXPECT_EQ(markOf(live), links ? QStringLiteral("甲") : QStringLiteral("乙"));
+        EXPECT_EQ(readAll(today), before);
+        EXPECT_EQ(modeOf(today), std::filesystem::perms(0640));
+        EXPECT_EQ(modeOf(live), std::filesystem::perms(0640)) << "the restored file keeps lib.mdb's mode";
+        expectLogging(*session);
+    }
+}
+
+// ---- what restore, repair and compact refuse ----
+
+using Operation = std::function<void(Maintenance&)>;
+
+// Restore (from a backup elsewhere), repair and compact, by name.
+std::vector<std::pair<const char*, Operation>> replacingOperations(const QString& backup) {
+    return {{"restore", [backup](Maintenance& m) { m.restore(backup); }},
+            {"repair", [](Maintenance& m) { m.repair(); }},
+            {"compact", [](Maintenance& m) { m.compact(); }}};
+}
+
+TEST(MaintenanceRefusals, ALibMdbOpenedReadOnlyIsNotReplaced) {
+    TestFolder folder;
+    QTemporaryDir elsewhere;
+    const QString backup = elsewhere.filePath(QStringLiteral("a.MDB"));
+    ASSERT_TRUE(QFile::copy(folder.file(QStringLiteral("lib.mdb")), backup));
+    store::Session session(folder.path(), folder.clock.clock());
+    session.openOptions().readOnly = true;
+    session.open();
+    const QByteArray live = readAll(session.databasePath());
+    const QStringList files = folderFiles(folder);
+    for (const auto& [name, operation] : replacingOperations(backup)) {
+        SCOPED_TRACE(name);
+        Maintenance m(session);
+        try {
+            operation(m);
+            ADD_FAILURE() << "ran on a read-only lib.mdb";
+        } catch (const exchange::OperationRefused& e) {
+            EXPECT_EQ(e.code(), SQLITE_READONLY);
+        }
+        EXPECT_EQ(readAll(session.databasePath()), live);
+        EXPECT_EQ(folderFiles(folder), files);
+        EXPECT_EQ(countRows(session.db(), QStringLiteral("basic")), 1) << "the connection is still open";
+    }
+}
+
+TEST(MaintenanceRefusals, ALibMdbAnotherProgramHoldsIsNotReplaced) {
+    QTemporaryDir elsewhere;
+    for (const bool pendingWrite : {false, true}) {
+        for (const auto& [name, operation] :
+             replacingOperations(elsewhere.filePath(QStringLiteral("a.MDB")))) {
+            SCOPED_TRACE(std::string(name) +
+                         (pendingWrite ? ", another program writing" : ", BEGIN EXCLUSIVE"));
+            TestFolder folder;
+            auto session = folder.session();
+            session->openOptions().busyTimeoutMs = 50;
+            QFile::remove(elsewhere.filePath(QStringLiteral("a.MDB")));
+            ASSERT_TRUE(QFile::copy(session->databasePath(), elsewhere.filePath(QStringLiteral("a.MDB"))));
+            const QByteArray live = readAll(session->databasePath());
+            const QStringList files = folderFiles(folder);
+            {
+                store::Database other(session->databasePath());
+                if (pendingWrite) {
+                    other.exec(QStringLiteral("BEGIN IMMEDIATE"));
+                    other.exec(QStringLiteral("UPDATE system SET dwmc = '别的程序'"));
+                } else {
+                    other.exec(QStringLiteral("BEGIN EXCLUSIVE"));
+                }
+                Maintenance m(*session);
+                try {
+                    operation(m);
+                    ADD_FAILURE() << "ran while another program held lib.mdb";
+                } catch (const exchange::OperationRefused& e) {
+                    EXPECT_EQ(e.code() & 0xff, SQLITE_BUSY);
+                }
+                EXPECT_EQ(readAll(session->databasePath()), live);
+                other.exec(QStringLiteral("COMMIT"));
+            }
+            EXPECT_EQ(folderFiles(folder), files);
+            if (pendingWrite) {
+                EXPECT_EQ(markOf(session->databasePath()), QStringLiteral("别的程序")) << "its write is kept";
+            }
+            expectLogging(*session);
+        }
+    }
+}
+
+// Whether another program finds the file locked. It must be another process: SQLite keeps a
+// process's own locks in memory as well, so a connection in this one would not notice that a
+// close() of some other descriptor on the file dropped them.
+bool lockedForAnotherProgram(const QString& path) {
+    QProcess probe;
+    probe.start(QStringLiteral("python3"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("import sqlite3, sys\n"
+                                "try:\n"
+                                "    sqlite3.connect(sys.argv[1], timeout=0).execute('BEGIN EXCLUSIVE')\n"
+                                "except sqlite3.Error as e:\n"
+                                "    print(e)\n"),
+                 path});
+    probe.waitForFinished();
+    return probe.readAllStandardOutput().trimmed() == "database is locked";
+}
+
+// While the files are moved no other program can read or write lib.mdb, so nothing it writes can
+// end up in a file that is no longer lib.mdb.
+TEST(MaintenanceRefusals, LibMdbIsHeldForTheWholeOperation) {
+    QTemporaryDir elsewhere;
+    const QString backup = elsewhere.filePath(QStringLiteral("a.MDB"));
+    for (const bool links : {true, false}) {
+        for (const auto& [name, operation] : replacingOperations(backup)) {
+            SCOPED_TRACE(std::string(name) + (links ? "" : ", without hard links"));
+            TestFolder folder;
+            auto session = folder.session();
+            addPersons(session->db(), 200);
+            QFile::remove(backup);
+            ASSERT_TRUE(QFile::copy(session->databasePath(), backup));
+            EXPECT_FALSE(lockedForAnotherProgram(session->databasePath()));
+            if (std::string(name) == "repair") { // only a damaged file is worked on
+                session->closeConnection();
+                damagePersonsPage(session->databasePath());
+                session->reopenConnection();
+            }
+            FileOps ops = FileOps::real();
+            if (!links)
+                ops.link = [](const QString&, const QString&) {
+                    throw exchange::LinksUnsupported("none here");
+                };
+            QStringList checked;
+            ops = watched(ops, [&](const QString& step) {
+                if (step.startsWith(QLatin1String("before"))) {
+                    checked << step;
+                    EXPECT_TRUE(lockedForAnotherProgram(session->databasePath())) << step.toStdString();
+                }
+            });
+            Maintenance m(*session, ops);
+            operation(m);
+            EXPECT_GE(checked.size(), 2);
+            EXPECT_FALSE(lockedForAnotherProgram(session->databasePath()));
+            expectLogging(*session);
+        }
+    }
 }
 
 // ---- repair ----
@@ -378,6 +583,7 @@ TEST(MaintenanceRepair, RebuildsADamagedFileWithEveryReadableRow) {
     const exchange::RepairResult result = Maintenance(*session).repair();
 
     ASSERT_TRUE(result.rebuilt);
+    EXPECT_TRUE(result.lostRows());
     EXPECT_EQ(result.damagedCopy, folder.file(QStringLiteral("lib-damaged-20080623-1.mdb")));
     EXPECT_EQ(readAll(folder.file(QStringLiteral("lib-damaged-20080623.mdb"))),
               QByteArray("from this morning"));
@@ -408,6 +614,23 @@ TEST(MaintenanceRepair, RebuildsADamagedFileWithEveryReadableRow) {
     }
     EXPECT_EQ(previous, 600);
     EXPECT_EQ(countRows(db, QStringLiteral("wslib"), QStringLiteral("\"个人编号\" = '000001'")), 1);
+    // Each table says what it carried over; the persons' lost range is exactly the rowids missing.
+    ASSERT_EQ(result.tables.size(), smallTables.size());
+    for (const exchange::TableRescue& t : result.tables) {
+        EXPECT_EQ(t.rows, countRows(db, t.table)) << t.table.toStdString();
+        if (t.table != QLatin1String("wslib")) {
+            EXPECT_TRUE(t.lost.empty()) << t.table.toStdString();
+            continue;
+        }
+        qint64 lost = 0;
+        for (const auto& [first, last] : t.lost) {
+            ASSERT_LE(first, last);
+            EXPECT_EQ(countRows(db, t.table, QStringLiteral("rowid BETWEEN %1 AND %2").arg(first).arg(last)),
+                      0);
+            lost += std::min<qint64>(last, 600) - std::max<qint64>(first, 1) + 1;
+        }
+        EXPECT_EQ(lost, 600 - persons);
+    }
     EXPECT_TRUE(
         db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'wslib_number'")).toBool())
         << "the index is rebuilt";
@@ -430,13 +653,22 @@ TEST(MaintenanceRepair, AFailureAfterMovingTheDamagedFilePutsItBack) {
     const QByteArray damaged = readAll(session->databasePath());
     const QStringList files = folderFiles(folder);
 
-    EXPECT_THROW(Maintenance(*session, failingAt(QStringLiteral("rename"), 2)).repair(), FileError);
+    // The rebuilt file cannot be renamed over lib.mdb.
+    EXPECT_THROW(Maintenance(*session, failingAt(QStringLiteral("rename"), 1)).repair(), FileError);
     EXPECT_EQ(readAll(session->databasePath()), damaged);
     EXPECT_EQ(folderFiles(folder), files);
     expectLogging(*session);
 }
 
 // ---- compact ----
+
+TEST(MaintenanceCompact, TheCompactedLibMdbKeepsItsMode) {
+    TestFolder folder;
+    auto session = folder.session();
+    std::filesystem::permissions(session->databasePath().toStdString(), std::filesystem::perms(0640));
+    Maintenance(*session).compact();
+    EXPECT_EQ(modeOf(session->databasePath()), std::filesystem::perms(0640));
+}
 
 TEST(MaintenanceCompact, KeepsEveryRowThePasswordAndTheFourKilobytePages) {
     TestFolder folder;

@@ -2,6 +2,7 @@
 #include "exchange/MaintenanceFiles.h"
 
 #include "exchange/MaintenanceWindow.h"
+#include "login/AppController.h"
 #include "login/MainWindow.h"
 #include "store/Database.h"
 #include "store/LogWindow.h"
@@ -50,14 +51,16 @@ struct MaintenanceWindowTest : ::testing::Test {
     int quits = 0;
     std::shared_ptr<QDateTime> now = std::make_shared<QDateTime>(QDate(2008, 6, 23), QTime(9, 5));
     qint64 stepMs = 500;
+    qint64 firstStepMs = 500; // from the display's start to its first tick
     QList<int> percents;
     QStringList texts;
     std::unique_ptr<MaintenanceWindow> window;
 
     MaintenanceWindow& open(FileOps ops = FileOps::real()) {
-        exchange::ProgressSettings progress{[this] {
+        exchange::ProgressSettings progress{[this, first = std::make_shared<bool>(true)] {
                                                 const QDateTime t = *now;
-                                                *now = now->addMSecs(stepMs);
+                                                *now = now->addMSecs(
+                                                    std::exchange(*first, false) ? firstStepMs : stepMs);
                                                 return t;
                                             },
                                             1};
@@ -197,15 +200,26 @@ TEST_F(MaintenanceWindowTest, BackupOverAnExistingFileShowsTheProgressThenSucces
     expectLogWindowLogs();
 }
 
-TEST_F(MaintenanceWindowTest, TheProgressDisplayAcrossMidnightEndsTenSecondsLaterAt100) {
-    *now = QDateTime(QDate(2008, 6, 23), QTime(23, 59, 55));
-    stepMs = 1000;
+// Ticks every 100 ms from an odd offset: no reading falls on a whole second.
+TEST_F(MaintenanceWindowTest, TheProgressDisplayAcrossMidnightCountsWholeSecondsAndEndsAt100) {
+    const QDateTime start(QDate(2008, 6, 23), QTime(23, 59, 55));
+    *now = start;
+    firstStepMs = 37;
+    stepMs = 100;
     open();
     dialogs.files.enqueue(folder.file(QStringLiteral("bak.MDB")));
     click(1);
     waitForProgress();
-    EXPECT_EQ(percents, (QList<int>{10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
-    EXPECT_EQ(*now, QDateTime(QDate(2008, 6, 24), QTime(0, 0, 7)));
+    QList<int> shown;
+    for (const int p : percents) {
+        if (shown.isEmpty() || shown.last() != p)
+            shown << p;
+    }
+    EXPECT_EQ(shown, (QList<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
+    EXPECT_EQ(percents.count(100), 1);
+    EXPECT_EQ(texts.last(), QStringLiteral("正在备份库文件数据... 100%"));
+    // The reading at 10.037 s showed 100 and was the last one (the clock stands one step on).
+    EXPECT_EQ(start.msecsTo(*now), 10037 + 100);
     expectMessage(QStringLiteral("备份成功！"), QStringLiteral("备份"), ui::Icon::Information);
 }
 
@@ -318,7 +332,7 @@ TEST_F(MaintenanceWindowTest, AFailedRestorePutsTheLiveFileBackAndEndsTheProgram
     const QString source = folder.file(QStringLiteral("a.MDB"));
     QFile::copy(session->databasePath(), source);
     const QByteArray live = readAll(session->databasePath());
-    open(renameFailsAt(2)); // lib.mdb has become today's copy; the new file cannot take its place
+    open(renameFailsAt(1)); // lib.mdb also has today's name; the new file cannot take its place
     dialogs.answer({true});
     dialogs.files.enqueue(source);
     click(2);
@@ -354,11 +368,106 @@ TEST_F(MaintenanceWindowTest, RepairOfADamagedFileRebuildsIt) {
     session->reopenConnection();
     open();
     click(3);
-    expectMessage(QStringLiteral("数据库修复成功！"), QStringLiteral("修复"), ui::Icon::Information);
-    EXPECT_TRUE(QFileInfo::exists(folder.file(QStringLiteral("lib-damaged-20080623.mdb"))));
     EXPECT_EQ(session->db().scalar(QStringLiteral("PRAGMA integrity_check")).toString(),
               QStringLiteral("ok"));
+
+    // What was rescued, per table in the file's order, and the persons' rowids that are gone.
+    const QHash<QString, QString> labels{{QStringLiteral("wslib"), QStringLiteral("人员(wslib)")},
+                                         {QStringLiteral("wslib0"), QStringLiteral("模板(wslib0)")},
+                                         {QStringLiteral("km"), QStringLiteral("类别(km)")},
+                                         {QStringLiteral("Print"), QStringLiteral("打印设置(Print)")},
+                                         {QStringLiteral("basic"), QStringLiteral("用户(basic)")},
+                                         {QStringLiteral("system"), QStringLiteral("系统设置(system)")},
+                                         {QStringLiteral("user"), QStringLiteral("上机记录(user)")}};
+    QStringList rescued;
+    store::Statement tables = session->db().prepare(
+        QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid"));
+    while (tables.step()) {
+        ASSERT_TRUE(labels.contains(tables.text(0))) << tables.text(0).toStdString();
+        rescued << QStringLiteral("%1 %2条")
+                       .arg(labels.value(tables.text(0)))
+                       .arg(testing_support::countRows(session->db(), tables.text(0)));
+    }
+    QStringList gone;
+    store::Statement rows = session->db().prepare(QStringLiteral("SELECT rowid FROM wslib ORDER BY rowid"));
+    qint64 expected = 1;
+    const auto addGap = [&](qint64 first, qint64 last) {
+        if (first == 1)
+            gone << QStringLiteral("%1及以前").arg(last);
+        else if (last == 300)
+            gone << QStringLiteral("%1及以后").arg(first);
+        else
+            gone << (first == last ? QString::number(first) : QStringLiteral("%1-%2").arg(first).arg(last));
+    };
+    while (rows.step()) {
+        if (rows.integer(0) > expected)
+            addGap(expected, rows.integer(0) - 1);
+        expected = rows.integer(0) + 1;
+    }
+    if (expected <= 300)
+        addGap(expected, 300);
+    ASSERT_FALSE(gone.isEmpty());
+    expectMessage(QStringLiteral("数据库修复成功！\n数据库文件有损坏，有些记录没能救出。\n救出的记录：") +
+                      rescued.join(QStringLiteral("；")) +
+                      QStringLiteral("。\n没能读出的记录：人员(wslib) 行号") +
+                      gone.join(QStringLiteral("、")) + QStringLiteral("。\n损坏的原文件保存为“") +
+                      folder.file(QStringLiteral("lib-damaged-20080623.mdb")) + QStringLiteral("”。"),
+                  QStringLiteral("修复"), ui::Icon::Information);
+    EXPECT_TRUE(QFileInfo::exists(folder.file(QStringLiteral("lib-damaged-20080623.mdb"))));
     expectLogWindowLogs();
+}
+
+// Read-only, or held by another program: nothing is touched, the operator learns why, and the
+// program goes on.
+TEST_F(MaintenanceWindowTest, RefusedOperationsSayWhyAndTheProgramGoesOn) {
+    QTemporaryDir backups;
+    const QString source = backups.filePath(QStringLiteral("a.MDB"));
+    QFile::copy(session->databasePath(), source);
+    const QByteArray live = readAll(session->databasePath());
+    const QStringList files = QDir(folder.path()).entryList(QDir::Files);
+    struct Case {
+        bool readOnly;
+        QString cause;
+    };
+    for (const Case& c : {Case{true, QStringLiteral("数据库文件是只读的，不能写入。")},
+                          Case{false, QStringLiteral("数据库文件正被其他程序占用。")}}) {
+        SCOPED_TRACE(c.readOnly ? "read-only" : "held by another program");
+        session->close();
+        session->openOptions().readOnly = c.readOnly;
+        session->openOptions().busyTimeoutMs = 50;
+        session->open();
+        std::unique_ptr<store::Database> other;
+        if (!c.readOnly) {
+            other = std::make_unique<store::Database>(session->databasePath());
+            other->exec(QStringLiteral("BEGIN EXCLUSIVE"));
+        }
+        open();
+        const struct {
+            int image;
+            QString text;
+            QString title;
+        } operations[] = {{2, QStringLiteral("没有恢复，数据库保持原样。"), QStringLiteral("恢复")},
+                          {3, QStringLiteral("没有修复，数据库保持原样。"), QStringLiteral("修复")},
+                          {4, QStringLiteral("没有压缩，数据库保持原样。"), QStringLiteral("压缩")}};
+        for (const auto& op : operations) {
+            dialogs.clear();
+            // A read-only lib.mdb is refused before the question; a held one once the file is chosen.
+            const bool asks = op.image == 2 && !c.readOnly;
+            if (asks) {
+                dialogs.answer({true});
+                dialogs.files.enqueue(source);
+            }
+            click(op.image);
+            expectMessage(op.text + QLatin1Char('\n') + c.cause, op.title, ui::Icon::Exclamation);
+            EXPECT_EQ(dialogs.shown.size(), asks ? 3 : 1) << op.image;
+            EXPECT_TRUE(imagesEnabled());
+            EXPECT_FALSE(bar()->isVisible());
+        }
+        other.reset();
+        EXPECT_EQ(quits, 0);
+        EXPECT_EQ(readAll(session->databasePath()), live);
+        EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), files);
+    }
 }
 
 TEST_F(MaintenanceWindowTest, FailedRepairAndCompactTellAndEndTheProgram) {
@@ -367,7 +476,7 @@ TEST_F(MaintenanceWindowTest, FailedRepairAndCompactTellAndEndTheProgram) {
     maintenance_test::damagePersonsPage(session->databasePath());
     session->reopenConnection();
     const QByteArray damaged = readAll(session->databasePath());
-    open(renameFailsAt(2));
+    open(renameFailsAt(1));
     click(3);
     expectMessage(QStringLiteral("修复数据库时出错,系统将退出！"), QStringLiteral("出错"),
                   ui::Icon::Critical);
@@ -437,4 +546,32 @@ TEST(MaintenanceFromTheMainWindow, AnyoneOpensItFromTheMenuAndTheToolbarAndNothi
     testing_support::trigger(main, QStringLiteral("user"));
     EXPECT_EQ(testing_support::lastAction(session->db()), QStringLiteral("查看上机记录"));
     EXPECT_EQ(quits, 0);
+}
+
+TEST(MaintenanceAtStartUp, AnInterruptedRestoreIsNamedAndItsCopyRemoved) {
+    ui::ScriptedDialogs dialogs;
+    TestFolder folder;
+    const QString leftover = folder.file(QStringLiteral("lib-restore-a1B2c3.mdb"));
+    ASSERT_TRUE(QFile::copy(folder.file(QStringLiteral("lib.mdb")), leftover));
+    const QString notes = folder.file(QStringLiteral("lib-restore-notes.txt"));
+    QFile file(notes);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    {
+        login::AppController app(folder.path());
+        ASSERT_TRUE(app.start());
+        ASSERT_EQ(dialogs.shown.size(), 1);
+        EXPECT_EQ(dialogs.last().text,
+                  QStringLiteral("上次的数据恢复没有完成：程序在恢复的中途结束了。\n"
+                                 "数据库没有被替换，仍是恢复前的数据；如仍需恢复，请重新进行数据恢复。"));
+        EXPECT_EQ(dialogs.last().title, ui::kProgramTitle);
+        EXPECT_EQ(dialogs.last().icon, ui::Icon::Exclamation);
+        EXPECT_FALSE(QFileInfo::exists(leftover));
+        EXPECT_TRUE(QFileInfo::exists(notes)) << "only the restore's own copies go";
+        EXPECT_NE(app.loginWindow(), nullptr);
+    }
+    dialogs.clear();
+    login::AppController again(folder.path());
+    ASSERT_TRUE(again.start());
+    EXPECT_TRUE(dialogs.shown.isEmpty());
 }
