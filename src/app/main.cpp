@@ -1,5 +1,6 @@
 #include "login/AppController.h"
 #include "print/Surface.h"
+#include "store/LogFile.h"
 #include "ui/Guard.h"
 
 #include <QApplication>
@@ -20,6 +21,8 @@ int main(int argc, char* argv[]) {
         qputenv("FONTCONFIG_FILE", fontConfig);
 
     ui::Application app(argc, argv);
+    // From here every message also goes to tessaly.log in the program folder.
+    const store::MessageLog log(QApplication::applicationDirPath());
     QTranslator qtbase;
     if (qtbase.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtbase);

@@ -3,83 +3,40 @@
 #include "categories/CategoryTable.h"
 #include "store/JetValues.h"
 #include "store/Session.h"
+#include "ui/CharacterLimit.h"
 #include "ui/Dialogs.h"
 #include "ui/FocusColour.h"
 #include "ui/Guard.h"
 #include "ui/Widgets.h"
 #include "ui/Window.h"
-
-#include <QApplication>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
-#include <QVBoxLayout>
+#include "ui_CategorySettingsWindow.h"
 
 namespace categories {
 
+namespace {
+// The width of the category table's value column.
+constexpr int kValueCharacters = 50;
+} // namespace
+
 CategorySettingsWindow::CategorySettingsWindow(store::Session& session, QWidget* parent)
-    : QWidget(parent, Qt::Window), session_(session) {
-    setObjectName(QStringLiteral("frmOptions2"));
-    setWindowTitle(QStringLiteral("类别设置"));
+    : QWidget(parent, Qt::Window), session_(session), ui_(std::make_unique<Ui::CategorySettingsWindow>()) {
+    ui_->setupUi(this);
+    categories_ = ui_->List1;
+    values_ = ui_->List2;
+    value_ = ui_->Text2;
+    add_ = ui_->Command3;
+    delete_ = ui_->Command4;
+    scan_ = ui_->Command1;
+    replace_ = ui_->Command2;
+    progressPanel_ = ui_->Picture1;
+    progress_ = ui_->Label1;
     ui::writeLog(this, session_, QStringLiteral("进入类别设置"));
 
-    auto* chooseFrame = new QGroupBox(QStringLiteral("类别选择"), this);
-    categories_ = new QListWidget(chooseFrame);
-    categories_->setObjectName(QStringLiteral("List1"));
-    (new QVBoxLayout(chooseFrame))->addWidget(categories_);
-
-    auto* detailFrame = new QGroupBox(QStringLiteral("类别明细设置"), this);
-    values_ = new QListWidget(detailFrame);
-    values_->setObjectName(QStringLiteral("List2"));
-    value_ = new QLineEdit(detailFrame);
-    value_->setObjectName(QStringLiteral("Text2"));
-    value_->setMaxLength(50);
+    // A value is counted in characters, as the category table counts it.
+    ui::limitCharacters(*value_, kValueCharacters);
     ui::FocusColour::attach(value_, [this] { return ui::colourFromWin(session_.state().inputColour); });
-    add_ = new QPushButton(QStringLiteral("增加"), detailFrame);
-    add_->setObjectName(QStringLiteral("Command3"));
-    delete_ = new QPushButton(QStringLiteral("删除"), detailFrame);
-    delete_->setObjectName(QStringLiteral("Command4"));
-    scan_ = new QPushButton(QStringLiteral("查库"), detailFrame);
-    scan_->setObjectName(QStringLiteral("Command1"));
-    scan_->setToolTip(QStringLiteral("查看库中不重复的值"));
-    scan_->setEnabled(false);
-    replace_ = new QPushButton(QStringLiteral("转类别"), detailFrame);
-    replace_->setObjectName(QStringLiteral("Command2"));
-    replace_->setToolTip(QStringLiteral("将查看结果转入类别明细，该类别原有的明细将被删除！"));
-    replace_->setEnabled(false);
-
-    auto* detail = new QGridLayout(detailFrame);
-    detail->addWidget(values_, 0, 0, 1, 4);
-    detail->addWidget(value_, 1, 0, 1, 4);
-    detail->addWidget(add_, 2, 0);
-    detail->addWidget(delete_, 2, 1);
-    detail->addWidget(scan_, 2, 2);
-    detail->addWidget(replace_, 2, 3);
-
-    progressPanel_ = new QWidget(this);
-    progressPanel_->setObjectName(QStringLiteral("Picture1"));
-    progress_ = new QLabel(progressPanel_);
-    progress_->setObjectName(QStringLiteral("Label1"));
-    (new QHBoxLayout(progressPanel_))->addWidget(progress_);
+    // Shown only while a scan or a replacement runs.
     progressPanel_->hide();
-
-    auto* leave = new QPushButton(QStringLiteral("退出"), this);
-    leave->setObjectName(QStringLiteral("cmdCancel"));
-
-    auto* frames = new QHBoxLayout;
-    frames->addWidget(chooseFrame, 1);
-    frames->addWidget(detailFrame, 2);
-    auto* bottom = new QHBoxLayout;
-    bottom->addWidget(progressPanel_, 1);
-    bottom->addStretch();
-    bottom->addWidget(leave);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(frames);
-    layout->addLayout(bottom);
 
     categories_->addItems(settingsList(session_.db()));
 
@@ -90,10 +47,12 @@ CategorySettingsWindow::CategorySettingsWindow(store::Session& session, QWidget*
     connect(delete_, &QPushButton::clicked, this, &CategorySettingsWindow::deleteClicked);
     connect(scan_, &QPushButton::clicked, this, &CategorySettingsWindow::scanClicked);
     connect(replace_, &QPushButton::clicked, this, &CategorySettingsWindow::replaceClicked);
-    connect(leave, &QPushButton::clicked, this, &CategorySettingsWindow::leaveClicked);
+    connect(ui_->cmdCancel, &QPushButton::clicked, this, &CategorySettingsWindow::leaveClicked);
 
     ui::placeCentred(*this, {560, 420});
 }
+
+CategorySettingsWindow::~CategorySettingsWindow() = default;
 
 QString CategorySettingsWindow::category() const {
     const QListWidgetItem* item = categories_->currentItem();

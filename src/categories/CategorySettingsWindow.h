@@ -2,11 +2,16 @@
 
 #include <QWidget>
 
+#include <memory>
+
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
 
+namespace Ui {
+class CategorySettingsWindow;
+}
 namespace store {
 class Session;
 }
@@ -18,6 +23,7 @@ class CategorySettingsWindow : public QWidget {
     Q_OBJECT
 public:
     explicit CategorySettingsWindow(store::Session& session, QWidget* parent = nullptr);
+    ~CategorySettingsWindow() override;
 
     void selectCategory(int position);
 
@@ -34,6 +40,8 @@ private:
     int selectedColumn();
 
     store::Session& session_;
+    std::unique_ptr<Ui::CategorySettingsWindow> ui_;
+    // The form's controls by role.
     QListWidget* categories_;
     QListWidget* values_;
     QLineEdit* value_;

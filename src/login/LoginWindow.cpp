@@ -1,6 +1,7 @@
 #include "login/LoginWindow.h"
 
 #include "store/Session.h"
+#include "ui/CharacterLimit.h"
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
 #include "ui/Widgets.h"
@@ -70,7 +71,8 @@ LoginWindow::LoginWindow(store::Session& session, std::vector<UserEntry> users, 
     password_ = new QLineEdit(frame);
     password_->setObjectName(QStringLiteral("Text1"));
     ui::maskWithStars(*password_);
-    password_->setMaxLength(20);
+    // Counted in characters, as the users window counts a new password.
+    ui::limitCharacters(*password_, 20);
     password_->setAttribute(Qt::WA_InputMethodEnabled, false);
     QFont passFont(QStringLiteral("宋体"));
     passFont.setPointSize(12);

@@ -7,6 +7,7 @@
 #include "exchange/MaintenanceWindow.h"
 #include "exchange/MergeCommands.h"
 #include "help/HelpWindow.h"
+#include "login/LogWindow.h"
 #include "login/MainCommands.h"
 #include "print/ResultsWindow.h"
 #include "query/QueryWindow.h"
@@ -15,7 +16,6 @@
 #include "settings/SystemSettingsWindow.h"
 #include "settings/UsersWindow.h"
 #include "stats/StatisticsWindow.h"
-#include "store/LogWindow.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
@@ -248,7 +248,7 @@ void MainWindow::dispatch(Command command) {
     case Command::Initialise:
         return initialise();
     case Command::OperatorLog:
-        ui::showSingle(logWindow_, [this] { return new store::LogWindow(session_, this); });
+        ui::showSingle(logWindow_, [this] { return new login::LogWindow(session_, this); });
         return;
     case Command::Help:
         ui::showSingle(helpWindow_, [this] { return new help::HelpWindow(session_.programFolder(), this); });

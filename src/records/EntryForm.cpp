@@ -1,5 +1,7 @@
 #include "records/EntryForm.h"
 
+#include "ui/CharacterLimit.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -97,7 +99,7 @@ QWidget* EntryForm::makeControl(const PersonColumn& column, QWidget* parent) {
     default: {
         auto* edit = new QLineEdit(parent);
         if (column.limit > 0)
-            edit->setMaxLength(column.limit);
+            ui::limitCharacters(*edit, column.limit);
         if (name == QLatin1String("Text5") || name == QLatin1String("Text10"))
             edit->setToolTip(QStringLiteral("按“YYYY-MM-DD”格式输入"));
         if (column.countsAsEdit)
@@ -265,7 +267,7 @@ void EntryForm::setEntries(const Entries& entries) {
             // A longer stored text (from another program) is shown whole, never cut to the box.
             const int limit = personColumn(ordinal).limit;
             if (limit > 0)
-                edit->setMaxLength(std::max(limit, int(value.text.size())));
+                ui::limitCharacters(*edit, std::max(limit, int(ui::characterCount(value.text))));
             edit->setText(value.text);
         } else if (auto* combo = qobject_cast<QComboBox*>(w))
             combo->setEditText(value.text);

@@ -4,10 +4,11 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
-class QComboBox;
-class QLineEdit;
-
+namespace Ui {
+class SystemSettingsWindow;
+}
 namespace store {
 class Session;
 }
@@ -26,6 +27,7 @@ public:
     // `backgroundChanged` shows the new picture in the main window at once.
     SystemSettingsWindow(store::Session& session, std::function<void()> backgroundChanged,
                          QWidget* parent = nullptr);
+    ~SystemSettingsWindow() override;
 
     void okClicked();
     void leaveClicked();
@@ -33,10 +35,7 @@ public:
 private:
     store::Session& session_;
     std::function<void()> backgroundChanged_;
-    QLineEdit* unitName_;
-    QLineEdit* unitType_;
-    QLineEdit* backupFolder_;
-    QComboBox* pictures_;
+    std::unique_ptr<Ui::SystemSettingsWindow> ui_;
 };
 
 } // namespace settings

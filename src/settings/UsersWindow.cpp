@@ -2,111 +2,47 @@
 
 #include "settings/UserAccounts.h"
 #include "store/Session.h"
+#include "ui/CharacterLimit.h"
 #include "ui/Dialogs.h"
 #include "ui/FocusColour.h"
 #include "ui/Guard.h"
 #include "ui/Widgets.h"
 #include "ui/Window.h"
+#include "ui_UsersWindow.h"
 
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
-#include <QVBoxLayout>
 
 namespace settings {
 
 namespace {
+
 const QString kSettingFailed = QStringLiteral("设置有误！");
-} // namespace
-
-namespace {
-
 const QString kNotSuperUser = QStringLiteral("您不是超级用户！");
+constexpr int kBoxCharacters = 20;
 
 } // namespace
 
 UsersWindow::UsersWindow(store::Session& session, QWidget* parent)
-    : QWidget(parent, Qt::Window), session_(session) {
-    setObjectName(QStringLiteral("frmOptions1"));
-    setWindowTitle(QStringLiteral("用户设置"));
-
-    auto* listFrame = new QGroupBox(QStringLiteral("请选择用户名"), this);
-    listFrame->setObjectName(QStringLiteral("Frame1"));
-    names_ = new QListWidget(listFrame);
-    names_->setObjectName(QStringLiteral("List1"));
-    (new QVBoxLayout(listFrame))->addWidget(names_);
-
-    const auto box = [this](const char* name, bool secret) {
-        auto* edit = new QLineEdit(this);
-        edit->setObjectName(QString::fromLatin1(name));
-        edit->setMaxLength(20);
-        if (secret) {
-            ui::maskWithStars(*edit);
-            edit->setAttribute(Qt::WA_InputMethodEnabled, false);
-        }
+    : QWidget(parent, Qt::Window), session_(session), ui_(std::make_unique<Ui::UsersWindow>()) {
+    ui_->setupUi(this);
+    for (QLineEdit* edit : {ui_->Text1, ui_->Text2, ui_->Text3}) {
+        // Names and passwords are counted in characters, as the users table counts them.
+        ui::limitCharacters(*edit, kBoxCharacters);
         ui::FocusColour::attach(edit, [this] { return ui::colourFromWin(session_.state().inputColour); });
         edit->installEventFilter(this);
-        return edit;
-    };
-    name_ = box("Text1", false);
-    password_ = box("Text2", true);
-    confirm_ = box("Text3", true);
-    const auto button = [this](const char* name, const QString& caption) {
-        auto* b = new QPushButton(caption, this);
-        b->setObjectName(QString::fromLatin1(name));
-        return b;
-    };
-    add_ = button("Command1", QStringLiteral("新增"));
-    change_ = button("Command2", QStringLiteral("修改"));
-    delete_ = button("Command3", QStringLiteral("删除"));
-    confirmButton_ = button("Command4", QStringLiteral("确定"));
-    QPushButton* leave = button("cmdCancel", QStringLiteral("退出"));
-
-    auto* note = new QGroupBox(QStringLiteral("注意"), this);
-    note->setObjectName(QStringLiteral("Frame3"));
-    auto* noteText =
-        new QLabel(QStringLiteral("“超级用户”才有新增和删除的权限，普通用户只能改本人的口令。"), note);
-    noteText->setObjectName(QStringLiteral("Label4"));
-    noteText->setWordWrap(true);
-    (new QVBoxLayout(note))->addWidget(noteText);
-
-    auto* fields = new QGridLayout;
-    const std::initializer_list<std::pair<const char*, QLineEdit*>> labels = {
-        {"用 户 名：", name_}, {"口    令：", password_}, {"确认口令：", confirm_}};
-    int row = 0;
-    for (const auto& [caption, edit] : labels) {
-        auto* label = new QLabel(QString::fromUtf8(caption), this);
-        label->setObjectName(QStringLiteral("Label%1").arg(row + 1));
-        fields->addWidget(label, row, 0);
-        fields->addWidget(edit, row++, 1);
     }
-    auto* buttons = new QHBoxLayout;
-    for (QPushButton* b : {add_, change_, delete_, confirmButton_})
-        buttons->addWidget(b);
-    auto* right = new QVBoxLayout;
-    right->addLayout(fields);
-    right->addLayout(buttons);
-    right->addWidget(note);
-    auto* bottom = new QHBoxLayout;
-    bottom->addStretch();
-    bottom->addWidget(leave);
-    right->addLayout(bottom);
-    auto* layout = new QHBoxLayout(this);
-    layout->addWidget(listFrame);
-    layout->addLayout(right, 1);
+    for (QLineEdit* secret : {ui_->Text2, ui_->Text3}) {
+        ui::maskWithStars(*secret);
+        secret->setAttribute(Qt::WA_InputMethodEnabled, false);
+    }
 
-    connect(names_, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem* item) { pickName(names_->row(item)); });
-    connect(add_, &QPushButton::clicked, this, &UsersWindow::addClicked);
-    connect(change_, &QPushButton::clicked, this, &UsersWindow::changeClicked);
-    connect(delete_, &QPushButton::clicked, this, &UsersWindow::deleteClicked);
-    connect(confirmButton_, &QPushButton::clicked, this, &UsersWindow::confirmClicked);
-    connect(leave, &QPushButton::clicked, this, &UsersWindow::leaveClicked);
+    connect(ui_->List1, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { pickName(ui_->List1->row(item)); });
+    connect(ui_->Command1, &QPushButton::clicked, this, &UsersWindow::addClicked);
+    connect(ui_->Command2, &QPushButton::clicked, this, &UsersWindow::changeClicked);
+    connect(ui_->Command3, &QPushButton::clicked, this, &UsersWindow::deleteClicked);
+    connect(ui_->Command4, &QPushButton::clicked, this, &UsersWindow::confirmClicked);
+    connect(ui_->cmdCancel, &QPushButton::clicked, this, &UsersWindow::leaveClicked);
 
     ui::placeCentred(*this, {520, 300});
     ui::writeLog(this, session_, QStringLiteral("进入用户设置"));
@@ -114,36 +50,41 @@ UsersWindow::UsersWindow(store::Session& session, QWidget* parent)
     setTextsEnabled(false);
 }
 
+UsersWindow::~UsersWindow() = default;
+
 void UsersWindow::loadNames() {
-    delete_->setEnabled(false);
-    change_->setEnabled(false);
-    confirmButton_->setEnabled(false);
-    names_->clear();
-    ui::guard(this, ui::silently(), [&] {
-        for (const UserEntry& user : readUsers(session_.db()))
-            names_->addItem(user.name);
-    });
+    ui_->Command3->setEnabled(false);
+    ui_->Command2->setEnabled(false);
+    ui_->Command4->setEnabled(false);
+    ui_->List1->clear();
+    ui::guard(
+        this, ui::silently(),
+        [&] {
+            for (const UserEntry& user : readUsers(session_.db()))
+                ui_->List1->addItem(user.name);
+        },
+        QStringLiteral("列出用户"));
 }
 
 void UsersWindow::setTextsEnabled(bool enabled) {
-    for (QLineEdit* edit : {name_, password_, confirm_})
+    for (QLineEdit* edit : {ui_->Text1, ui_->Text2, ui_->Text3})
         edit->setEnabled(enabled);
 }
 
 void UsersWindow::clearTexts() {
-    for (QLineEdit* edit : {name_, password_, confirm_})
+    for (QLineEdit* edit : {ui_->Text1, ui_->Text2, ui_->Text3})
         edit->clear();
 }
 
 void UsersWindow::pickName(int row) {
-    if (row < 0 || row >= names_->count())
+    if (row < 0 || row >= ui_->List1->count())
         return;
-    names_->setCurrentRow(row);
-    add_->setEnabled(true);
-    delete_->setEnabled(true);
-    change_->setEnabled(true);
-    confirmButton_->setEnabled(false);
-    name_->setText(names_->item(row)->text());
+    ui_->List1->setCurrentRow(row);
+    ui_->Command1->setEnabled(true);
+    ui_->Command3->setEnabled(true);
+    ui_->Command2->setEnabled(true);
+    ui_->Command4->setEnabled(false);
+    ui_->Text1->setText(ui_->List1->item(row)->text());
 }
 
 void UsersWindow::addClicked() {
@@ -151,29 +92,29 @@ void UsersWindow::addClicked() {
         ui::inform(this, kNotSuperUser);
         return;
     }
-    add_->setEnabled(false);
-    confirmButton_->setEnabled(true);
-    change_->setEnabled(false);
-    delete_->setEnabled(false);
+    ui_->Command1->setEnabled(false);
+    ui_->Command4->setEnabled(true);
+    ui_->Command2->setEnabled(false);
+    ui_->Command3->setEnabled(false);
     mode_ = Mode::Add;
     setTextsEnabled(true);
-    name_->setFocus();
+    ui_->Text1->setFocus();
 }
 
 void UsersWindow::changeClicked() {
-    if (name_->text().trimmed() != session_.state().currentUser.trimmed()) {
+    if (ui_->Text1->text().trimmed() != session_.state().currentUser.trimmed()) {
         ui::inform(this, QStringLiteral("只能修改本人的口令！"));
         return;
     }
-    password_->clear();
-    confirm_->clear();
-    change_->setEnabled(false);
-    confirmButton_->setEnabled(true);
-    add_->setEnabled(false);
-    delete_->setEnabled(false);
+    ui_->Text2->clear();
+    ui_->Text3->clear();
+    ui_->Command2->setEnabled(false);
+    ui_->Command4->setEnabled(true);
+    ui_->Command1->setEnabled(false);
+    ui_->Command3->setEnabled(false);
     mode_ = Mode::Change;
     setTextsEnabled(true);
-    password_->setFocus();
+    ui_->Text2->setFocus();
 }
 
 void UsersWindow::deleteClicked() {
@@ -181,57 +122,61 @@ void UsersWindow::deleteClicked() {
         ui::inform(this, kNotSuperUser);
         return;
     }
-    const QString name = name_->text().trimmed();
+    const QString name = ui_->Text1->text().trimmed();
     if (name.isEmpty() || name == store::kSuperUser) {
         ui::inform(this, QStringLiteral("不能删除超级用户或用户名栏空！"));
         return;
     }
     if (ui::confirm(this, QStringLiteral("真的删除所选用户！"))) {
-        ui::guard(this, ui::stopWithCause(kSettingFailed, ui::kProgramTitle, ui::Icon::None),
-                  [&] { deleteUser(session_.db(), name); });
+        ui::guard(
+            this, ui::stopWithCause(kSettingFailed, ui::kProgramTitle, ui::Icon::None),
+            [&] { deleteUser(session_.db(), name); }, QStringLiteral("删除"));
         clearTexts();
-        delete_->setEnabled(false);
+        ui_->Command3->setEnabled(false);
     }
     loadNames();
 }
 
 void UsersWindow::confirmClicked() {
-    const QString name = name_->text().trimmed();
-    const QString password = password_->text().trimmed();
-    const bool mismatch = name.isEmpty() || password.isEmpty() || confirm_->text().trimmed() != password;
+    const QString name = ui_->Text1->text().trimmed();
+    const QString password = ui_->Text2->text().trimmed();
+    const bool mismatch = name.isEmpty() || password.isEmpty() || ui_->Text3->text().trimmed() != password;
     // The database refusing the change is reported with the window's message and its cause.
-    ui::guard(this, ui::stopWithCause(kSettingFailed, ui::kProgramTitle, ui::Icon::None), [&] {
-        if (mode_ == Mode::Add) {
-            if (mismatch) {
-                ui::inform(this, QStringLiteral("用户名不能空！或密码输入不正确！"));
-                return;
+    ui::guard(
+        this, ui::stopWithCause(kSettingFailed, ui::kProgramTitle, ui::Icon::None),
+        [&] {
+            if (mode_ == Mode::Add) {
+                if (mismatch) {
+                    ui::inform(this, QStringLiteral("用户名不能空！或密码输入不正确！"));
+                    return;
+                }
+                addUser(session_.db(), ui_->Text1->text(), ui_->Text2->text());
+                clearTexts();
+                loadNames();
+                ui_->Command1->setEnabled(true);
+                setTextsEnabled(false);
+            } else if (mode_ == Mode::Change) {
+                if (mismatch) {
+                    ui::inform(this, QStringLiteral("用户名和密码不能空！或密码输入不正确！"));
+                    ui_->Text1->setFocus();
+                    return;
+                }
+                // The name box is open again in this mode: it must still name the operator.
+                if (name != session_.state().currentUser.trimmed()) {
+                    ui::inform(this, QStringLiteral("只能修改本人的口令！"));
+                    return;
+                }
+                if (!changePassword(session_.db(), name, ui_->Text2->text())) {
+                    ui::inform(this, kSettingFailed);
+                    return;
+                }
+                ui::inform(this, QStringLiteral("修改完毕！"));
+                clearTexts();
+                ui_->Command4->setEnabled(false);
+                setTextsEnabled(false);
             }
-            addUser(session_.db(), name_->text(), password_->text());
-            clearTexts();
-            loadNames();
-            add_->setEnabled(true);
-            setTextsEnabled(false);
-        } else if (mode_ == Mode::Change) {
-            if (mismatch) {
-                ui::inform(this, QStringLiteral("用户名和密码不能空！或密码输入不正确！"));
-                name_->setFocus();
-                return;
-            }
-            // The name box is open again in this mode: it must still name the operator.
-            if (name != session_.state().currentUser.trimmed()) {
-                ui::inform(this, QStringLiteral("只能修改本人的口令！"));
-                return;
-            }
-            if (!changePassword(session_.db(), name, password_->text())) {
-                ui::inform(this, kSettingFailed);
-                return;
-            }
-            ui::inform(this, QStringLiteral("修改完毕！"));
-            clearTexts();
-            confirmButton_->setEnabled(false);
-            setTextsEnabled(false);
-        }
-    });
+        },
+        QStringLiteral("确定"));
 }
 
 void UsersWindow::leaveClicked() {
@@ -243,12 +188,12 @@ bool UsersWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            if (watched == confirm_)
+            if (watched == ui_->Text3)
                 confirmClicked();
-            else if (watched == name_)
-                password_->setFocus(Qt::TabFocusReason);
-            else if (watched == password_)
-                confirm_->setFocus(Qt::TabFocusReason);
+            else if (watched == ui_->Text1)
+                ui_->Text2->setFocus(Qt::TabFocusReason);
+            else if (watched == ui_->Text2)
+                ui_->Text3->setFocus(Qt::TabFocusReason);
             return true;
         }
     }

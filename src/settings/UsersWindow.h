@@ -2,10 +2,11 @@
 
 #include <QWidget>
 
-class QLineEdit;
-class QListWidget;
-class QPushButton;
+#include <memory>
 
+namespace Ui {
+class UsersWindow;
+}
 namespace store {
 class Session;
 }
@@ -20,6 +21,7 @@ public:
     enum class Mode { None, Add, Change };
 
     explicit UsersWindow(store::Session& session, QWidget* parent = nullptr);
+    ~UsersWindow() override;
 
     void pickName(int row);
     void addClicked();
@@ -39,15 +41,8 @@ private:
     void clearTexts();
 
     store::Session& session_;
+    std::unique_ptr<Ui::UsersWindow> ui_;
     Mode mode_ = Mode::None;
-    QListWidget* names_;
-    QLineEdit* name_;
-    QLineEdit* password_;
-    QLineEdit* confirm_;
-    QPushButton* add_;
-    QPushButton* change_;
-    QPushButton* delete_;
-    QPushButton* confirmButton_;
 };
 
 } // namespace settings

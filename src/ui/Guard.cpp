@@ -3,6 +3,9 @@
 #include "store/Database.h"
 #include "store/Session.h"
 
+#include <QPointer>
+#include <QWidget>
+
 #include <sqlite3.h>
 
 Q_LOGGING_CATEGORY(lcWindow, "tessaly.window")
@@ -49,46 +52,78 @@ QString causeOf(const std::exception& e) {
     return QStringLiteral("程序内部出错。");
 }
 
+QString describeAction(const QWidget* window, const QString& command) {
+    QString text;
+    if (!window) {
+        text = QStringLiteral("no window");
+    } else {
+        const QWidget* top = window->window();
+        text = QStringLiteral("window %1 (%2)")
+                   .arg(top->windowTitle().isEmpty() ? QStringLiteral("-") : top->windowTitle(),
+                        top->objectName().isEmpty() ? QString::fromLatin1(top->metaObject()->className())
+                                                    : top->objectName());
+        if (window != top && !window->objectName().isEmpty())
+            text += QStringLiteral(", control ") + window->objectName();
+    }
+    if (!command.isEmpty())
+        text += QStringLiteral(", command ") + command;
+    return text;
+}
+
 namespace {
 
-void report(QWidget* parent, const OnFailure& onFailure, const std::exception* e) {
-    qCWarning(lcWindow) << "window action failed:" << (e ? e->what() : "unknown exception");
+// `where` names the failed action for the log (describeAction).
+void report(QWidget* parent, const OnFailure& onFailure, const std::exception* e, const QString& where) {
+    const QString cause = e ? causeOf(*e) : QStringLiteral("程序内部出错。");
+    qCWarning(lcWindow).noquote() << QStringLiteral("%1 failed: %2 [%3]")
+                                         .arg(where, cause,
+                                              e ? QString::fromUtf8(e->what())
+                                                : QStringLiteral("unknown exception"));
     if (onFailure.style == OnFailure::Style::Silent)
         return;
     QString text = onFailure.text;
     if (onFailure.withCause)
-        text += QStringLiteral("\n") + (e ? causeOf(*e) : QStringLiteral("程序内部出错。"));
+        text += QStringLiteral("\n") + cause;
     inform(parent, text, onFailure.title, onFailure.icon);
 }
 
 } // namespace
 
-bool guard(QWidget* parent, const OnFailure& onFailure, const std::function<void()>& action) {
+bool guard(QWidget* parent, const OnFailure& onFailure, const std::function<void()>& action,
+           const QString& command) {
     try {
         action();
         return true;
     } catch (const std::exception& e) {
-        report(parent, onFailure, &e);
+        report(parent, onFailure, &e, describeAction(parent, command));
     } catch (...) {
-        report(parent, onFailure, nullptr);
+        report(parent, onFailure, nullptr, describeAction(parent, command));
     }
     return false;
 }
 
 bool writeLog(QWidget* parent, store::Session& session, const QString& action) {
-    return guard(parent, stopWithCause(kLogNotWritten), [&] { session.log().write(action); });
+    return guard(
+        parent, stopWithCause(kLogNotWritten), [&] { session.log().write(action); },
+        QStringLiteral("operator log row ") + action);
 }
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
 
 bool Application::notify(QObject* receiver, QEvent* event) {
     const auto lastResort = stopWithCause(QStringLiteral("操作没有完成。"), kProgramTitle, Icon::Critical);
+    // The window the event was for, so the log says where it escaped (it may be gone by then).
+    const QPointer<QWidget> window =
+        receiver && receiver->isWidgetType() ? static_cast<QWidget*>(receiver) : nullptr;
+    const auto where = [&] {
+        return describeAction(window, QStringLiteral("event %1").arg(int(event->type())));
+    };
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
-        report(nullptr, lastResort, &e);
+        report(nullptr, lastResort, &e, where());
     } catch (...) {
-        report(nullptr, lastResort, nullptr);
+        report(nullptr, lastResort, nullptr, where());
     }
     return false;
 }

@@ -40,7 +40,13 @@ OnFailure silently();
 
 // Runs one window action that touches the database. Nothing escapes: any exception is caught,
 // logged and turned into the failure style. Returns true when the action ran to its end.
-bool guard(QWidget* parent, const OnFailure& onFailure, const std::function<void()>& action);
+// The log line names the window (its title and object name), `command` (what the operator asked
+// for, e.g. the button's caption) when given, and the cause.
+bool guard(QWidget* parent, const OnFailure& onFailure, const std::function<void()>& action,
+           const QString& command = {});
+
+// "window 用户设置 (frmOptions1), command 确定": the action named in a log line.
+QString describeAction(const QWidget* window, const QString& command);
 
 // Writes one operator-log row for a window. A row that cannot be written is reported by that
 // window (the message names the cause) and the window goes on: the log must not keep the operator

@@ -3,9 +3,9 @@
 
 #include "exchange/MaintenanceWindow.h"
 #include "login/AppController.h"
+#include "login/LogWindow.h"
 #include "login/MainWindow.h"
 #include "store/Database.h"
-#include "store/LogWindow.h"
 #include "ui/ScriptedDialogs.h"
 
 #include <QDir>
@@ -98,7 +98,7 @@ struct MaintenanceWindowTest : ::testing::Test {
 
     // A window that logs, opened after the operation, writes its entry on the new connection.
     void expectLogWindowLogs() {
-        store::LogWindow log(*session);
+        login::LogWindow log(*session);
         EXPECT_EQ(testing_support::lastAction(session->db()), QStringLiteral("查看上机记录"));
     }
 
@@ -533,7 +533,7 @@ TEST(MaintenanceFromTheMainWindow, AnyoneOpensItFromTheMenuAndTheToolbarAndNothi
 
     // The log window holds the log on the connection: while it is open nothing runs.
     testing_support::trigger(main, QStringLiteral("user"));
-    auto* log = main.findChild<store::LogWindow*>(QStringLiteral("Form11"));
+    auto* log = main.findChild<login::LogWindow*>(QStringLiteral("Form11"));
     ASSERT_NE(log, nullptr);
     dialogs.clear();
     QTest::mouseClick(form->findChild<QToolButton*>(QStringLiteral("Image4")), Qt::LeftButton);

@@ -6,6 +6,7 @@
 #include "login/MainWindow.h"
 #include "store/Database.h"
 #include "store/Passwords.h"
+#include "ui/CharacterLimit.h"
 #include "ui/ScriptedDialogs.h"
 
 #include <QComboBox>
@@ -147,7 +148,7 @@ TEST(LoginWindow, ListsEveryUserAndLogsOneRowPerLogin) {
     EXPECT_EQ(names->count(), 32) << "no limit of 21 users";
     EXPECT_EQ(names->currentText(), QString());
     EXPECT_EQ(password->echoMode(), QLineEdit::Password);
-    EXPECT_EQ(password->maxLength(), 20);
+    EXPECT_EQ(ui::characterLimit(*password), 20);
 
     window->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
     EXPECT_EQ(dialogs.last().text, QStringLiteral("请选择用户名"));

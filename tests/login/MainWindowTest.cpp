@@ -1,7 +1,7 @@
 #include "TestFolder.h"
 
+#include "login/LogWindow.h"
 #include "login/MainWindow.h"
-#include "store/LogWindow.h"
 #include "ui/ScriptedDialogs.h"
 #include "ui/Window.h"
 
@@ -178,14 +178,14 @@ TEST(MainWindow, WageProcessingOnlyInforms) {
 TEST(LogWindow, OpeningLeavingAndClearing) {
     MainFixture f(QStringLiteral("张三"));
     testing_support::trigger(*f.window, QStringLiteral("user"));
-    auto* log = f.window->findChild<store::LogWindow*>(QStringLiteral("Form11"));
+    auto* log = f.window->findChild<login::LogWindow*>(QStringLiteral("Form11"));
     ASSERT_NE(log, nullptr);
     EXPECT_EQ(log->windowTitle(), QStringLiteral("上机记录"));
     EXPECT_EQ(log->model().rowCount(), 1);
     EXPECT_EQ(log->model().data(log->model().index(0, 2), Qt::DisplayRole).toString(),
               QStringLiteral("查看上机记录"));
     testing_support::trigger(*f.window, QStringLiteral("user"));
-    EXPECT_EQ(f.window->findChildren<store::LogWindow*>().size(), 1)
+    EXPECT_EQ(f.window->findChildren<login::LogWindow*>().size(), 1)
         << "a second open brings the same window";
 
     log->findChild<QPushButton*>(QStringLiteral("Command2"))->click();
@@ -201,7 +201,7 @@ TEST(LogWindow, OpeningLeavingAndClearing) {
 TEST(LogWindow, SuperUserClearsAndLeavesOneRow) {
     MainFixture f(QStringLiteral("超级用户"));
     f.session->log().write(QStringLiteral("进入系统"));
-    store::LogWindow log(*f.session);
+    login::LogWindow log(*f.session);
     f.dialogs.answer({false});
     log.clearClicked();
     EXPECT_EQ(f.dialogs.last().text, QStringLiteral("真的清除上机记录吗？"));

@@ -7,6 +7,7 @@
 #include "settings/SystemSettingsWindow.h"
 #include "settings/UsersWindow.h"
 #include "stats/StatisticsWindow.h"
+#include "ui/CharacterLimit.h"
 #include "ui/ScriptedDialogs.h"
 
 #include <QAction>
@@ -163,9 +164,9 @@ TEST(SystemSettingsBoxes, HoldWhatTheirColumnsHoldAndOpenAtTheStart) {
     auto* name = window.findChild<QLineEdit*>(QStringLiteral("Text1"));
     auto* type = window.findChild<QLineEdit*>(QStringLiteral("Text2"));
     auto* folderBox = window.findChild<QLineEdit*>(QStringLiteral("Text3"));
-    EXPECT_EQ(name->maxLength(), 100);
-    EXPECT_EQ(type->maxLength(), 50);
-    EXPECT_EQ(folderBox->maxLength(), 255);
+    EXPECT_EQ(ui::characterLimit(*name), 100);
+    EXPECT_EQ(ui::characterLimit(*type), 50);
+    EXPECT_EQ(ui::characterLimit(*folderBox), 255);
     for (QLineEdit* box : {name, type, folderBox})
         EXPECT_EQ(box->cursorPosition(), 0) << box->objectName().toStdString();
 

@@ -1,9 +1,9 @@
 #include "TestFolder.h"
 
+#include "login/LogWindow.h"
 #include "print/ResultsWindow.h"
 #include "records/EntryForm.h"
 #include "records/EntryWindow.h"
-#include "store/LogWindow.h"
 #include "store/RecordSet.h"
 #include "ui/ScriptedDialogs.h"
 #include "ui/Window.h"
@@ -437,7 +437,7 @@ TEST(GridModels, PassTheModelChecks) {
                                            QAbstractItemModelTester::FailureReportingMode::Warning);
     EXPECT_EQ(resultsGrid->model()->rowCount(), 1);
 
-    store::LogWindow log(*f.session);
+    login::LogWindow log(*f.session);
     QAbstractItemModelTester logTester(&log.model(), QAbstractItemModelTester::FailureReportingMode::Warning);
     f.session->log().write(QStringLiteral("测试"));
     log.model().reload();

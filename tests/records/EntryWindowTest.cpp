@@ -4,6 +4,7 @@
 #include "records/EntryRules.h"
 #include "records/EntryWindow.h"
 #include "store/RecordSet.h"
+#include "ui/CharacterLimit.h"
 #include "ui/ScriptedDialogs.h"
 #include "ui/Window.h"
 
@@ -96,7 +97,7 @@ TEST(EntryWindow, OpensOnAnEmptyTable) {
     EXPECT_EQ(f.combo("Combo1")->count(), 65);
     EXPECT_EQ(f.combo("Combo4")->count(), 2) << "pick lists from the categories";
     EXPECT_EQ(f.combo("Combo5")->itemText(0), QStringLiteral("汉族"));
-    EXPECT_EQ(f.edit("Text4")->maxLength(), 8);
+    EXPECT_EQ(ui::characterLimit(*f.edit("Text4")), 8);
     EXPECT_EQ(f.edit("Text5")->toolTip(), QStringLiteral("按“YYYY-MM-DD”格式输入"));
     const QStringList toolbar = {QStringLiteral("新增"), QStringLiteral("保存"), QStringLiteral("删除"),
                                  QStringLiteral("预览"), QStringLiteral("类别"), QStringLiteral("计算器"),

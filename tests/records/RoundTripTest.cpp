@@ -4,6 +4,7 @@
 #include "records/EntryRules.h"
 #include "records/EntryWindow.h"
 #include "store/Database.h"
+#include "ui/CharacterLimit.h"
 #include "ui/ScriptedDialogs.h"
 #include "ui/Window.h"
 
@@ -154,7 +155,7 @@ TEST(RoundTrip, ANumberLongerThanItsBoxIsShownWhole) {
     f.session->db().exec(
         QStringLiteral("INSERT INTO wslib(\"个人编号\", \"基本养老金\") VALUES ('000002', 1)"));
     testing_support::trigger(*f.window, QStringLiteral("tt1"));
-    EXPECT_EQ(f.edit("Text12")->maxLength(), 12);
+    EXPECT_EQ(ui::characterLimit(*f.edit("Text12")), 12);
 }
 
 TEST(RoundTrip, TheStatusLineNamesWhatWasNotReadAsTyped) {

@@ -3,6 +3,7 @@
 #include "categories/CategorySettingsWindow.h"
 #include "exchange/ImportWindow.h"
 #include "exchange/MaintenanceWindow.h"
+#include "login/LogWindow.h"
 #include "login/Login.h"
 #include "login/LoginWindow.h"
 #include "login/MainWindow.h"
@@ -18,7 +19,6 @@
 #include "settings/SystemSettingsWindow.h"
 #include "settings/UsersWindow.h"
 #include "stats/StatisticsWindow.h"
-#include "store/LogWindow.h"
 #include "store/RecordSet.h"
 #include "ui/Guard.h"
 #include "ui/ScriptedDialogs.h"
@@ -176,7 +176,7 @@ TEST_P(RefusedWrites, EveryButtonOfEveryWindowEndsInAMessageOrSilenceAndChangesN
         {"categories", [&] { return new categories::CategorySettingsWindow(*f.session); }},
         {"users", [&] { return new settings::UsersWindow(*f.session); }},
         {"system settings", [&] { return new settings::SystemSettingsWindow(*f.session, [] {}); }},
-        {"log", [&] { return new store::LogWindow(*f.session); }},
+        {"log", [&] { return new login::LogWindow(*f.session); }},
         {"login", [&] { return new login::LoginWindow(*f.session, login::readUsers(f.session->db())); }},
         {"data check", [&] { return new records::DataCheckWindow(*f.session, [](qint64) {}); }},
         {"import", [&] { return new exchange::ImportWindow(*f.session); }},

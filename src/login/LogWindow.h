@@ -4,20 +4,24 @@
 #include <QWidget>
 
 #include <array>
+#include <memory>
 #include <vector>
 
-class QTableView;
-
+namespace Ui {
+class LogWindow;
+}
 namespace store {
-
 class Database;
 class Session;
+} // namespace store
+
+namespace login {
 
 // The operator log in stored order, read-only.
 class LogModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit LogModel(Database& db, QObject* parent = nullptr);
+    explicit LogModel(store::Database& db, QObject* parent = nullptr);
     void reload();
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -26,16 +30,17 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
-    Database& db_;
+    store::Database& db_;
     QStringList headers_;
     std::vector<std::array<QString, 3>> rows_;
 };
 
-// Form11 "上机记录".
+// Form11 "上机记录": the operator log, which the super user may clear.
 class LogWindow : public QWidget {
     Q_OBJECT
 public:
-    LogWindow(Session& session, QWidget* parent = nullptr);
+    explicit LogWindow(store::Session& session, QWidget* parent = nullptr);
+    ~LogWindow() override;
     LogModel& model() { return *model_; }
 
 public slots:
@@ -43,9 +48,9 @@ public slots:
     void leaveClicked();
 
 private:
-    Session& session_;
+    store::Session& session_;
+    std::unique_ptr<Ui::LogWindow> ui_;
     LogModel* model_;
-    QTableView* grid_;
 };
 
-} // namespace store
+} // namespace login

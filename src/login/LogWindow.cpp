@@ -1,27 +1,23 @@
-#include "store/LogWindow.h"
+#include "login/LogWindow.h"
 
+#include "store/OperatorLog.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
 #include "ui/Widgets.h"
 #include "ui/Window.h"
+#include "ui_LogWindow.h"
 
-#include <QHBoxLayout>
-#include <QHeaderView>
-#include <QPushButton>
-#include <QTableView>
-#include <QVBoxLayout>
+namespace login {
 
-namespace store {
-
-LogModel::LogModel(Database& db, QObject* parent) : QAbstractTableModel(parent), db_(db) {
+LogModel::LogModel(store::Database& db, QObject* parent) : QAbstractTableModel(parent), db_(db) {
     reload();
 }
 
 void LogModel::reload() {
     beginResetModel();
     headers_ = db_.columnNames(QStringLiteral("user"));
-    rows_ = readLogRows(db_);
+    rows_ = store::readLogRows(db_);
     endResetModel();
 }
 
@@ -49,39 +45,27 @@ QVariant LogModel::headerData(int section, Qt::Orientation orientation, int role
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
-LogWindow::LogWindow(Session& session, QWidget* parent) : QWidget(parent, Qt::Window), session_(session) {
-    setObjectName(QStringLiteral("Form11"));
-    setWindowTitle(QStringLiteral("上机记录"));
+LogWindow::LogWindow(store::Session& session, QWidget* parent)
+    : QWidget(parent, Qt::Window), session_(session), ui_(std::make_unique<Ui::LogWindow>()) {
+    ui_->setupUi(this);
     ui::placeCentred(*this, {620, 420});
 
     ui::writeLog(this, session_, QStringLiteral("查看上机记录"));
 
     model_ = new LogModel(session_.db(), this);
-    grid_ = new QTableView(this);
-    grid_->setObjectName(QStringLiteral("DBGrid1"));
-    grid_->setModel(model_);
-    ui::setUpRecordGrid(*grid_);
-    grid_->setColumnWidth(0, ui::twipsToPixels(*this, 3000));
-    grid_->setColumnWidth(1, ui::twipsToPixels(*this, 1500));
-    grid_->setColumnWidth(2, ui::twipsToPixels(*this, 3500));
-
-    auto* clear = new QPushButton(QStringLiteral("清除记录"), this);
-    clear->setObjectName(QStringLiteral("Command2"));
-    auto* leave = new QPushButton(QStringLiteral("退出"), this);
-    leave->setObjectName(QStringLiteral("Command1"));
-    connect(clear, &QPushButton::clicked, this, &LogWindow::clearClicked);
-    connect(leave, &QPushButton::clicked, this, &LogWindow::leaveClicked);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(clear);
-    buttons->addWidget(leave);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(grid_);
-    layout->addLayout(buttons);
+    QTableView* grid = ui_->DBGrid1;
+    grid->setModel(model_);
+    ui::setUpRecordGrid(*grid);
+    grid->setColumnWidth(0, ui::twipsToPixels(*this, 3000));
+    grid->setColumnWidth(1, ui::twipsToPixels(*this, 1500));
+    grid->setColumnWidth(2, ui::twipsToPixels(*this, 3500));
+    connect(ui_->Command2, &QPushButton::clicked, this, &LogWindow::clearClicked);
+    connect(ui_->Command1, &QPushButton::clicked, this, &LogWindow::leaveClicked);
     if (model_->rowCount() > 0)
-        grid_->selectRow(0);
+        grid->selectRow(0);
 }
+
+LogWindow::~LogWindow() = default;
 
 void LogWindow::clearClicked() {
     if (!session_.state().isSuperUser()) {
@@ -91,8 +75,11 @@ void LogWindow::clearClicked() {
     }
     if (!ui::confirm(this, QStringLiteral("真的清除上机记录吗？")))
         return;
-    ui::guard(this, ui::stopWithCause(QStringLiteral("上机记录没有清除。")), [&] { session_.log().clear(); });
-    ui::guard(this, ui::silently(), [&] { model_->reload(); });
+    ui::guard(
+        this, ui::stopWithCause(QStringLiteral("上机记录没有清除。")), [&] { session_.log().clear(); },
+        QStringLiteral("清除记录"));
+    ui::guard(
+        this, ui::silently(), [&] { model_->reload(); }, QStringLiteral("清除记录"));
 }
 
 void LogWindow::leaveClicked() {
@@ -100,4 +87,4 @@ void LogWindow::leaveClicked() {
     close();
 }
 
-} // namespace store
+} // namespace login
