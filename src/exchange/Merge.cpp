@@ -48,8 +48,8 @@ TargetIndex indexTarget(store::Database& db, const QString& number, const QStrin
 
 // Rows that a database rule (a trigger) refuses are refused as rows; a value the table does not
 // take is looked for column by column.
-bool isRuleRefusal(const store::SqlError& e) {
-    return e.code() == SQLITE_CONSTRAINT_TRIGGER;
+bool isRuleRefusal(int code) {
+    return code == SQLITE_CONSTRAINT_TRIGGER;
 }
 
 // The first merged column whose value wslib refuses on its own, tried in a savepoint that is
@@ -87,7 +87,7 @@ QString refusalText(const MergeRefused& r) {
     const QString who = QStringLiteral("选择的库中第%1个人员（个人编号%2，姓名%3）")
                             .arg(r.row())
                             .arg(shown(r.number()), shown(r.name()));
-    if (r.code() == SQLITE_CONSTRAINT_TRIGGER)
+    if (isRuleRefusal(r.code()))
         return who + QStringLiteral("被本库的数据库规则拒绝：%1").arg(r.detail());
     if (r.column() < 0)
         return who + QStringLiteral("不能存入本库。");
@@ -201,7 +201,8 @@ MergeCounts mergePersons(store::Database& target, SourceDatabase& source, const 
                 QVariantList values;
                 for (int i = 0; i < kMergedColumns; ++i)
                     values << row.at(from[std::size_t(i)]);
-                const int column = isRuleRefusal(e) ? -1 : refusedColumn(target, names, values, rowid, &why);
+                const int column =
+                    isRuleRefusal(e.code()) ? -1 : refusedColumn(target, names, values, rowid, &why);
                 throw MergeRefused(counts.processed, number, name, column,
                                    column < 0 ? QVariant() : values[column], why.code(),
                                    QString::fromUtf8(why.what()));

@@ -43,16 +43,9 @@ struct Token {
 
     // As the operator wrote it, for messages.
     QString written() const {
-        switch (kind) {
-        case Tok::End:
+        if (kind == Tok::End)
             return QStringLiteral("条件的末尾");
-        case Tok::Text:
-            return quotedPart(QLatin1Char('\'') + text + QLatin1Char('\''));
-        case Tok::Date:
-            return quotedPart(text);
-        default:
-            return quotedPart(text);
-        }
+        return quotedPart(kind == Tok::Text ? QLatin1Char('\'') + text + QLatin1Char('\'') : text);
     }
 };
 
@@ -199,10 +192,8 @@ struct Operand {
 
 // Joins a chain of terms; a long one as a balanced tree of parenthesised halves.
 QString chain(const QStringList& terms, const QString& joint, qsizetype from, qsizetype to) {
-    if (to - from <= kFlatChain) {
-        QStringList part = terms.mid(from, to - from);
-        return part.join(joint);
-    }
+    if (to - from <= kFlatChain)
+        return terms.mid(from, to - from).join(joint);
     const qsizetype middle = from + (to - from) / 2;
     return QLatin1Char('(') + chain(terms, joint, from, middle) + QStringLiteral(") ") + joint.trimmed() +
            QStringLiteral(" (") + chain(terms, joint, middle, to) + QLatin1Char(')');
