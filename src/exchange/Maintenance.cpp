@@ -388,27 +388,15 @@ void Maintenance::backup(const QString& target) {
 }
 
 RestoreRefusal Maintenance::checkRestoreSource(const QString& source) const {
-    if (!QFileInfo(source).isFile())
-        return RestoreRefusal::Missing;
     std::error_code ec;
     if (std::filesystem::equivalent(fsPath(source), fsPath(session_.databasePath()), ec))
         return RestoreRefusal::LiveFile;
     try {
         store::Database db(source);
     } catch (const store::OpenError& e) {
-        switch (e.kind()) {
-        case store::OpenFailure::Missing:
-        case store::OpenFailure::NotAFile:
-            return RestoreRefusal::Missing;
-        case store::OpenFailure::WrongPassword:
-            return RestoreRefusal::WrongPassword;
-        case store::OpenFailure::MissingTables:
-            return RestoreRefusal::MissingTables;
-        default:
-            return RestoreRefusal::NotADatabase;
-        }
+        return RestoreRefusal::unopened(e.kind());
     } catch (const store::SqlError&) {
-        return RestoreRefusal::NotADatabase;
+        return RestoreRefusal::unopened(store::OpenFailure::NotADatabase);
     }
     return RestoreRefusal::None;
 }

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "store/OperatorLog.h"
-
 #include "store/Database.h"
+#include "store/OperatorLog.h"
 
 #include <QDateTime>
 #include <QString>
@@ -16,9 +15,8 @@
 #include <vector>
 
 namespace store {
-class Database;
 class Session;
-} // namespace store
+}
 
 namespace exchange {
 
@@ -59,8 +57,21 @@ public:
     using store::SqlError::SqlError;
 };
 
-// Why a chosen file may not replace the live database.
-enum class RestoreRefusal { None, LiveFile, Missing, WrongPassword, NotADatabase, MissingTables };
+// Why a chosen file may not replace the live database: it is the live file itself, or it does
+// not open as a database of this system (`failure` says why).
+struct RestoreRefusal {
+    enum Kind { None, LiveFile, Unopened };
+    Kind kind = None;
+    store::OpenFailure failure = store::OpenFailure::Missing; // when Unopened
+
+    RestoreRefusal(Kind k = None) : kind(k) {} // NOLINT: RestoreRefusal::None reads as a refusal
+    static RestoreRefusal unopened(store::OpenFailure f) {
+        RestoreRefusal r(Unopened);
+        r.failure = f;
+        return r;
+    }
+    bool operator==(const RestoreRefusal&) const = default;
+};
 
 class RestoreRefused : public std::runtime_error {
 public:

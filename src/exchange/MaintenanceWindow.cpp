@@ -1,5 +1,6 @@
 #include "exchange/MaintenanceWindow.h"
 
+#include "store/Database.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
@@ -37,21 +38,11 @@ const MaintenanceWindow::Messages kCompact{QStringLiteral("无法压缩数据库
                                            QStringLiteral("出错"), ui::Icon::Critical, kCompactRefused,
                                            kCompactTitle};
 
-QString refusalText(RestoreRefusal why) {
-    switch (why) {
-    case RestoreRefusal::LiveFile:
+QString refusalText(const RestoreRefusal& why) {
+    if (why.kind == RestoreRefusal::LiveFile)
         return QStringLiteral("所选的文件就是正在使用的数据库，不能用它恢复！");
-    case RestoreRefusal::Missing:
-        return QStringLiteral("所选的文件不存在！");
-    case RestoreRefusal::WrongPassword:
-        return QStringLiteral("所选文件的数据库密码不对，它不是本系统的数据库，不能恢复！");
-    case RestoreRefusal::MissingTables:
-        return QStringLiteral("所选的文件缺少本系统的数据表，不能恢复！");
-    case RestoreRefusal::NotADatabase:
-    case RestoreRefusal::None:
-        break;
-    }
-    return QStringLiteral("所选的文件不是本系统的数据库，不能恢复！");
+    return QStringLiteral("所选的文件") + store::openFailureCause(why.failure) +
+           QStringLiteral("\n不能用它恢复！");
 }
 
 // The rowids of one lost range: "201-260", "590及以后", "12及以前", "77".
@@ -182,8 +173,8 @@ bool MaintenanceWindow::runOrQuit(const Messages& messages, const std::function<
 void MaintenanceWindow::backupClicked() {
     if (otherWindowsOpen())
         return;
-    const QString file =
-        ui::dialogs().saveFile(this, QStringLiteral("请输入备份的文件名！"), startFolder(), kBackupFilter);
+    const QString file = ui::dialogs().saveFile(this, QStringLiteral("请输入备份的文件名！"), startFolder(),
+                                                kBackupFilter, QStringLiteral("mdb"));
     if (file.isEmpty())
         return;
     setImagesEnabled(false);

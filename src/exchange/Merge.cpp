@@ -9,6 +9,8 @@
 #include <QHash>
 #include <QStringList>
 
+#include <sqlite3.h>
+
 #include <unordered_map>
 #include <vector>
 
@@ -44,7 +46,91 @@ TargetIndex indexTarget(store::Database& db, const QString& number, const QStrin
     return index;
 }
 
+// Rows that a database rule (a trigger) refuses are refused as rows; a value the table does not
+// take is looked for column by column.
+bool isRuleRefusal(int code) {
+    return code == SQLITE_CONSTRAINT_TRIGGER;
+}
+
+// The first merged column whose value wslib refuses on its own, tried in a savepoint that is
+// always rolled back: as the new row's only value, or as the one change to the matched row.
+int refusedColumn(store::Database& db, const QStringList& names, const QVariantList& values, qint64 rowid,
+                  store::SqlError* why) {
+    for (int i = rowid < 0 ? 0 : 2; i < kMergedColumns; ++i) {
+        db.exec(QStringLiteral("SAVEPOINT probe"));
+        bool refused = false;
+        try {
+            if (rowid < 0)
+                db.exec(QStringLiteral("INSERT INTO wslib (%1) VALUES (?)").arg(names[i]), {values[i]});
+            else
+                db.exec(QStringLiteral("UPDATE wslib SET %1 = ? WHERE rowid = ?").arg(names[i]),
+                        {values[i], rowid});
+        } catch (const store::SqlError& e) {
+            if (!e.isConstraint())
+                throw;
+            refused = true;
+            *why = e;
+        }
+        db.exec(QStringLiteral("ROLLBACK TO probe"));
+        db.exec(QStringLiteral("RELEASE probe"));
+        if (refused)
+            return i;
+    }
+    return -1;
+}
+
+QString shown(const QVariant& v) {
+    return v.isNull() ? QStringLiteral("（空）") : QStringLiteral("“%1”").arg(v.toString());
+}
+
+QString refusalText(const MergeRefused& r) {
+    const QString who = QStringLiteral("选择的库中第%1个人员（个人编号%2，姓名%3）")
+                            .arg(r.row())
+                            .arg(shown(r.number()), shown(r.name()));
+    if (isRuleRefusal(r.code()))
+        return who + QStringLiteral("被本库的数据库规则拒绝：%1").arg(r.detail());
+    if (r.column() < 0)
+        return who + QStringLiteral("不能存入本库。");
+    const records::PersonColumn& column = records::personColumn(r.column());
+    const QString value = r.value().toString();
+    QString why;
+    if (column.kind == records::Kind::Date)
+        why = QStringLiteral("“%1”不是正确的日期。").arg(value);
+    else if (column.kind == records::Kind::YesNo)
+        why = QStringLiteral("“%1”不是“是/否”的值。").arg(value);
+    else if (column.size > 0 && value.toUcs4().size() > column.size)
+        why = QStringLiteral("“%1”超过了%2个字。").arg(value).arg(column.size);
+    else
+        why = QStringLiteral("本库不接受“%1”。").arg(value);
+    return who + QStringLiteral("的“%1”不能存入本库：").arg(column.columnName()) + why;
+}
+
 } // namespace
+
+MergeRefused::MergeRefused(qint64 row, QVariant number, QVariant name, int column, QVariant value, int code,
+                           const QString& detail)
+    : std::runtime_error(QStringLiteral("source row %1 refused: %2").arg(row).arg(detail).toStdString()),
+      row_(row), number_(std::move(number)), name_(std::move(name)), column_(column),
+      value_(std::move(value)), code_(code), detail_(detail) {}
+
+QString mergeFailureCause(const std::exception& e) {
+    if (const auto* r = dynamic_cast<const MergeRefused*>(&e))
+        return refusalText(*r);
+    const auto* s = dynamic_cast<const SourceError*>(&e);
+    if (!s)
+        return QString();
+    if (const std::optional<store::OpenFailure> failure = s->openFailure())
+        return QStringLiteral("选择的库") + store::openFailureCause(*failure);
+    switch (s->kind()) {
+    case SourceFailure::MissingTable:
+        return QStringLiteral("选择的库中没有人员表。");
+    case SourceFailure::MissingColumn:
+        return QStringLiteral("选择的库的人员表缺少本系统的列。");
+    default:
+        break;
+    }
+    return QStringLiteral("选择的库的人员表读不出来，文件可能已损坏。");
+}
 
 MergeCounts mergePersons(store::Database& target, SourceDatabase& source, const MergeProgress& progress) {
     std::unique_ptr<SourceTable> persons = source.table(store::schema::kPersons);
@@ -82,7 +168,16 @@ MergeCounts mergePersons(store::Database& target, SourceDatabase& source, const 
     MergeCounts counts;
     const qint64 total = persons->rowCount();
     QVariantList row;
-    while (persons->next(row)) {
+    // A read of the other file that fails is that file's fault, not ours.
+    const auto nextRow = [&] {
+        try {
+            return persons->next(row);
+        } catch (const store::SqlError& e) {
+            throw SourceError(SourceFailure::Unreadable, QString(), QString::fromUtf8(e.what()),
+                              persons->name());
+        }
+    };
+    while (nextRow()) {
         ++counts.processed;
         if (progress)
             progress(counts.processed, total);
@@ -94,6 +189,25 @@ MergeCounts mergePersons(store::Database& target, SourceDatabase& source, const 
         };
         const QVariant& number = row.at(from[0]);
         const QVariant& name = row.at(from[1]);
+        // Names the source row, its column and the reason when wslib refuses the row.
+        const auto run = [&](store::Statement& st, qint64 rowid) {
+            try {
+                st.run();
+            } catch (const store::SqlError& e) {
+                if (!e.isConstraint())
+                    throw;
+                st.reset();
+                store::SqlError why = e;
+                QVariantList values;
+                for (int i = 0; i < kMergedColumns; ++i)
+                    values << row.at(from[std::size_t(i)]);
+                const int column =
+                    isRuleRefusal(e.code()) ? -1 : refusedColumn(target, names, values, rowid, &why);
+                throw MergeRefused(counts.processed, number, name, column,
+                                   column < 0 ? QVariant() : values[column], why.code(),
+                                   QString::fromUtf8(why.what()));
+            }
+        };
         const bool keyed = !number.isNull() && !name.isNull();
         const Key key = keyed ? Key{number.toString(), name.toString()} : Key{};
         const auto match = keyed ? index.find(key) : index.end();
@@ -101,13 +215,13 @@ MergeCounts mergePersons(store::Database& target, SourceDatabase& source, const 
             for (const qint64 rowid : match->second) {
                 bindColumns(update, 2);
                 update.bind(kMergedColumns - 1, rowid);
-                update.run();
+                run(update, rowid);
                 ++counts.updated;
             }
             continue;
         }
         bindColumns(insert, 0);
-        insert.run();
+        run(insert, -1);
         ++counts.added;
         if (keyed)
             index[key].push_back(target.lastInsertRowId());

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <QVariant>
 
 #include <functional>
+#include <stdexcept>
 
 namespace store {
 class Database;
@@ -27,9 +29,38 @@ using MergeProgress = std::function<void(qint64 processed, qint64 total)>;
 // columns, and is a candidate for later source rows. The source's columns are taken by name.
 // Matching goes through a hash of number and name kept up to date as rows are added, with the
 // result of scanning the whole target for every source row.
-// All in one transaction: on any failure nothing is merged. Throws SourceError or
-// store::SqlError.
+// All in one transaction: on any failure nothing is merged. Throws SourceError (the source
+// cannot be read), MergeRefused or store::SqlError (the target failed).
 MergeCounts mergePersons(store::Database& target, SourceDatabase& source, const MergeProgress& progress = {});
+
+// A source row that wslib refused (a value it does not take, or a rule of the database); nothing
+// was merged.
+class MergeRefused : public std::runtime_error {
+public:
+    MergeRefused(qint64 row, QVariant number, QVariant name, int column, QVariant value, int code,
+                 const QString& detail);
+    qint64 row() const { return row_; } // 1-based, in the source's stored order
+    const QVariant& number() const { return number_; }
+    const QVariant& name() const { return name_; }
+    int column() const { return column_; } // persons ordinal of the refused value; -1 when unknown
+    const QVariant& value() const { return value_; }
+    int code() const { return code_; } // the database's extended result code
+    const QString& detail() const { return detail_; }
+
+private:
+    qint64 row_;
+    QVariant number_;
+    QVariant name_;
+    int column_;
+    QVariant value_;
+    int code_;
+    QString detail_;
+};
+
+// The line shown under "选择的库不是合法数据库！" for what the merge can tell: the file that did not
+// open or has no persons table, or the row refused. Empty for anything else (the caller names
+// a failure of its own database).
+QString mergeFailureCause(const std::exception& e);
 
 // "正在合并，请稍候...12.5%"
 QString mergeProgressText(qint64 processed, qint64 total);

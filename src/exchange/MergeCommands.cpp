@@ -38,17 +38,26 @@ void runMerge(QWidget* window, store::Session& session, QLabel* progress) {
 
     progress->show();
     MergeCounts counts;
-    const bool merged = ui::guard(
-        window, ui::stopWith(QStringLiteral("选择的库不是合法数据库！"), ui::kProgramTitle, ui::Icon::None),
-        [&] {
+    QString cause;
+    const bool merged = ui::guard(window, ui::silently(), [&] {
+        try {
             const std::unique_ptr<SourceDatabase> source =
                 SourceDatabase::open(chosen.trimmed(), databasePassword());
             counts = mergePersons(session.db(), *source, [&](qint64 done, qint64 total) {
                 ui::showProgress(*progress, mergeProgressText(done, total));
             });
-        });
+        } catch (const std::exception& e) {
+            // The other file or its row, else our own database (full disk, locked, read-only).
+            cause = mergeFailureCause(e);
+            if (cause.isEmpty())
+                cause = QStringLiteral("写入本库时出错：") + ui::causeOf(e);
+            throw;
+        }
+    });
     if (!merged) {
         progress->hide();
+        ui::inform(window, QStringLiteral("选择的库不是合法数据库！") +
+                               (cause.isEmpty() ? QString() : QLatin1Char('\n') + cause));
         return;
     }
     ui::inform(window, mergeResultText(counts));

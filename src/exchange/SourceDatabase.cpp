@@ -10,7 +10,14 @@ namespace exchange {
 
 SourceError::SourceError(SourceFailure kind, const QString& path, const QString& detail, QString table)
     : std::runtime_error((path + QStringLiteral(": ") + detail).toStdString()), kind_(kind), path_(path),
-      table_(std::move(table)) {}
+      table_(std::move(table)) {
+    if (kind == SourceFailure::Missing)
+        openFailure_ = store::OpenFailure::Missing;
+    else if (kind == SourceFailure::NotADatabase)
+        openFailure_ = store::OpenFailure::NotADatabase;
+    else if (kind == SourceFailure::WrongPassword)
+        openFailure_ = store::OpenFailure::WrongPassword;
+}
 
 int SourceTable::columnIndex(const QString& name) const {
     for (std::size_t i = 0; i < columns_.size(); ++i) {
@@ -104,10 +111,20 @@ SourceFailure failureOf(store::OpenFailure f) {
 
 } // namespace
 
+SourceError::SourceError(store::OpenFailure failure, const QString& path, const QString& detail)
+    : SourceError(failureOf(failure), path, detail) {
+    openFailure_ = failure;
+}
+
 std::unique_ptr<SourceDatabase> SourceDatabase::open(const QString& path, const QString& password) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw SourceError(store::OpenFailure::Missing, path, QStringLiteral("file not found"));
+    if (!info.isFile())
+        throw SourceError(store::OpenFailure::NotAFile, path, QStringLiteral("not a regular file"));
     QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
-        throw SourceError(SourceFailure::Missing, path, QStringLiteral("file not found"));
+    if (!file.open(QIODevice::ReadOnly))
+        throw SourceError(store::OpenFailure::NotADatabase, path, QStringLiteral("cannot be read"));
     const QByteArray head = file.read(4096);
     file.close();
     if (head.isEmpty())
@@ -117,7 +134,7 @@ std::unique_ptr<SourceDatabase> SourceDatabase::open(const QString& path, const 
     try {
         return std::make_unique<OwnCopy>(std::make_shared<store::Database>(path, password));
     } catch (const store::OpenError& e) {
-        throw SourceError(failureOf(e.kind()), path, QString::fromUtf8(e.what()));
+        throw SourceError(e.kind(), path, QString::fromUtf8(e.what()));
     }
 }
 

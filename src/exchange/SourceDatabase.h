@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/Database.h"
 #include "store/Schema.h"
 
 #include <QString>
@@ -7,6 +8,7 @@
 #include <QVariantList>
 
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -17,16 +19,22 @@ enum class SourceFailure { Missing, NotADatabase, WrongPassword, MissingTable, M
 
 class SourceError : public std::runtime_error {
 public:
+    // Missing, NotADatabase and WrongPassword are also the open failures of the same name.
     SourceError(SourceFailure kind, const QString& path, const QString& detail, QString table = {});
+    // The file did not open, for the reason the store gives.
+    SourceError(store::OpenFailure failure, const QString& path, const QString& detail);
     SourceFailure kind() const { return kind_; }
     const QString& path() const { return path_; }
     // The table concerned, when there is one.
     const QString& table() const { return table_; }
+    // Why the file did not open; empty when it opened and failed later.
+    std::optional<store::OpenFailure> openFailure() const { return openFailure_; }
 
 private:
     SourceFailure kind_;
     QString path_;
     QString table_;
+    std::optional<store::OpenFailure> openFailure_;
 };
 
 struct SourceColumn {

@@ -68,8 +68,17 @@ bool AppController::takeLock() {
             lock_.reset();
             return false;
         }
-        if (lock_->removeStaleLockFile() && lock_->tryLock(0))
+        // A mark this program cannot open (a folder of that name, another user's file) is not
+        // a second copy: say what it is.
+        const bool removed = lock_->removeStaleLockFile() || !QFileInfo::exists(path);
+        if (removed && lock_->tryLock(0))
             return true;
+        if (!removed) {
+            lock_.reset();
+            ui::inform(nullptr, unusableLockMessage(path, QFileInfo(path).isDir()), ui::kProgramTitle,
+                       ui::Icon::Critical);
+            return false;
+        }
     }
     const QLockFile::LockError error = lock_->error();
     lock_.reset();

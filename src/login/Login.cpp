@@ -81,31 +81,25 @@ QString unreadableLockQuestion(const QDateTime& when) {
            kLockRisk;
 }
 
+QString unusableLockMessage(const QString& path, bool isFolder) {
+    const QString file = QDir::toNativeSeparators(path);
+    if (isFolder)
+        return QStringLiteral("程序文件夹中的“%1”是一个文件夹，不是本程序的运行标记，本程序不能在这里运行。\n"
+                              "请删除这个文件夹或给它改名后再启动本程序。程序将结束。")
+            .arg(file);
+    return QStringLiteral("程序文件夹中的运行标记“%1”无法打开或删除（可能属于别的用户，没有权限）。\n"
+                          "请删除这个文件后再启动本程序。程序将结束。")
+        .arg(file);
+}
+
 QString startupFailureMessage(const store::OpenError& error) {
-    const QString file = QDir::toNativeSeparators(error.path());
-    switch (error.kind()) {
-    case store::OpenFailure::Missing:
-        return QStringLiteral("找不到数据库文件“%1”。\n程序无法运行，将结束。").arg(file);
-    case store::OpenFailure::NotAFile:
-        return QStringLiteral("“%1”是一个文件夹，不是数据库文件。\n程序无法运行，将结束。").arg(file);
-    case store::OpenFailure::Locked:
-        return QStringLiteral(
-                   "数据库文件“%"
-                   "1”正被其他程序占用，现在打不开。\n请关闭占用它的程序后再启动本程序。程序将结束。")
-            .arg(file);
-    case store::OpenFailure::WrongPassword:
-        // An encrypted file we cannot read may have another password or damaged pages: we cannot tell.
-        return QStringLiteral(
-                   "数据库文件“%1”无法打开：它可能已损坏，也可能是用别的密码加密的（不是本系统的数据库）。\n"
-                   "程序将结束。")
-            .arg(file);
-    case store::OpenFailure::MissingTables:
-        return QStringLiteral("数据库文件“%1”缺少本系统的数据表，不是本系统的数据库。\n程序将结束。")
-            .arg(file);
-    case store::OpenFailure::NotADatabase:
-        break;
-    }
-    return QStringLiteral("数据库文件“%1”已损坏或不是数据库文件，无法打开。\n程序将结束。").arg(file);
+    QString next = QStringLiteral("程序将结束。");
+    if (error.kind() == store::OpenFailure::Locked)
+        next = QStringLiteral("请关闭占用它的程序后再启动本程序。程序将结束。");
+    else if (error.kind() == store::OpenFailure::Missing || error.kind() == store::OpenFailure::NotAFile)
+        next = QStringLiteral("程序无法运行，将结束。");
+    return QStringLiteral("数据库文件“%1”").arg(QDir::toNativeSeparators(error.path())) +
+           store::openFailureCause(error.kind()) + QLatin1Char('\n') + next;
 }
 
 } // namespace login

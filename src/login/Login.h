@@ -43,6 +43,8 @@ QString readOnlyDatabaseMessage(const QString& path);
 QString foreignLockQuestion(const QString& host, const QDateTime& when);
 // ... and despite one that cannot be read.
 QString unreadableLockQuestion(const QDateTime& when);
+// The lock file (or a folder of its name) cannot be opened or removed.
+QString unusableLockMessage(const QString& path, bool isFolder);
 
 inline const QString kSecondCopy = QStringLiteral("程序已经运行，不能再次装载。");
 inline const QString kPickUser = QStringLiteral("请选择用户名");

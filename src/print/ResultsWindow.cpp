@@ -209,22 +209,23 @@ void ResultsWindow::load() {
     }
     // A condition that does not parse is the operator's to mend; a database that cannot answer
     // says so with its cause. Either way the expression stays pending for the query window.
-    bool badCondition = false;
+    QString badCondition; // what was not understood
     const bool ran = ui::guard(this, ui::stopWithCause(kQueryFailed), [&] {
         try {
             const query::SqlCondition condition = query::parseCondition(
                 expression, store::tableColumns(session_.db(), store::schema::kPersons));
             results_ = std::make_unique<store::RecordSet>(session_.db(), store::schema::kPersons,
                                                           condition.sql, condition.params);
-        } catch (const query::ConditionError&) {
-            badCondition = true;
+        } catch (const query::ConditionError& e) {
+            badCondition = e.reason();
         }
     });
-    if (!ran || badCondition) {
+    if (!ran || !badCondition.isEmpty()) {
         grid_->hide();
         export_->hide();
-        if (badCondition)
-            ui::inform(this, kBadCondition);
+        if (!badCondition.isEmpty())
+            ui::inform(this,
+                       kBadCondition + QLatin1Char('\n') + badCondition + QLatin1Char('\n') + kClearAndRetry);
         return;
     }
     model_->setList(results_.get());

@@ -130,6 +130,8 @@ private:
 
 inline const QString kEmptyCondition = QStringLiteral("查询条件不能空！");
 inline const QString kBadCondition = QStringLiteral("表达式设置有误。请重来！");
+// After what was not understood: the condition stays pending until it is cleared.
+inline const QString kClearAndRetry = QStringLiteral("请按“清空条件”后重新设置。");
 inline const QString kNoPrinter = QStringLiteral("没有找到可用的打印机。要把这一页存为PDF文件吗？");
 inline const QString kPdfFilter = QStringLiteral("PDF文件(*.pdf)");
 // The database could not answer a condition that parsed; the cause follows on its own line.

@@ -6,9 +6,13 @@
 
 #include <QRegularExpression>
 
+#include <cmath>
 #include <optional>
 
 namespace query {
+
+ConditionError::ConditionError(const QString& reason)
+    : std::runtime_error(reason.toStdString()), reason_(reason) {}
 
 namespace {
 
@@ -17,10 +21,32 @@ enum class Tok { Identifier, Text, Date, Number, Operator, Open, Close, Comma, D
 // Far beyond any condition an operator writes; what a hostile file nests deeper is refused
 // before the recursion can exhaust a thread's stack.
 constexpr int kMaxDepth = 64;
+// The engine nests a chain a and b and c ... one level per term and refuses 1,000 levels; a
+// chain longer than this is grouped as a balanced tree instead.
+constexpr qsizetype kFlatChain = 16;
+// The engine binds at most 999 parameters to a statement.
+constexpr qsizetype kMaxBound = 999;
+
+// The line that tells the operator where the condition stopped making sense.
+ConditionError notUnderstood(const QString& written, const QString& expected) {
+    return ConditionError(QStringLiteral("看不懂的地方：%1，%2。").arg(written, expected));
+}
+
+QString quotedPart(const QString& text) {
+    constexpr qsizetype kShown = 30;
+    return QStringLiteral("“%1”").arg(text.size() > kShown ? text.left(kShown) + QStringLiteral("…") : text);
+}
 
 struct Token {
     Tok kind;
     QString text;
+
+    // As the operator wrote it, for messages.
+    QString written() const {
+        if (kind == Tok::End)
+            return QStringLiteral("条件的末尾");
+        return quotedPart(kind == Tok::Text ? QLatin1Char('\'') + text + QLatin1Char('\'') : text);
+    }
 };
 
 std::vector<Token> tokenize(const QString& s) {
@@ -33,10 +59,11 @@ std::vector<Token> tokenize(const QString& s) {
             ++i;
         } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
             QString text;
+            const qsizetype start = i;
             ++i;
             for (;;) {
                 if (i >= n)
-                    throw ConditionError("unterminated text literal");
+                    throw ConditionError(QStringLiteral("引号没有配对：%1。").arg(quotedPart(s.mid(start))));
                 if (s.at(i) == c) {
                     if (i + 1 < n && s.at(i + 1) == c) {
                         text += c;
@@ -52,13 +79,13 @@ std::vector<Token> tokenize(const QString& s) {
         } else if (c == QLatin1Char('#')) {
             const qsizetype close = s.indexOf(QLatin1Char('#'), i + 1);
             if (close < 0)
-                throw ConditionError("unterminated date literal");
+                throw ConditionError(QStringLiteral("#号没有配对：%1。").arg(quotedPart(s.mid(i))));
             tokens.push_back({Tok::Date, s.mid(i + 1, close - i - 1)});
             i = close + 1;
         } else if (c == QLatin1Char('[')) {
             const qsizetype close = s.indexOf(QLatin1Char(']'), i + 1);
             if (close < 0)
-                throw ConditionError("unterminated bracketed name");
+                throw ConditionError(QStringLiteral("方括号没有配对：%1。").arg(quotedPart(s.mid(i))));
             tokens.push_back({Tok::Identifier, s.mid(i + 1, close - i - 1)});
             i = close + 1;
         } else if (c.isDigit() || (c == QLatin1Char('.') && i + 1 < n && s.at(i + 1).isDigit())) {
@@ -87,7 +114,8 @@ std::vector<Token> tokenize(const QString& s) {
         } else if (c == QLatin1Char(';')) {
             // A trailing semicolon ends the condition; anything after it would be a second statement.
             if (!s.mid(i + 1).trimmed().isEmpty())
-                throw ConditionError("a second statement");
+                throw ConditionError(QStringLiteral("“;”结束了条件，后面不能再有%1。")
+                                         .arg(quotedPart(s.mid(i + 1).trimmed())));
             break;
         } else if (c == QLatin1Char('(')) {
             tokens.push_back({Tok::Open, QStringLiteral("(")});
@@ -112,7 +140,7 @@ std::vector<Token> tokenize(const QString& s) {
             tokens.push_back({Tok::Identifier, s.mid(i, j - i)});
             i = j;
         } else {
-            throw ConditionError("unexpected character");
+            throw notUnderstood(quotedPart(QString(c)), QStringLiteral("条件中不能有这个字符"));
         }
     }
     tokens.push_back({Tok::End, QString()});
@@ -159,19 +187,55 @@ struct Operand {
     QString column;
     store::JetType type = store::JetType::Other;
     QVariant value;
+    QString written = {}; // as the operator wrote it, for messages
 };
+
+// Joins a chain of terms; a long one as a balanced tree of parenthesised halves.
+QString chain(const QStringList& terms, const QString& joint, qsizetype from, qsizetype to) {
+    if (to - from <= kFlatChain)
+        return terms.mid(from, to - from).join(joint);
+    const qsizetype middle = from + (to - from) / 2;
+    return QLatin1Char('(') + chain(terms, joint, from, middle) + QStringLiteral(") ") + joint.trimmed() +
+           QStringLiteral(" (") + chain(terms, joint, middle, to) + QLatin1Char(')');
+}
+
+// A value written into the SQL itself: only what this parser made from a literal it read whole.
+QString sqlLiteral(const QVariant& value) {
+    switch (value.typeId()) {
+    case QMetaType::Double: {
+        const double d = value.toDouble();
+        if (!std::isfinite(d))
+            throw ConditionError(QStringLiteral("数字太大。"));
+        const QString text = QString::number(d, 'g', 17);
+        return d < 0 ? QLatin1Char('(') + text + QLatin1Char(')') : text;
+    }
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+        return QStringLiteral("(%1)").arg(value.toLongLong());
+    default:
+        break;
+    }
+    QString text = value.toString();
+    if (text.contains(QChar(0)))
+        throw ConditionError(QStringLiteral("引号中的文字含有不能处理的字符。"));
+    text.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QLatin1Char('\'') + text + QLatin1Char('\'');
+}
 
 class Parser {
 public:
-    Parser(const QString& fragment, const std::vector<store::TableColumn>& columns)
-        : tokens_(tokenize(fragment)), columns_(columns) {}
+    // `literals`: values go into the SQL as literals instead of parameters.
+    Parser(const QString& fragment, const std::vector<store::TableColumn>& columns, bool literals)
+        : tokens_(tokenize(fragment)), columns_(columns), literals_(literals) {}
 
     SqlCondition parse() {
         if (peek().kind == Tok::End)
-            throw ConditionError("empty condition");
+            throw ConditionError(QStringLiteral("条件是空的。"));
         QString sql = orExpr();
         if (peek().kind != Tok::End)
-            throw ConditionError("unexpected text after the condition");
+            throw notUnderstood(peek().written(), peek().kind == Tok::Close
+                                                      ? QStringLiteral("这个“)”前面没有对应的“(”")
+                                                      : QStringLiteral("条件到这里应当已经结束"));
         return {sql, params_};
     }
 
@@ -180,21 +244,21 @@ private:
     const Token& next() { return tokens_[pos_++]; }
 
     QString orExpr() {
-        QString sql = andExpr();
+        QStringList terms{andExpr()};
         while (isKeyword(peek(), "or")) {
             next();
-            sql += QStringLiteral(" OR ") + andExpr();
+            terms << andExpr();
         }
-        return sql;
+        return chain(terms, QStringLiteral(" OR "), 0, terms.size());
     }
 
     QString andExpr() {
-        QString sql = notExpr();
+        QStringList terms{notExpr()};
         while (isKeyword(peek(), "and")) {
             next();
-            sql += QStringLiteral(" AND ") + notExpr();
+            terms << notExpr();
         }
-        return sql;
+        return chain(terms, QStringLiteral(" AND "), 0, terms.size());
     }
 
     // A run of NOT is read in a loop and counts towards the depth; NOT NOT x is x for a
@@ -213,7 +277,7 @@ private:
 
     void enter() {
         if (++depth_ > kMaxDepth)
-            throw ConditionError("nested too deeply");
+            throw ConditionError(QStringLiteral("括号或not套得太深（最多%1层）。").arg(kMaxDepth));
     }
 
     QString predicate() {
@@ -221,8 +285,9 @@ private:
             next();
             enter();
             const QString inner = orExpr();
-            if (next().kind != Tok::Close)
-                throw ConditionError("unbalanced parenthesis");
+            if (peek().kind != Tok::Close)
+                throw notUnderstood(peek().written(), QStringLiteral("这里应当是与“(”对应的“)”"));
+            next();
             --depth_;
             return QLatin1Char('(') + inner + QLatin1Char(')');
         }
@@ -234,8 +299,9 @@ private:
                 next();
                 negated = true;
             }
-            if (!isKeyword(next(), "null"))
-                throw ConditionError("IS must be followed by NULL");
+            if (!isKeyword(peek(), "null"))
+                throw notUnderstood(peek().written(), QStringLiteral("is后面应当是null或not null"));
+            next();
             return render(left, store::JetType::Other) +
                    (negated ? QStringLiteral(" IS NOT NULL") : QStringLiteral(" IS NULL"));
         }
@@ -244,38 +310,44 @@ private:
             next();
             negated = true;
             if (!isKeyword(peek(), "like") && !isKeyword(peek(), "between") && !isKeyword(peek(), "in"))
-                throw ConditionError("NOT must be followed by LIKE, BETWEEN or IN here");
+                throw notUnderstood(peek().written(), QStringLiteral("这里的not后面应当是like、between或in"));
         }
         const QString no = negated ? QStringLiteral("NOT ") : QString();
         if (isKeyword(peek(), "between")) {
             next();
             if (left.kind != Operand::Column)
-                throw ConditionError("BETWEEN needs a column");
+                throw notUnderstood(left.written, QStringLiteral("between前面应当是字段名"));
             const Operand low = operand();
-            if (!isKeyword(next(), "and"))
-                throw ConditionError("BETWEEN needs AND");
+            if (!isKeyword(peek(), "and"))
+                throw notUnderstood(peek().written(), QStringLiteral("这里应当是between…and…的and"));
+            next();
             const Operand high = operand();
-            const QString lowSql = render(low, left.type);
-            return render(left, left.type) + QLatin1Char(' ') + no + QStringLiteral("BETWEEN ") + lowSql +
-                   QStringLiteral(" AND ") + render(high, left.type);
+            // Jet takes the bounds in either order: between 3000 and 1000 is between 1000 and 3000.
+            const QString column = render(left, left.type);
+            const QString forward =
+                render(low, left.type) + QStringLiteral(" AND ") + render(high, left.type);
+            const QString backward =
+                render(high, left.type) + QStringLiteral(" AND ") + render(low, left.type);
+            return no + QStringLiteral("(%1 BETWEEN %2 OR %1 BETWEEN %3)").arg(column, forward, backward);
         }
         if (isKeyword(peek(), "in")) {
             next();
             if (left.kind != Operand::Column)
-                throw ConditionError("IN needs a column");
-            if (next().kind != Tok::Open)
-                throw ConditionError("IN needs a list");
+                throw notUnderstood(left.written, QStringLiteral("in前面应当是字段名"));
+            if (peek().kind != Tok::Open)
+                throw notUnderstood(peek().written(), QStringLiteral("in后面应当是括号中的值"));
+            next();
             QStringList values;
             for (;;) {
                 const Operand value = operand();
                 if (value.kind == Operand::Column)
-                    throw ConditionError("IN takes values only");
+                    throw notUnderstood(value.written, QStringLiteral("in的括号中只能是值，不能是字段"));
                 values << render(value, left.type);
                 const Token& t = next();
                 if (t.kind == Tok::Close)
                     break;
                 if (t.kind != Tok::Comma)
-                    throw ConditionError("IN list malformed");
+                    throw notUnderstood(t.written(), QStringLiteral("这里应当是逗号或“)”"));
             }
             return render(left, left.type) + QLatin1Char(' ') + no + QStringLiteral("IN (") +
                    values.join(QStringLiteral(", ")) + QLatin1Char(')');
@@ -287,9 +359,9 @@ private:
             if (pattern.kind == Operand::Null)
                 return QStringLiteral("NULL");
             if (pattern.kind != Operand::Text && pattern.kind != Operand::Column)
-                throw ConditionError("LIKE takes a text pattern");
+                throw notUnderstood(pattern.written, QStringLiteral("like后面应当是引号中的文字"));
             if (pattern.kind == Operand::Text && !store::jetLikePattern(pattern.value.toString()).isValid())
-                throw ConditionError("malformed like pattern");
+                throw notUnderstood(pattern.written, QStringLiteral("like的样式有误（方括号没有配对）"));
             const QString sql =
                 QStringLiteral("jetlike(%1, %2)")
                     .arg(render(left, store::JetType::Text), render(pattern, store::JetType::Text));
@@ -297,10 +369,10 @@ private:
         }
         const Token& op = next();
         if (op.kind != Tok::Operator || op.text == QLatin1String("-"))
-            throw ConditionError("a comparison is missing");
+            throw notUnderstood(op.written(), QStringLiteral("这里应当是比较符号（=、<>、<、>、<=、>=）"));
         const Operand right = operand();
         if (left.kind != Operand::Column && right.kind != Operand::Column)
-            throw ConditionError("a comparison needs a column");
+            throw notUnderstood(left.written, QStringLiteral("比较的一边应当是人员表的字段"));
         const store::JetType leftType = left.kind == Operand::Column ? left.type : right.type;
         return render(left, leftType) + QLatin1Char(' ') + op.text + QLatin1Char(' ') +
                render(right, leftType);
@@ -308,14 +380,15 @@ private:
 
     Operand operand() {
         const Token t = next();
+        const QString written = t.written();
         switch (t.kind) {
         case Tok::Text:
-            return {Operand::Text, {}, store::JetType::Other, t.text};
+            return {Operand::Text, {}, store::JetType::Other, t.text, written};
         case Tok::Date: {
             const std::optional<QString> d = jetDateTime(t.text);
             if (!d)
-                throw ConditionError("not a date");
-            return {Operand::Date, {}, store::JetType::Other, *d};
+                throw notUnderstood(written, QStringLiteral("这里应当是日期（如1950-03-15或1950-03）"));
+            return {Operand::Date, {}, store::JetType::Other, *d, written};
         }
         case Tok::Number:
             return number(t.text);
@@ -325,43 +398,44 @@ private:
             break;
         case Tok::Identifier: {
             if (isKeyword(t, "true"))
-                return {Operand::Boolean, {}, store::JetType::Other, 1};
+                return {Operand::Boolean, {}, store::JetType::Other, 1, written};
             if (isKeyword(t, "false"))
-                return {Operand::Boolean, {}, store::JetType::Other, 0};
+                return {Operand::Boolean, {}, store::JetType::Other, 0, written};
             if (isKeyword(t, "null"))
-                return {Operand::Null, {}, store::JetType::Other, QVariant()};
+                return {Operand::Null, {}, store::JetType::Other, QVariant(), written};
             // The persons table may qualify its columns: wslib.姓名, [wslib].[姓名].
             QString name = t.text.trimmed();
             if (peek().kind == Tok::Dot) {
                 if (name.compare(QLatin1String("wslib"), Qt::CaseInsensitive) != 0)
-                    throw ConditionError("unknown table");
+                    throw notUnderstood(written, QStringLiteral("条件只能用人员表（wslib）的字段"));
                 next();
                 const Token& column = next();
                 if (column.kind != Tok::Identifier)
-                    throw ConditionError("a column must follow the table");
+                    throw notUnderstood(column.written(), QStringLiteral("这里应当是字段名"));
                 name = column.text.trimmed();
             }
             for (const store::TableColumn& c : columns_) {
                 if (c.name.compare(name, Qt::CaseInsensitive) == 0) {
                     if (peek().kind == Tok::Open)
-                        throw ConditionError("function calls are not conditions");
-                    return {Operand::Column, c.name, c.type, {}};
+                        throw notUnderstood(quotedPart(name + QStringLiteral("(")),
+                                            QStringLiteral("条件中不能用函数"));
+                    return {Operand::Column, c.name, c.type, {}, quotedPart(name)};
                 }
             }
-            throw ConditionError("unknown column");
+            throw notUnderstood(quotedPart(name), QStringLiteral("它不是人员表的字段"));
         }
         default:
             break;
         }
-        throw ConditionError("a value or column is missing");
+        throw notUnderstood(written, QStringLiteral("这里应当是值或字段名"));
     }
 
     static Operand number(const QString& text) {
         bool ok = false;
         const double v = text.toDouble(&ok);
-        if (!ok)
-            throw ConditionError("malformed number");
-        return {Operand::Number, {}, store::JetType::Other, v};
+        if (!ok || !std::isfinite(v))
+            throw notUnderstood(quotedPart(text), QStringLiteral("这里应当是数字"));
+        return {Operand::Number, {}, store::JetType::Other, v, quotedPart(text)};
     }
 
     // A value takes the form its column compares with: dates as ISO text, yes/no as Jet's -1/0
@@ -378,10 +452,10 @@ private:
             if (o.kind == Operand::Text) {
                 const std::optional<QDate> d = store::parseJetDate(o.value.toString());
                 if (!d)
-                    throw ConditionError("text compared with a date");
+                    throw notUnderstood(o.written, QStringLiteral("这里应当是日期（如1950-03-15或1950-03）"));
                 value = store::storedDate(*d);
             } else if (o.kind != Operand::Date) {
-                throw ConditionError("a date column compares with dates");
+                throw notUnderstood(o.written, QStringLiteral("这里应当是日期（如#1950-03-15#）"));
             }
             break;
         case store::JetType::Boolean:
@@ -390,7 +464,7 @@ private:
             else if (o.kind == Operand::Number)
                 value = o.value;
             else
-                throw ConditionError("a yes/no column compares with true or false");
+                throw notUnderstood(o.written, QStringLiteral("这里应当是true或false"));
             break;
         case store::JetType::Single:
         case store::JetType::Long:
@@ -398,27 +472,30 @@ private:
                 bool ok = false;
                 value = o.value.toString().trimmed().toDouble(&ok);
                 if (!ok)
-                    throw ConditionError("text compared with a number");
+                    throw notUnderstood(o.written, QStringLiteral("这里应当是数字"));
             } else if (o.kind == Operand::Boolean) {
                 value = o.value.toInt() ? -1 : 0;
             } else if (o.kind == Operand::Date) {
-                throw ConditionError("a date compared with a number");
+                throw notUnderstood(o.written, QStringLiteral("这里应当是数字"));
             }
             break;
         case store::JetType::Text:
         case store::JetType::Memo:
             if (o.kind != Operand::Text)
-                throw ConditionError("a text column compares with text");
+                throw notUnderstood(o.written, QStringLiteral("这里应当是引号中的文字"));
             break;
         default:
             break;
         }
+        if (literals_)
+            return sqlLiteral(value);
         params_ << value;
         return QStringLiteral("?");
     }
 
     std::vector<Token> tokens_;
     const std::vector<store::TableColumn>& columns_;
+    bool literals_;
     std::size_t pos_ = 0;
     int depth_ = 0;
     QVariantList params_;
@@ -427,7 +504,11 @@ private:
 } // namespace
 
 SqlCondition parseCondition(const QString& fragment, const std::vector<store::TableColumn>& columns) {
-    return Parser(fragment, columns).parse();
+    SqlCondition condition = Parser(fragment, columns, false).parse();
+    // Thousands of values (a long or-chain) are more than the engine binds.
+    if (condition.params.size() > kMaxBound)
+        condition = Parser(fragment, columns, true).parse();
+    return condition;
 }
 
 } // namespace query

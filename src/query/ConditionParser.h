@@ -15,7 +15,12 @@ namespace query {
 // unbalanced parenthesis or quote, a second statement, a sub-select, a function call.
 class ConditionError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    // `reason` says, for the operator, what was not understood ("看不懂的地方：“1950”，这里应当是日期。").
+    explicit ConditionError(const QString& reason);
+    const QString& reason() const { return reason_; }
+
+private:
+    QString reason_;
 };
 
 struct SqlCondition {
@@ -26,7 +31,10 @@ struct SqlCondition {
 // Turns a Jet where-fragment over the persons table into parameterised SQLite SQL: persons
 // columns bare or in [ ], 'text' literals ('' doubles a quote), #date# literals (1950-03-15,
 // 1950-03, 3/15/1950), numbers, true, false, null, = <> < > <= >=, [not] like with Jet's
-// wildcards, is [not] null, not, and, or and parentheses. Throws ConditionError.
+// wildcards, [not] between (bounds in either order), [not] in, is [not] null, not, and, or and
+// parentheses. Long chains of and/or are grouped so that the engine's expression depth stays
+// small, and a condition with more values than the engine binds carries them as literals.
+// Throws ConditionError.
 SqlCondition parseCondition(const QString& fragment, const std::vector<store::TableColumn>& columns);
 
 } // namespace query

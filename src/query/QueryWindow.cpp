@@ -178,8 +178,8 @@ void QueryWindow::saveCondition() {
 
 void QueryWindow::loadCondition() {
     const QString path = session_.filePath(kConditionFile);
-    if (isOversizedCondition(path)) {
-        ui::inform(this, kConditionTooLarge, ui::kProgramTitle, ui::Icon::Exclamation);
+    if (const QString refusal = conditionFileRefusal(path); !refusal.isEmpty()) {
+        ui::inform(this, refusal, ui::kProgramTitle, ui::Icon::Exclamation);
         return;
     }
     const std::optional<SavedCondition> saved = query::loadCondition(path);

@@ -21,15 +21,26 @@ bool saveCondition(const QString& path, const QString& readable, const QString& 
     return file.commit();
 }
 
-bool isOversizedCondition(const QString& path) {
-    return QFileInfo(path).size() > kMaxConditionBytes;
+QString conditionFileRefusal(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QString();
+    if (!info.isFile())
+        return kConditionNotAFile;
+    return info.size() > kMaxConditionBytes ? kConditionTooLarge : QString();
 }
 
 std::optional<SavedCondition> loadCondition(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxConditionBytes)
+    if (!QFileInfo(path).isFile())
         return std::nullopt;
-    QString text = store::fromGbk(file.readAll());
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    // Read no more than the limit whatever size the file claims.
+    const QByteArray bytes = file.read(kMaxConditionBytes + 1);
+    if (bytes.size() > kMaxConditionBytes)
+        return std::nullopt;
+    QString text = store::fromGbk(bytes);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QStringList lines = text.split(QLatin1Char('\n'));
     if (!lines.isEmpty() && lines.constLast().isEmpty())

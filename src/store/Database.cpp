@@ -37,6 +37,25 @@ bool looksEncrypted(const QString& path) {
 
 } // namespace
 
+QString openFailureCause(OpenFailure kind) {
+    switch (kind) {
+    case OpenFailure::Missing:
+        return QStringLiteral("不存在。");
+    case OpenFailure::NotAFile:
+        return QStringLiteral("是一个文件夹（或设备），不是数据库文件。");
+    case OpenFailure::Locked:
+        return QStringLiteral("正被其他程序占用，现在打不开。");
+    case OpenFailure::WrongPassword:
+        // An encrypted file we cannot read may have another password or damaged pages: we cannot tell.
+        return QStringLiteral("无法打开：它可能已损坏，也可能是用别的密码加密的（不是本系统的数据库）。");
+    case OpenFailure::MissingTables:
+        return QStringLiteral("缺少本系统的数据表，不是本系统的数据库。");
+    case OpenFailure::NotADatabase:
+        break;
+    }
+    return QStringLiteral("已损坏或不是数据库文件，无法打开。");
+}
+
 OpenError::OpenError(OpenFailure kind, const QString& path, const QString& detail)
     : std::runtime_error(detail.toStdString()), kind_(kind), path_(path) {}
 

@@ -20,6 +20,10 @@ namespace store {
 // folder or device.
 enum class OpenFailure { Missing, WrongPassword, NotADatabase, MissingTables, Locked, NotAFile };
 
+// The one way every window words why a file did not open: a sentence that follows the file's
+// name or description ("数据库文件“…”" + "正被其他程序占用，现在打不开。"). Each caller frames it.
+QString openFailureCause(OpenFailure kind);
+
 // How a connection is opened. A read-only connection is also how tests make the database refuse
 // every write.
 struct OpenOptions {

@@ -85,8 +85,15 @@ QString QtDialogs::openFile(QWidget* parent, const QString& title, const QString
 }
 
 QString QtDialogs::saveFile(QWidget* parent, const QString& title, const QString& folder,
-                            const QString& filter) {
-    return QFileDialog::getSaveFileName(parent, title, folder, qtFilter(filter));
+                            const QString& filter, const QString& defaultSuffix) {
+    if (defaultSuffix.isEmpty())
+        return QFileDialog::getSaveFileName(parent, title, folder, qtFilter(filter));
+    QFileDialog dialog(parent, title, folder, qtFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
 }
 
 QColor QtDialogs::colour(QWidget* parent, const QColor& initial, const QString& title) {

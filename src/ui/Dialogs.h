@@ -29,8 +29,10 @@ public:
     // "description|pattern" pairs joined by "|" ("文件MDB|*.MDB").
     virtual QString openFile(QWidget* parent, const QString& title, const QString& folder,
                              const QString& filter) = 0;
+    // `defaultSuffix` ("mdb") is added to a name typed without one, before the dialog asks
+    // whether to replace an existing file, so the question is about the file that is written.
     virtual QString saveFile(QWidget* parent, const QString& title, const QString& folder,
-                             const QString& filter) = 0;
+                             const QString& filter, const QString& defaultSuffix = QString()) = 0;
     // The chosen colour; the initial colour when the dialog is cancelled.
     virtual QColor colour(QWidget* parent, const QColor& initial, const QString& title) = 0;
     // One entry of a list; -1 when the operator cancelled.
@@ -60,8 +62,8 @@ public:
     bool question(QWidget* parent, const QString& text, const QString& title, Default button) override;
     QString openFile(QWidget* parent, const QString& title, const QString& folder,
                      const QString& filter) override;
-    QString saveFile(QWidget* parent, const QString& title, const QString& folder,
-                     const QString& filter) override;
+    QString saveFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter,
+                     const QString& defaultSuffix) override;
     QColor colour(QWidget* parent, const QColor& initial, const QString& title) override;
     int choose(QWidget* parent, const QString& title, const QString& label,
                const QStringList& items) override;

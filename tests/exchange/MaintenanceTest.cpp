@@ -324,20 +324,21 @@ TEST_F(Restore, FromTodaysOwnCopyTakesBackTheLastRestore) {
 TEST_F(Restore, RefusesWhatIsNotADatabaseOfThisSystem) {
     const QString text = backups.filePath(QStringLiteral("notes.MDB"));
     writeFile(text, QStringLiteral("这不是数据库。\r\n").repeated(300).toUtf8());
-    expectNothingChanged(text, RestoreRefusal::NotADatabase);
+    expectNothingChanged(text, RestoreRefusal::unopened(store::OpenFailure::NotADatabase));
 
     const QString other = backups.filePath(QStringLiteral("other.MDB"));
     {
         auto db = store::Database::create(other, QStringLiteral("another password"));
         records::createTables(*db);
     }
-    expectNothingChanged(other, RestoreRefusal::WrongPassword);
+    expectNothingChanged(other, RestoreRefusal::unopened(store::OpenFailure::WrongPassword));
 
     const QString bare = backups.filePath(QStringLiteral("bare.MDB"));
     store::Database::create(bare)->exec(QStringLiteral("CREATE TABLE wslib (a)"));
-    expectNothingChanged(bare, RestoreRefusal::MissingTables);
+    expectNothingChanged(bare, RestoreRefusal::unopened(store::OpenFailure::MissingTables));
 
-    expectNothingChanged(backups.filePath(QStringLiteral("gone.MDB")), RestoreRefusal::Missing);
+    expectNothingChanged(backups.filePath(QStringLiteral("gone.MDB")),
+                         RestoreRefusal::unopened(store::OpenFailure::Missing));
 }
 
 TEST_F(Restore, RefusesTheLiveFileHoweverItIsNamed) {

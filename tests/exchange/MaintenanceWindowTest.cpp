@@ -293,8 +293,10 @@ TEST_F(MaintenanceWindowTest, RestoreRefusesTheLiveFileAndAForeignFile) {
     dialogs.answer({true});
     dialogs.files.enqueue(other);
     click(2);
-    expectMessage(QStringLiteral("所选文件的数据库密码不对，它不是本系统的数据库，不能恢复！"),
-                  QStringLiteral("恢复"), ui::Icon::Exclamation);
+    expectMessage(
+        QStringLiteral("所选的文件无法打开：它可能已损坏，也可能是用别的密码加密的（不是本系统的数据库）。\n"
+                       "不能用它恢复！"),
+        QStringLiteral("恢复"), ui::Icon::Exclamation);
 
     EXPECT_EQ(quits, 0);
     EXPECT_TRUE(imagesEnabled());
@@ -574,4 +576,39 @@ TEST(MaintenanceAtStartUp, AnInterruptedRestoreIsNamedAndItsCopyRemoved) {
     login::AppController again(folder.path());
     ASSERT_TRUE(again.start());
     EXPECT_TRUE(dialogs.shown.isEmpty());
+}
+
+TEST_F(MaintenanceWindowTest, ABackupNamedWithoutTheExtensionIsSavedAsAnMdbFile) {
+    QTemporaryDir backups;
+    session->state().backupFolder = backups.path();
+    open();
+    dialogs.files.enqueue(backups.filePath(QStringLiteral("周二")));
+    click(1);
+    waitForProgress();
+    EXPECT_EQ(dialogs.shown.first().kind, Kind::SaveFile);
+    EXPECT_EQ(dialogs.shown.first().suffix, QStringLiteral("mdb"));
+    expectMessage(QStringLiteral("备份成功！"), QStringLiteral("备份"), ui::Icon::Information);
+    // What 数据恢复 lists: the restore dialog shows *.MDB files only.
+    EXPECT_EQ(QDir(backups.path()).entryList({QStringLiteral("*.MDB"), QStringLiteral("*.mdb")}, QDir::Files),
+              QStringList{QStringLiteral("周二.mdb")});
+    EXPECT_EQ(readAll(backups.filePath(QStringLiteral("周二.mdb"))), readAll(session->databasePath()));
+}
+
+TEST_F(MaintenanceWindowTest, RestoreFromAFileAnotherProgramHoldsNamesTheLock) {
+    QTemporaryDir backups;
+    const QString source = backups.filePath(QStringLiteral("a.MDB"));
+    ASSERT_TRUE(QFile::copy(session->databasePath(), source));
+    store::Database holder(source);
+    holder.exec(QStringLiteral("BEGIN EXCLUSIVE"));
+    holder.exec(QStringLiteral("UPDATE system SET bakpath = bakpath"));
+    open();
+    const QByteArray live = readAll(session->databasePath());
+    dialogs.answer({true});
+    dialogs.files.enqueue(source);
+    click(2);
+    expectMessage(QStringLiteral("所选的文件正被其他程序占用，现在打不开。\n不能用它恢复！"),
+                  QStringLiteral("恢复"), ui::Icon::Exclamation);
+    holder.exec(QStringLiteral("ROLLBACK"));
+    EXPECT_EQ(quits, 0);
+    EXPECT_EQ(readAll(session->databasePath()), live);
 }

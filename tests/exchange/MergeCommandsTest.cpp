@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 using testing_support::countRows;
 using testing_support::jetFixture;
 using testing_support::TestFolder;
@@ -134,18 +136,69 @@ TEST(MergeCommand, AFileItCannotMergeChangesNothing) {
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
     text.write("notes");
     text.close();
-    for (const QString& file : {wrong, text.fileName()}) {
+    const std::pair<QString, QString> cases[] = {
+        {wrong,
+         QStringLiteral("选择的库无法打开：它可能已损坏，也可能是用别的密码加密的（不是本系统的数据库）。")},
+        {text.fileName(), QStringLiteral("选择的库已损坏或不是数据库文件，无法打开。")},
+    };
+    for (const auto& [file, cause] : cases) {
         f.dialogs.clear();
         f.dialogs.files.enqueue(file);
         f.trigger("hebin");
         ASSERT_EQ(f.dialogs.shown.size(), 2);
-        EXPECT_EQ(f.dialogs.last().text, kTexts.notLegal);
+        EXPECT_EQ(f.dialogs.last().text, kTexts.notLegal + QLatin1Char('\n') + cause);
         EXPECT_EQ(f.dialogs.last().title, ui::kProgramTitle);
         EXPECT_FALSE(f.label("Label1")->isVisibleTo(f.window.get()));
     }
     EXPECT_EQ(f.persons(), 2);
     EXPECT_EQ(f.log(), QStringList({kTexts.enterMerge, kTexts.enterMerge}))
         << "no leaving entry after a failure";
+}
+
+TEST(MergeCommand, AFailureNamesItsCauseUnderTheMessage) {
+    enum class Make { LockedSource, LockedTarget, FullDisk, RaisingTrigger };
+    const std::pair<Make, QString> cases[] = {
+        {Make::LockedSource, QStringLiteral("选择的库正被其他程序占用，现在打不开。")},
+        {Make::LockedTarget, QStringLiteral("写入本库时出错：数据库文件正被其他程序占用。")},
+        {Make::FullDisk, QStringLiteral("写入本库时出错：磁盘已满。")},
+        {Make::RaisingTrigger,
+         QStringLiteral(
+             "选择的库中第2个人员（个人编号“000003”，姓名“张三”）被本库的数据库规则拒绝：不收此人")},
+    };
+    for (const auto& [make, cause] : cases) {
+        SCOPED_TRACE(cause.toStdString());
+        Fixture f;
+        const QString other = f.otherCopy(QStringLiteral("other.mdb"));
+        std::unique_ptr<store::Database> holder;
+        if (make == Make::LockedSource || make == Make::LockedTarget) {
+            holder = std::make_unique<store::Database>(
+                make == Make::LockedSource ? other : f.session->databasePath());
+            holder->exec(QStringLiteral("BEGIN EXCLUSIVE"));
+            holder->exec(QStringLiteral("UPDATE system SET bakpath = bakpath"));
+            sqlite3_busy_timeout(f.session->db().handle(), 50);
+        } else if (make == Make::FullDisk) {
+            {
+                store::Database more(other);
+                more.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 10 UNION ALL SELECT i + 1 FROM n "
+                                         "WHERE i < 400) INSERT INTO wslib(\"个人编号\", \"姓名\", \"备注\") "
+                                         "SELECT printf('%06d', i), '某人', hex(randomblob(200)) FROM n"));
+            }
+            const QVariant pages = f.session->db().scalar(QStringLiteral("PRAGMA page_count"));
+            f.session->db().exec(QStringLiteral("PRAGMA max_page_count = %1").arg(pages.toLongLong()));
+        } else {
+            f.session->db().exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON wslib BEGIN SELECT "
+                                                "RAISE(ABORT, '不收此人'); END"));
+        }
+        f.dialogs.files.enqueue(other);
+        f.trigger("hebin");
+        ASSERT_EQ(f.dialogs.shown.size(), 2);
+        EXPECT_EQ(f.dialogs.last().text, kTexts.notLegal + QLatin1Char('\n') + cause);
+        EXPECT_EQ(f.dialogs.last().icon, ui::Icon::None);
+        if (holder)
+            holder->exec(QStringLiteral("ROLLBACK"));
+        EXPECT_EQ(f.persons(), 2) << "nothing is merged";
+        EXPECT_FALSE(f.log().contains(kTexts.leaveMerge));
+    }
 }
 
 TEST(MergeCommand, LegacyJetFileOfAnotherOffice) {

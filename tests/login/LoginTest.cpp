@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QLockFile>
 #include <QPointer>
@@ -46,7 +47,7 @@ TEST(StartUp, ReportsAMissingForeignOrDamagedDatabaseAndEnds) {
         TestFolder folder(false);
         AppController app(folder.path());
         EXPECT_FALSE(app.start());
-        EXPECT_TRUE(dialogs.last().text.contains(QStringLiteral("找不到数据库文件")));
+        EXPECT_TRUE(dialogs.last().text.contains(QStringLiteral("”不存在。")));
         EXPECT_TRUE(dialogs.last().text.contains(folder.file(QStringLiteral("lib.mdb"))));
         EXPECT_EQ(dialogs.last().icon, ui::Icon::Critical);
         EXPECT_FALSE(QFile::exists(folder.file(QStringLiteral("lib.mdb"))));
@@ -283,6 +284,28 @@ TEST(StartUp, AsksBeforeTakingOverALockThatCannotBeRead) {
     EXPECT_NE(app.loginWindow(), nullptr);
 }
 
+TEST(StartUp, ALockThatCannotBeOpenedIsNamedNotTakenForASecondCopy) {
+    ui::ScriptedDialogs dialogs;
+    TestFolder folder;
+    const QString lockPath = folder.file(QStringLiteral("tessaly.lock"));
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("tessaly.lock")));
+    dialogs.answer({true});
+    AppController app(folder.path());
+    EXPECT_FALSE(app.start());
+    ASSERT_EQ(dialogs.shown.size(), 2);
+    EXPECT_EQ(dialogs.shown[0].kind, ui::ScriptedDialogs::Kind::Question);
+    EXPECT_EQ(dialogs.last().text,
+              QStringLiteral("程序文件夹中的“%1”是一个文件夹，不是本程序的运行标记，本程序不能在这里运行。\n"
+                             "请删除这个文件夹或给它改名后再启动本程序。程序将结束。")
+                  .arg(lockPath));
+    EXPECT_EQ(dialogs.last().icon, ui::Icon::Critical);
+    EXPECT_TRUE(QFileInfo(lockPath).isDir()) << "the folder is left as it was";
+    EXPECT_EQ(login::unusableLockMessage(lockPath, false),
+              QStringLiteral("程序文件夹中的运行标记“%1”无法打开或删除（可能属于别的用户，没有权限）。\n"
+                             "请删除这个文件后再启动本程序。程序将结束。")
+                  .arg(lockPath));
+}
+
 TEST(StartUp, NamesTheRealCauseWhenTheFolderOrTheFileCannotBeUsed) {
     ui::ScriptedDialogs dialogs;
     {
@@ -326,9 +349,10 @@ TEST(StartUp, NamesTheRealCauseWhenTheFolderOrTheFileCannotBeUsed) {
         AppController app(folder.path());
         EXPECT_FALSE(app.start());
         ASSERT_EQ(dialogs.shown.size(), 1);
-        EXPECT_EQ(dialogs.last().text,
-                  QStringLiteral("“%1”是一个文件夹，不是数据库文件。\n程序无法运行，将结束。")
-                      .arg(folder.file(QStringLiteral("lib.mdb"))));
+        EXPECT_EQ(
+            dialogs.last().text,
+            QStringLiteral("数据库文件“%1”是一个文件夹（或设备），不是数据库文件。\n程序无法运行，将结束。")
+                .arg(folder.file(QStringLiteral("lib.mdb"))));
     }
     {
         // Read-only: the program starts and says that nothing can be saved.

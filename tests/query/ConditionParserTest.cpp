@@ -191,3 +191,62 @@ TEST(ConditionParser, NestingIsBoundedOnASmallStack) {
     delete thread;
     EXPECT_EQ(refused, 3);
 }
+
+TEST(ConditionParser, BetweenTakesItsBoundsInEitherOrder) {
+    Persons p;
+    const std::vector<std::pair<QString, QString>> cases = {
+        {QStringLiteral("基本养老金 between 2000 and 1000"), QStringLiteral("14")},
+        {QStringLiteral("基本养老金 not between 2000 and 1000"), QStringLiteral("23")},
+        {QStringLiteral("出生年月 between #1955-12-31# and #1950-01-01# and 性别 = '女'"),
+         QStringLiteral("2")},
+        {QStringLiteral("姓名 between '李' and 'A'"), QStringLiteral("15")},
+    };
+    for (const auto& [fragment, expected] : cases)
+        EXPECT_EQ(p.matching(fragment).join(QString()), expected) << fragment.toStdString();
+}
+
+TEST(ConditionParser, ThousandsOfTermsRun) {
+    Persons p;
+    // 5,000 terms: deeper than the engine nests and more values than it binds.
+    QStringList names;
+    for (int i = 0; i < 5000; ++i)
+        names << QStringLiteral("姓名 = '无此人%1'").arg(i);
+    names[2500] = QStringLiteral("原工作单位 = 'It''s Co'");
+    names[4999] = QStringLiteral("基本养老金 = -1 or 出生年月 = #1962-01-01#");
+    const QString ors = names.join(QStringLiteral(" or "));
+    ASSERT_GT(ors.size(), 65000);
+    EXPECT_EQ(p.matching(ors).join(QString()), QStringLiteral("45"));
+    EXPECT_EQ(p.matching(QStringList(5000, QStringLiteral("性别 = '女'")).join(QStringLiteral(" and ")))
+                  .join(QString()),
+              QStringLiteral("24"));
+    EXPECT_EQ(p.matching(QStringLiteral("(") + QStringList(900, QStringLiteral("劳模 = true")).join(" and ") +
+                         QStringLiteral(") or 姓名 = '李四'"))
+                  .join(QString()),
+              QStringLiteral("124"));
+}
+
+TEST(ConditionParser, ARefusalSaysWhatWasNotUnderstood) {
+    Persons p;
+    const std::vector<std::pair<QString, QString>> cases = {
+        {QStringLiteral("出生年月>=#1950# "),
+         QStringLiteral("看不懂的地方：“1950”，这里应当是日期（如1950-03-15或1950-03）。")},
+        {QStringLiteral("未知列 = '1'"), QStringLiteral("看不懂的地方：“未知列”，它不是人员表的字段。")},
+        {QStringLiteral("基本养老金 > 'abc'"), QStringLiteral("看不懂的地方：“'abc'”，这里应当是数字。")},
+        {QStringLiteral("性别 = '男' and"),
+         QStringLiteral("看不懂的地方：条件的末尾，这里应当是值或字段名。")},
+        {QStringLiteral("性别 = '男')"), QStringLiteral("看不懂的地方：“)”，这个“)”前面没有对应的“(”。")},
+        {QStringLiteral("(性别 = '男'"),
+         QStringLiteral("看不懂的地方：条件的末尾，这里应当是与“(”对应的“)”。")},
+        {QStringLiteral("姓名 = 'abc"), QStringLiteral("引号没有配对：“'abc”。")},
+        {QStringLiteral("1=1; drop table wslib"),
+         QStringLiteral("“;”结束了条件，后面不能再有“drop table wslib”。")},
+    };
+    for (const auto& [fragment, reason] : cases) {
+        try {
+            parseCondition(fragment, p.columns);
+            ADD_FAILURE() << "accepted " << fragment.toStdString();
+        } catch (const ConditionError& e) {
+            EXPECT_EQ(e.reason(), reason) << fragment.toStdString();
+        }
+    }
+}

@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace query;
 using store::JetType;
 
@@ -178,7 +180,10 @@ TEST(ResultsWindow, EmptyBadAndUnmatchedConditions) {
     f.session->pendingExpression() = QStringLiteral("性别 = '男' ; delete from wslib");
     {
         print::ResultsWindow results(*f.session);
-        EXPECT_EQ(f.dialogs.last().text, QStringLiteral("表达式设置有误。请重来！"));
+        EXPECT_EQ(
+            f.dialogs.last().text,
+            QStringLiteral("表达式设置有误。请重来！\n“;”结束了条件，后面不能再有“delete from wslib”。\n"
+                           "请按“清空条件”后重新设置。"));
         EXPECT_FALSE(f.session->pendingExpression().isEmpty()) << "the expression stays pending";
         EXPECT_EQ(testing_support::countRows(f.session->db(), QStringLiteral("wslib")), 5);
     }
@@ -195,4 +200,52 @@ TEST(ResultsWindow, EmptyBadAndUnmatchedConditions) {
     EXPECT_EQ(some.resultCount(), 3);
     EXPECT_EQ(some.results()->row(0).at(0).toString(), QStringLiteral("000002")) << "stored order";
     EXPECT_EQ(some.results()->row(2).at(0).toString(), QStringLiteral("000005"));
+}
+
+TEST(QueryWindow, ARejectedConditionSaysWhatWasNotUnderstoodAndWaitsForClearing) {
+    QueryFixture f;
+    f.condition(7, QStringLiteral(">="), QStringLiteral("1950"));
+    f.window->startQuery();
+    const QString told = QStringLiteral("表达式设置有误。请重来！\n"
+                                        "看不懂的地方：“1950”，这里应当是日期（如1950-03-15或1950-03）。\n"
+                                        "请按“清空条件”后重新设置。");
+    EXPECT_EQ(f.dialogs.last().text, told);
+    // The expression stays pending: a condition added next still meets the same refusal.
+    f.window->addConnective(int(Connective::And));
+    f.condition(5, QStringLiteral("="), QStringLiteral("男"));
+    f.window->startQuery();
+    EXPECT_EQ(f.dialogs.last().text, told);
+    f.window->clearCondition();
+    f.condition(5, QStringLiteral("="), QStringLiteral("男"));
+    f.window->startQuery();
+    EXPECT_EQ(f.results()->resultCount(), 3);
+}
+
+TEST(QueryWindow, ASavedConditionThatIsNotARegularFileIsNotRead) {
+    QueryFixture f;
+    const QString path = f.folder.file(kConditionFile);
+    f.session->pendingExpression() = QStringLiteral("性别 = '男'");
+    // A pipe would block the window for ever; a link to an endless device would fill the memory.
+    ASSERT_EQ(::mkfifo(path.toLocal8Bit().constData(), 0600), 0);
+    f.window->findChild<QPushButton*>(QStringLiteral("Command10"))->click();
+    EXPECT_EQ(f.dialogs.last().text,
+              QStringLiteral("“条件.txt”不是普通文件，不是本系统保存的条件，没有读取。"));
+    EXPECT_EQ(f.dialogs.last().icon, ui::Icon::Exclamation);
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), path));
+    f.dialogs.clear();
+    f.window->loadCondition();
+    ASSERT_EQ(f.dialogs.shown.size(), 1);
+    EXPECT_EQ(f.dialogs.last().text,
+              QStringLiteral("“条件.txt”不是普通文件，不是本系统保存的条件，没有读取。"));
+    EXPECT_FALSE(loadCondition(path).has_value());
+    EXPECT_EQ(f.session->pendingExpression(), QStringLiteral("性别 = '男'"));
+
+    // A link to a saved condition is followed.
+    ASSERT_TRUE(QFile::remove(path));
+    const QString saved = f.folder.file(QStringLiteral("saved.txt"));
+    ASSERT_TRUE(saveCondition(saved, QStringLiteral("姓名='张三' "), QStringLiteral("姓名 = '张三' ")));
+    ASSERT_TRUE(QFile::link(saved, path));
+    f.window->loadCondition();
+    EXPECT_EQ(f.session->pendingExpression(), QStringLiteral("姓名 = '张三'"));
 }

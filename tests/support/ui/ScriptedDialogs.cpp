@@ -1,5 +1,7 @@
 #include "ui/ScriptedDialogs.h"
 
+#include <QFileInfo>
+
 namespace ui {
 
 void ScriptedDialogs::message(QWidget*, const QString& text, const QString& title, Icon icon) {
@@ -18,9 +20,12 @@ QString ScriptedDialogs::openFile(QWidget*, const QString& title, const QString&
 }
 
 QString ScriptedDialogs::saveFile(QWidget*, const QString& title, const QString& folder,
-                                  const QString& filter) {
-    shown.append({Kind::SaveFile, title, title, Icon::None, Default::Yes, folder, filter});
-    return files.isEmpty() ? QString() : files.dequeue();
+                                  const QString& filter, const QString& defaultSuffix) {
+    shown.append({Kind::SaveFile, title, title, Icon::None, Default::Yes, folder, filter, {}, defaultSuffix});
+    QString file = files.isEmpty() ? QString() : files.dequeue();
+    if (!file.isEmpty() && !defaultSuffix.isEmpty() && QFileInfo(file).suffix().isEmpty())
+        file += QLatin1Char('.') + defaultSuffix;
+    return file;
 }
 
 QColor ScriptedDialogs::colour(QWidget*, const QColor& initial, const QString& title) {

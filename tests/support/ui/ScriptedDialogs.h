@@ -20,6 +20,7 @@ public:
         QString folder = {};           // file dialogs: the starting folder
         QString filter = {};           // file dialogs: the filter as the caller gave it
         QStringList items = {};        // choices: the entries offered
+        QString suffix = {};           // save dialogs: the suffix added to a name typed without one
     };
 
     ScriptedDialogs() { installDialogs(this); }
@@ -28,7 +29,8 @@ public:
     ScriptedDialogs& operator=(const ScriptedDialogs&) = delete;
 
     QQueue<bool> answers;   // questions; an empty queue answers No
-    QQueue<QString> files;  // file dialogs; an empty queue cancels
+    QQueue<QString> files;  // file dialogs; an empty queue cancels. A save dialog adds its default
+                            // suffix to a name without one, as the real one does.
     QQueue<QColor> colours; // colour dialog; an empty queue cancels
     QQueue<int> choices;    // choices: the entry picked; an empty queue cancels
     QList<Shown> shown;
@@ -44,8 +46,8 @@ public:
     bool question(QWidget* parent, const QString& text, const QString& title, Default button) override;
     QString openFile(QWidget* parent, const QString& title, const QString& folder,
                      const QString& filter) override;
-    QString saveFile(QWidget* parent, const QString& title, const QString& folder,
-                     const QString& filter) override;
+    QString saveFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter,
+                     const QString& defaultSuffix) override;
     QColor colour(QWidget* parent, const QColor& initial, const QString& title) override;
     int choose(QWidget* parent, const QString& title, const QString& label,
                const QStringList& items) override;
