@@ -297,7 +297,7 @@ bool EntryWindow::mayLeavePerson() {
     switch (ui::askOrCancel(this, kAskSaveChanges)) {
     case ui::Answer::Yes:
         return saveRecord();
-    case ui::Answer::No:
+    case ui::Answer::No: // what was typed is dropped: the stored values show again
         showCurrent();
         form_->markUnchanged();
         return true;

@@ -136,7 +136,7 @@ void StatisticsWindow::placeAtTopLeft() {
     QSize frame = frameGeometry().size() - size();
     if (frame == QSize(0, 0))
         frame = QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight));
-    resize(QSize(1180, 760).boundedTo(area.size() - frame));
+    resize(QSize(1000, 760).boundedTo(area.size() - frame));
     move(area.topLeft());
 }
 
