@@ -114,6 +114,9 @@ void LoginWindow::logInClicked() {
         return;
     case LoginOutcome::WrongPassword:
         ui::inform(this, kWrongPassword);
+        // The text stays, selected, so that typing again replaces it.
+        password_->setFocus(Qt::OtherFocusReason);
+        password_->selectAll();
         return;
     case LoginOutcome::LoggedIn:
         ui::writeLog(this, session_, QStringLiteral("进入系统"));

@@ -259,9 +259,13 @@ void MainWindow::dispatch(Command command) {
         return;
     }
     case Command::Relogin:
-        return hooks_.relogin();
+        if (entrySettled())
+            hooks_.relogin();
+        return;
     case Command::EndAtOnce:
-        return hooks_.quit();
+        if (entrySettled())
+            hooks_.quit();
+        return;
     case Command::Leave:
         return leave();
     case Command::DataCheck:
@@ -307,11 +311,17 @@ void MainWindow::openResults() {
 }
 
 void MainWindow::leave() {
-    if (!ui::ask(this, QStringLiteral("真的退出吗？")))
+    if (!ui::ask(this, QStringLiteral("真的退出吗？")) || !entrySettled())
         return;
     // Leaving never fails on the log.
     ui::guard(this, ui::silently(), [&] { session_.log().write(QStringLiteral("退出系统")); });
     hooks_.quit();
+}
+
+// Ending the program or the session would drop what the entry window holds unsaved.
+bool MainWindow::entrySettled() {
+    auto* entry = qobject_cast<records::EntryWindow*>(entryWindow_.data());
+    return !entry || entry->mayLeavePerson();
 }
 
 void MainWindow::superUserOnly(const std::function<void()>& work) {

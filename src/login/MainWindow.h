@@ -75,6 +75,8 @@ private:
     void openPerson(qint64 rowid);
     void openResults();
     void leave();
+    // False when the operator keeps the entry window on unsaved changes.
+    bool entrySettled();
     void initialise();
     void superUserOnly(const std::function<void()>& work);
     void notYetAvailable();

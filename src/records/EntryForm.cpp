@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -286,6 +287,13 @@ void EntryForm::setPhoto(const QByteArray& imageBytes) {
     }
     photo_->setPixmap(
         QPixmap::fromImage(image).scaled(photo_->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
+void EntryForm::scrollToTop() {
+    for (QScrollArea* area : findChildren<QScrollArea*>()) {
+        area->verticalScrollBar()->setValue(0);
+        area->horizontalScrollBar()->setValue(0);
+    }
 }
 
 void EntryForm::setPickList(int ordinal, const QStringList& values) {

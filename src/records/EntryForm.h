@@ -39,6 +39,8 @@ public:
     void setEntries(const Entries& entries);
     void clearChecks();
     void setPhoto(const QByteArray& imageBytes);
+    // Every page back at its top (each person starts there).
+    void scrollToTop();
     void setPickList(int ordinal, const QStringList& values);
 
     // Every input control in the order Enter and Tab walk them, with `others` (controls outside

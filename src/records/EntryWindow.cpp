@@ -22,6 +22,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -48,8 +49,13 @@ EntryWindow::EntryWindow(store::Session& session, std::function<void()> openCate
 
     auto* layout = new QVBoxLayout(this);
     buildToolbar();
-    layout->setMenuBar(findChild<QToolBar*>(QStringLiteral("Toolbar1")));
-    layout->addWidget(buildSearchBar());
+    // The search bar beside the toolbar and the status lines side by side leave the pages the
+    // height to show without scrolling on a common laptop screen.
+    auto* top = new QHBoxLayout;
+    top->addWidget(findChild<QToolBar*>(QStringLiteral("Toolbar1")));
+    top->addWidget(buildSearchBar());
+    top->addStretch();
+    layout->addLayout(top);
     auto* splitter = new QSplitter(this);
     splitter->addWidget(buildList());
     form_ = new EntryForm(splitter);
@@ -57,11 +63,13 @@ EntryWindow::EntryWindow(store::Session& session, std::function<void()> openCate
     splitter->setStretchFactor(1, 1);
     layout->addWidget(splitter, 1);
     idCheck_ = new IdCheck(session_, *form_, this);
-    layout->addWidget(idCheck_);
     saveNote_ = new QLabel(this);
     saveNote_->setObjectName(QStringLiteral("SaveStatus"));
     saveNote_->setWordWrap(true);
-    layout->addWidget(saveNote_);
+    auto* status = new QHBoxLayout;
+    status->addWidget(idCheck_, 3);
+    status->addWidget(saveNote_, 2);
+    layout->addLayout(status);
 
     fields_ = store::tableColumns(session_.db(), store::schema::kPersons);
     QStringList headers;
@@ -77,7 +85,7 @@ EntryWindow::EntryWindow(store::Session& session, std::function<void()> openCate
                 // A click on any row shows it, also the row that took the place of a deleted one.
                 if (current.isValid() && !listChanging_ &&
                     (current.row() != list_->position() || list_->currentRowid() < 0))
-                    moveTo(current.row());
+                    goTo(current.row());
             });
 
     categories_->addItems(categories::loadKM(session_.db()));
@@ -113,6 +121,9 @@ void EntryWindow::buildToolbar() {
                                       {"tt8", "相片", QStyle::SP_DesktopIcon, C::Photo},
                                       {"tt7", "返回", QStyle::SP_DialogCloseButton, C::Leave}},
                                      [this](C c) { run(c); });
+    action(QStringLiteral("tt1"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    action(QStringLiteral("tt2"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    action(QStringLiteral("tt3"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
 }
 
 QWidget* EntryWindow::buildSearchBar() {
@@ -163,7 +174,7 @@ QWidget* EntryWindow::buildList() {
         b->setText(QString::fromUtf8(text));
         connect(b, &QToolButton::clicked, this, [this, t = target] {
             if (!list_->isEmpty())
-                moveTo(std::clamp(t(), 0, list_->count() - 1));
+                goTo(std::clamp(t(), 0, list_->count() - 1));
         });
         navRow->addWidget(b);
         if (++i == 2)
@@ -190,7 +201,10 @@ void EntryWindow::wireInputs() {
         ui::FocusColour::attach(w, inputColour);
     }
     values_->installEventFilter(this);
-    connect(form_, &EntryForm::edited, this, [this] { action(QStringLiteral("tt2"))->setEnabled(true); });
+    connect(form_, &EntryForm::edited, this, [this] {
+        action(QStringLiteral("tt2"))->setEnabled(true);
+        saveNote_->clear();
+    });
     connect(qobject_cast<QPushButton*>(form_->control(QStringLiteral("Command1"))), &QPushButton::clicked,
             this, &EntryWindow::saveAsTemplate);
     connect(qobject_cast<QPushButton*>(form_->control(QStringLiteral("Command2"))), &QPushButton::clicked,
@@ -235,6 +249,10 @@ QString EntryWindow::navigationCaption() const {
 }
 
 QString EntryWindow::saveNote() const {
+    return note_;
+}
+
+QString EntryWindow::statusLine() const {
     return saveNote_->text();
 }
 
@@ -255,7 +273,44 @@ void EntryWindow::moveTo(int index) {
     showCount(kAllPersons);
 }
 
+void EntryWindow::goTo(int index) {
+    if (mayLeavePerson()) {
+        moveTo(index);
+        return;
+    }
+    // The grid has already moved its current row: it goes back once the click is done with it.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            const int row = list_->position();
+            if (list_->currentRowid() < 0 || grid_->currentIndex().row() == row)
+                return;
+            listChanging_ = true;
+            grid_->setCurrentIndex(model_->index(row, 0));
+            listChanging_ = false;
+        },
+        Qt::QueuedConnection);
+}
+
+bool EntryWindow::mayLeavePerson() {
+    if (!list_ || list_->currentRowid() < 0 || form_->changedEntries().empty())
+        return true;
+    switch (ui::askOrCancel(this, kAskSaveChanges)) {
+    case ui::Answer::Yes:
+        return saveRecord();
+    case ui::Answer::No: // what was typed is dropped: the stored values show again
+        showCurrent();
+        form_->markUnchanged();
+        return true;
+    case ui::Answer::Cancel:
+        break;
+    }
+    return false;
+}
+
 void EntryWindow::showPerson(qint64 rowid) {
+    if (!mayLeavePerson())
+        return;
     const auto find = [&] {
         for (int i = 0; i < list_->count(); ++i) {
             if (list_->rowid(i) == rowid)
@@ -283,6 +338,7 @@ void EntryWindow::showCurrent() {
     if (!showOnMove_ || list_->currentRowid() < 0)
         return;
     idCheck_->reset();
+    note_.clear();
     saveNote_->clear();
     ui::guard(this, ui::silently(), [&] {
         const QVariantList row = list_->row(list_->position());
@@ -290,15 +346,18 @@ void EntryWindow::showCurrent() {
             return;
         form_->setPhoto(row.value(kPhoto).toByteArray());
         form_->showRow(row);
+        form_->scrollToTop();
     });
 }
 
 void EntryWindow::run(EntryCommand command) {
+    saveNote_->clear();
     switch (command) {
     case EntryCommand::Add:
         return addRecord();
     case EntryCommand::Save:
-        return saveRecord();
+        saveRecord();
+        return;
     case EntryCommand::Delete:
         return deleteRecord();
     case EntryCommand::Preview: // no action in this window
@@ -320,6 +379,8 @@ void EntryWindow::run(EntryCommand command) {
 // rules say; a write the database refuses (a full or read-only disk, a lock) is reported with its
 // cause, since ending silently there would lose what the operator typed. The boxes keep it.
 void EntryWindow::addRecord() {
+    if (!mayLeavePerson())
+        return;
     auto& db = session_.db();
     ui::guard(this, ui::stopWithCause(kAddFailed), [&] {
         try {
@@ -345,17 +406,18 @@ void EntryWindow::addRecord() {
     });
 }
 
-void EntryWindow::saveRecord() {
+bool EntryWindow::saveRecord() {
     const qint64 rowid = list_ ? list_->currentRowid() : -1;
     if (rowid < 0)
-        return;
+        return false;
     bool confirmed = false;
     ui::guard(this, ui::silently(), [&] { confirmed = idCheck_->confirmSave(rowid); });
     if (!confirmed)
-        return;
+        return false;
     // Only the boxes the operator changed are written; the others keep their stored values
     // exactly, whatever the box can show of them.
     const Entries changed = form_->changedEntries();
+    note_.clear();
     saveNote_->clear();
     bool saved = false;
     ui::guard(this, ui::stopWithCause(kSaveFailed), [&] {
@@ -364,19 +426,26 @@ void EntryWindow::saveRecord() {
             saved = true;
         } catch (const WriteError& e) {
             // Nothing was written: the record keeps its previous values and can be corrected.
-            saveNote_->setText(refusedNote(e, changed));
+            note_ = refusedNote(e, changed);
+            saveNote_->setText(note_.isEmpty() ? kWriteFailed : note_);
             ui::inform(this, kWriteFailed);
         } catch (const RecordMissing&) {
+            saveNote_->setText(kPersonGone);
             ui::inform(this, kPersonGone, ui::kProgramTitle, ui::Icon::Exclamation);
+        } catch (const std::exception& e) {
+            saveNote_->setText(kSaveFailed + QLatin1Char(' ') + ui::causeOf(e));
+            throw;
         }
     });
     if (!saved)
-        return;
-    saveNote_->setText(numberNotes(changed));
+        return false;
+    note_ = numberNotes(changed);
+    saveNote_->setText(note_.isEmpty() ? kSaved : kSaved + QStringLiteral("；") + note_);
     form_->markUnchanged();
     model_->rowChanged(list_->position());
     action(QStringLiteral("tt2"))->setEnabled(false);
     form_->setCurrentIndex(EntryForm::BasicPage);
+    return true;
 }
 
 void EntryWindow::deleteRecord() {
@@ -402,6 +471,8 @@ void EntryWindow::deleteRecord() {
 }
 
 void EntryWindow::leave() {
+    if (!mayLeavePerson())
+        return;
     ui::writeLog(this, session_, QStringLiteral("退出信息录入"));
     close();
 }
@@ -419,22 +490,25 @@ void EntryWindow::searchByCategory() {
     if (value.isEmpty())
         return;
     // A value that does not suit the column is the operator's; a database that cannot answer is not.
-    bool found = false;
-    ui::guard(this, ui::stopWithCause(kSearchFailed), [&] {
-        const int column = categories::GetfieldiD(session_.db(), categories_->currentText());
-        const int position = categories_->currentIndex();
-        const int count = int(fields_.size());
-        std::optional<Condition> condition;
-        if (position >= 0 && position < count && column >= 0 && column < count)
-            condition =
-                categorySearch(fields_[std::size_t(position)].type, fields_[std::size_t(column)].name, value);
-        if (!condition) {
-            ui::inform(this, kBadSearch);
-            return;
-        }
-        setList(findPersons(session_.db(), *condition));
-        found = true;
-    });
+    std::optional<Condition> condition;
+    if (!ui::guard(this, ui::stopWithCause(kSearchFailed), [&] {
+            const int column = categories::GetfieldiD(session_.db(), categories_->currentText());
+            const int position = categories_->currentIndex();
+            const int count = int(fields_.size());
+            if (position >= 0 && position < count && column >= 0 && column < count)
+                condition = categorySearch(fields_[std::size_t(position)].type,
+                                           fields_[std::size_t(column)].name, value);
+        }))
+        return;
+    if (!condition) {
+        ui::inform(this, kBadSearch);
+        return;
+    }
+    // The found persons replace the list: the person shown is left.
+    if (!mayLeavePerson())
+        return;
+    const bool found = ui::guard(this, ui::stopWithCause(kSearchFailed),
+                                 [&] { setList(findPersons(session_.db(), *condition)); });
     if (!found)
         return;
     // The first person found is shown as a move shows it, with 保存 and 删除 enabled.
@@ -514,6 +588,14 @@ void EntryWindow::focusAfter(QWidget* box) {
             return;
         }
     }
+}
+
+void EntryWindow::closeEvent(QCloseEvent* event) {
+    if (!mayLeavePerson()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 bool EntryWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 class QAction;
+class QCloseEvent;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -31,6 +32,8 @@ enum class EntryCommand { Add, Save, Delete, Preview, Categories, Calculator, Ph
 
 inline const QString kAllPersons = QStringLiteral("全部人数：");
 inline const QString kFoundPersons = QStringLiteral("找到人数：");
+inline const QString kAskSaveChanges = QStringLiteral("是否保存对当前记录的修改？");
+inline const QString kSaved = QStringLiteral("已保存");
 
 // Form3 "信息录入": browse, enter, save, number, search and delete person records.
 class EntryWindow : public QWidget {
@@ -41,7 +44,8 @@ public:
 
     void run(EntryCommand command);
     void addRecord();
-    void saveRecord();
+    // True when the record was written.
+    bool saveRecord();
     void deleteRecord();
     void leave();
     void chooseCategory(int position);
@@ -51,6 +55,9 @@ public:
     // The check made when a date box loses the focus; false when the date was refused.
     bool checkDateBox(QLineEdit* box);
     void moveTo(int index);
+    // Asked before the person shown is left: what was typed and not saved is saved, dropped or
+    // kept on the operator's word (保存, 否, 取消). False when the window stays on the person.
+    bool mayLeavePerson();
     // Shows the person with this rowid, back on the whole list when a search hides them.
     void showPerson(qint64 rowid);
     // The person's photo was stored anew: the photo frame shows it now when the person is on view.
@@ -65,10 +72,13 @@ public:
     QString navigationCaption() const;
     // What the last save stored otherwise than typed, or why it refused; empty when nothing.
     QString saveNote() const;
+    // The status line under the form: the outcome of the last 保存 until the next action.
+    QString statusLine() const;
     QAction* action(const QString& key) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildToolbar();
@@ -80,6 +90,8 @@ private:
     // The navigation caption: "全部人数：" or "找到人数：" and the list's count.
     void showCount(const QString& label);
     void showCurrent();
+    // A move the operator asked for: the question about unsaved changes comes first.
+    void goTo(int index);
     void enterPressed(QWidget* box);
     void focusAfter(QWidget* box);
 
@@ -92,11 +104,12 @@ private:
     bool listChanging_ = false;     // the grid follows a change of the list, not the operator
     bool valueChoiceArmed_ = false; // Combo2 has the focus: a chosen value searches
     QString countLabel_;
+    QString note_; // what the last save stored otherwise than typed, or why it refused
     QString newNumber_;
 
     EntryForm* form_ = nullptr;
     IdCheck* idCheck_ = nullptr;
-    QLabel* saveNote_ = nullptr; // what the last save read otherwise than typed, or refused
+    QLabel* saveNote_ = nullptr; // the status line: the outcome of the last save
     PersonListModel* model_ = nullptr;
     QTableView* grid_ = nullptr;
     QLabel* caption_ = nullptr;

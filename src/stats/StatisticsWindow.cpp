@@ -15,12 +15,16 @@
 #include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScreen>
+#include <QScrollBar>
 #include <QStyle>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -78,15 +82,15 @@ StatisticsWindow::StatisticsWindow(store::Session& session, QWidget* parent)
     buttons->addWidget(build);
     buttons->addWidget(out);
     buttons->addWidget(back);
-    // The lists above, the report below across the whole window: its lines are 77 columns wide.
+    // The lists at the left over the window's whole height, so that a good part of the
+    // sixty-odd categories shows at once; the report beside them takes the rest of the width.
     auto* grid = new QGridLayout(this);
     grid->addWidget(categoryFrame, 0, 0);
     grid->addLayout(moveButtons, 0, 1);
     grid->addWidget(items_, 0, 2);
-    grid->addWidget(resultFrame, 1, 0, 1, 3);
-    grid->addLayout(buttons, 2, 0, 1, 3);
-    grid->setRowStretch(1, 3);
-    grid->setRowStretch(0, 1);
+    grid->addWidget(resultFrame, 0, 3);
+    grid->addLayout(buttons, 1, 0, 1, 4);
+    grid->setColumnStretch(3, 1);
 
     connect(categories_, &QListWidget::itemClicked, this, [this] {
         add_->setEnabled(true);
@@ -109,8 +113,31 @@ StatisticsWindow::StatisticsWindow(store::Session& session, QWidget* parent)
     add_->setEnabled(false);
     remove_->setEnabled(false);
     progressPanel_->hide();
-    ui::fitToScreen(*this, {1000, 720});
-    move(0, 0);
+    // Both lists as wide as the longest category name.
+    const int listWidth = categories_->sizeHintForColumn(0) +
+                          categories_->verticalScrollBar()->sizeHint().width() +
+                          2 * categories_->frameWidth() + 8;
+    categories_->setFixedWidth(std::max(listWidth, 120));
+    items_->setFixedWidth(std::max(listWidth, 120));
+    placeAtTopLeft();
+}
+
+// The top left of the free area; below the menu of a maximised main window, which it would
+// otherwise cover.
+void StatisticsWindow::placeAtTopLeft() {
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 800, 600);
+    auto* main = qobject_cast<QMainWindow*>(parentWidget());
+    if (main && main->isVisible() && main->isMaximized() && main->menuWidget()) {
+        const QWidget* menu = main->menuWidget();
+        area.setTop(std::max(area.top(), menu->mapToGlobal(QPoint(0, menu->height())).y()));
+    }
+    // The frame is known once the window has been shown; before, a title bar is allowed for.
+    QSize frame = frameGeometry().size() - size();
+    if (frame == QSize(0, 0))
+        frame = QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight));
+    resize(QSize(1000, 760).boundedTo(area.size() - frame));
+    move(area.topLeft());
 }
 
 QString StatisticsWindow::report() const {

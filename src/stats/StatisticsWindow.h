@@ -28,6 +28,9 @@ public:
     void leave();
 
     QString report() const;
+    // Puts the window at the top left of the screen's free area, below the menu of a maximised
+    // main window, as large as the area allows.
+    void placeAtTopLeft();
     // Opens the written report; the desktop's text editor by default.
     // Opens the report in the desktop's text editor; false when none could be started.
     std::function<bool(const QString& path)> openInEditor;

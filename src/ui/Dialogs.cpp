@@ -68,6 +68,10 @@ bool confirm(QWidget* parent, const QString& text, const QString& title) {
     return dialogs().question(parent, text, title, Default::No);
 }
 
+Answer askOrCancel(QWidget* parent, const QString& text, const QString& title) {
+    return dialogs().questionWithCancel(parent, text, title, Default::Yes);
+}
+
 void QtDialogs::message(QWidget* parent, const QString& text, const QString& title, Icon icon) {
     QMessageBox box(toQt(icon), title, text, QMessageBox::Ok, parent);
     box.exec();
@@ -105,6 +109,22 @@ int QtDialogs::choose(QWidget* parent, const QString& title, const QString& labe
     bool ok = false;
     const QString chosen = QInputDialog::getItem(parent, title, label, items, 0, false, &ok);
     return ok ? int(items.indexOf(chosen)) : -1;
+}
+
+Answer QtDialogs::questionWithCancel(QWidget* parent, const QString& text, const QString& title,
+                                     Default button) {
+    QMessageBox box(QMessageBox::Question, title, text,
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+    box.setDefaultButton(button == Default::No ? QMessageBox::No : QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    default:
+        return Answer::Cancel;
+    }
 }
 
 } // namespace ui

@@ -16,6 +16,9 @@ enum class Icon { None, Information, Question, Exclamation, Critical };
 // so a stray Enter never destroys data.
 enum class Default { Yes, No };
 
+// The answer to a question that can also be called off.
+enum class Answer { Yes, No, Cancel };
+
 // Every message box, question, file and colour dialog goes through this seam, so that tests
 // can answer them from a script and read back exactly what was shown.
 class Dialogs {
@@ -33,6 +36,9 @@ public:
     // whether to replace an existing file, so the question is about the file that is written.
     virtual QString saveFile(QWidget* parent, const QString& title, const QString& folder,
                              const QString& filter, const QString& defaultSuffix = QString()) = 0;
+    // Yes, No and Cancel buttons with the question icon; Escape and the close box answer Cancel.
+    virtual Answer questionWithCancel(QWidget* parent, const QString& text, const QString& title,
+                                      Default button) = 0;
     // The chosen colour; the initial colour when the dialog is cancelled.
     virtual QColor colour(QWidget* parent, const QColor& initial, const QString& title) = 0;
     // One entry of a list; -1 when the operator cancelled.
@@ -51,6 +57,8 @@ void inform(QWidget* parent, const QString& text, const QString& title = kProgra
 bool ask(QWidget* parent, const QString& text, const QString& title = kProgramTitle);
 // A question before a destructive action: No is the default button.
 bool confirm(QWidget* parent, const QString& text, const QString& title = kProgramTitle);
+// Yes, No or Cancel, with Yes the default button.
+Answer askOrCancel(QWidget* parent, const QString& text, const QString& title = kProgramTitle);
 
 // A classic filter as Qt writes it: "文件MDB|*.MDB" gives "文件MDB (*.MDB *.mdb)". Patterns match
 // either letter case, as they do on the office's Windows machines.
@@ -67,6 +75,8 @@ public:
     QColor colour(QWidget* parent, const QColor& initial, const QString& title) override;
     int choose(QWidget* parent, const QString& title, const QString& label,
                const QStringList& items) override;
+    Answer questionWithCancel(QWidget* parent, const QString& text, const QString& title,
+                              Default button) override;
 };
 
 } // namespace ui

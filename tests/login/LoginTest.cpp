@@ -20,6 +20,7 @@
 #include <QLockFile>
 #include <QPointer>
 #include <QPushButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -157,9 +158,13 @@ TEST(LoginWindow, ListsEveryUserAndLogsOneRowPerLogin) {
 
     names->setCurrentIndex(4); // 用户3, the first of that name counts
     password->setText(QStringLiteral("second of that name"));
-    window->logInClicked();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
     EXPECT_EQ(dialogs.last().text, QStringLiteral("密码错！请重新输入！"));
     EXPECT_EQ(password->text(), QStringLiteral("second of that name")) << "the box keeps its text";
+    EXPECT_TRUE(password->hasFocus()) << "the cursor waits in the box";
+    EXPECT_EQ(password->selectedText(), password->text()) << "typing again replaces it";
 
     password->setText(QStringLiteral("p3"));
     QMetaObject::invokeMethod(password, "returnPressed");

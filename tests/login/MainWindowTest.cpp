@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -162,6 +163,57 @@ TEST(MainWindow, LeavingAsksOnlyOnTheToolbar) {
     EXPECT_EQ(f.quits, 2);
     EXPECT_TRUE(f.dialogs.shown.isEmpty());
     EXPECT_EQ(f.rows(QStringLiteral("user")), 1);
+}
+
+TEST(MainWindow, EndingOrReloginFirstSettlesTheEntryWindowsUnsavedChanges) {
+    using Answer = ui::Answer;
+    struct Case {
+        const char* key;
+        Answer reply;
+        int quits;
+        int relogins;
+    };
+    const Case cases[] = {
+        {"S4", Answer::Cancel, 0, 0},   {"S4", Answer::No, 1, 0},    {"S4", Answer::Yes, 1, 0},
+        {"tt11", Answer::Cancel, 0, 0}, {"tt11", Answer::Yes, 1, 0}, {"S5", Answer::Cancel, 0, 0},
+        {"S5", Answer::No, 0, 1},       {"S5", Answer::Yes, 0, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.key) + " answered " + std::to_string(int(c.reply)));
+        MainFixture f(QStringLiteral("张三"));
+        testing_support::trigger(*f.window, QStringLiteral("W1"));
+        QWidget* entry = f.window->findChild<QWidget*>(QStringLiteral("Form3"));
+        ASSERT_NE(entry, nullptr);
+        auto* name = entry->findChild<QLineEdit*>(QStringLiteral("Text4"));
+        name->setText(QStringLiteral("李四"));
+        f.dialogs.answer({true}); // 真的退出吗？
+        f.dialogs.replies.enqueue(c.reply);
+        testing_support::trigger(*f.window, QString::fromLatin1(c.key));
+        ASSERT_FALSE(f.dialogs.shown.isEmpty());
+        EXPECT_EQ(f.dialogs.last().text, QStringLiteral("是否保存对当前记录的修改？"));
+        EXPECT_EQ(f.quits, c.quits);
+        EXPECT_EQ(f.relogins, c.relogins);
+        EXPECT_EQ(f.session->db().scalar(QStringLiteral("SELECT \"姓名\" FROM wslib")).toString(),
+                  c.reply == Answer::Yes ? QStringLiteral("李四") : QStringLiteral("王一"));
+        EXPECT_EQ(f.rows(QStringLiteral("user")), c.quits && QByteArray(c.key) == "tt11" ? 2 : 1)
+            << "进入信息录入, and 退出系统 only when the program ends";
+        if (c.reply == Answer::Cancel) {
+            EXPECT_EQ(name->text(), QStringLiteral("李四"));
+        }
+    }
+
+    // Closing the main window keeps the entry window open with what it holds; an untouched one
+    // lets the program end at once.
+    MainFixture f(QStringLiteral("张三"));
+    testing_support::trigger(*f.window, QStringLiteral("W1"));
+    QWidget* entry = f.window->findChild<QWidget*>(QStringLiteral("Form3"));
+    f.window->findChild<QAction*>(QStringLiteral("S4"))->trigger();
+    EXPECT_EQ(f.quits, 1);
+    entry->findChild<QLineEdit*>(QStringLiteral("Text4"))->setText(QStringLiteral("李四"));
+    f.window->close();
+    EXPECT_TRUE(entry->isVisible());
+    EXPECT_EQ(entry->findChild<QLineEdit*>(QStringLiteral("Text4"))->text(), QStringLiteral("李四"));
+    EXPECT_TRUE(f.dialogs.shown.isEmpty());
 }
 
 TEST(MainWindow, WageProcessingOnlyInforms) {

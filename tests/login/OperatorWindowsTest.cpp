@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -223,7 +224,8 @@ TEST(StatisticsReadable, AMonospacedChineseFaceWideEnoughForTheReport) {
     auto* list1 = window.findChild<QListWidget*>(QStringLiteral("List1"));
     for (int row : {5, 7, 27}) {
         list1->scrollToItem(list1->item(row));
-        QTest::mouseClick(list1->viewport(), Qt::LeftButton, {}, list1->visualItemRect(list1->item(row)).center());
+        QTest::mouseClick(list1->viewport(), Qt::LeftButton, {},
+                          list1->visualItemRect(list1->item(row)).center());
         QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command3")), Qt::LeftButton);
     }
     QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
@@ -239,6 +241,37 @@ TEST(StatisticsReadable, AMonospacedChineseFaceWideEnoughForTheReport) {
         widest = std::max(widest, metrics.horizontalAdvance(line));
     EXPECT_GT(widest, 0);
     EXPECT_LE(widest, text->viewport()->width()) << "every line readable without scrolling";
+}
+
+TEST(StatisticsPlace, TwentyItemsShowAndTheWindowOpensBelowTheMainMenu) {
+    ui::ScriptedDialogs dialogs;
+    TestFolder folder;
+    auto session = folder.session(QStringLiteral("张三"));
+    login::MainWindow main(*session, {[] {}, [] {}});
+    main.show();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(main.isMaximized());
+    trigger(main, QStringLiteral("W3"));
+    auto* window = main.findChild<stats::StatisticsWindow*>(QStringLiteral("Form8"));
+    ASSERT_NE(window, nullptr);
+    const QRect free = window->screen()->availableGeometry();
+    const QWidget* menu = main.menuWidget();
+    EXPECT_EQ(window->frameGeometry().topLeft(),
+              QPoint(free.left(), menu->mapToGlobal(QPoint(0, menu->height())).y()));
+    EXPECT_LE(window->frameGeometry().bottom(), free.bottom());
+
+    window->resize(1000, 740); // its size below the menu on a 1280 × 800 screen
+    auto* list1 = window->findChild<QListWidget*>(QStringLiteral("List1"));
+    auto* list2 = window->findChild<QListWidget*>(QStringLiteral("List2"));
+    for (int i = 0; i < list1->count(); ++i) {
+        list1->setCurrentRow(i);
+        window->addItem();
+    }
+    ASSERT_GE(list2->count(), 64);
+    QCoreApplication::processEvents();
+    for (QListWidget* list : {list1, list2})
+        EXPECT_GE(list->viewport()->height() / list->sizeHintForRow(0), 20)
+            << list->objectName().toStdString();
 }
 
 TEST(StatisticsReadable, OutputSaysWhereTheReportIsWhenNoEditorStarts) {

@@ -16,10 +16,14 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -442,4 +446,156 @@ TEST(GridModels, PassTheModelChecks) {
     f.session->log().write(QStringLiteral("测试"));
     log.model().reload();
     EXPECT_GT(log.model().rowCount(), 0);
+}
+
+TEST(EntryWindow, UnsavedChangesAreAskedAboutBeforeThePersonIsLeft) {
+    using Answer = ui::Answer;
+    const auto navigate = [](Form3& f, const char* text) {
+        for (QToolButton* b : f.find<QWidget>("Data1")->findChildren<QToolButton*>()) {
+            if (b->text() == QString::fromUtf8(text))
+                b->click();
+        }
+    };
+    const auto search = [](Form3& f) {
+        f.pickCategory(5);
+        QComboBox* value = f.find<QComboBox>("Combo2");
+        QTest::mouseClick(value, Qt::LeftButton);
+        value->lineEdit()->insert(QStringLiteral("男")); // typed: Chinese text has no key codes
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    };
+    struct Path {
+        const char* what;
+        std::function<void(Form3&)> act;
+        const char* shownAfter; // nullptr: the window closes
+    };
+    const Path paths[] = {
+        {"list click", [](Form3& f) { f.clickRow(0); }, "王一"},
+        {"◀", [&](Form3& f) { navigate(f, "◀"); }, "王一"},
+        {"▶", [&](Form3& f) { navigate(f, "▶"); }, "王三"},
+        {"|◀", [&](Form3& f) { navigate(f, "|◀"); }, "王一"},
+        {"▶|", [&](Form3& f) { navigate(f, "▶|"); }, "王三"},
+        {"新增", [](Form3& f) { trigger(*f.window, QStringLiteral("tt1")); }, ""},
+        {"Combo2", [&](Form3& f) { search(f); }, "王一"},
+        {"another window's person", [](Form3& f) { f.window->showPerson(3); }, "王三"},
+        {"返回", [](Form3& f) { trigger(*f.window, QStringLiteral("tt7")); }, nullptr},
+        {"close box", [](Form3& f) { f.window->close(); }, nullptr},
+    };
+    for (const Path& path : paths) {
+        for (const Answer answer : {Answer::Yes, Answer::No, Answer::Cancel}) {
+            SCOPED_TRACE(std::string(path.what) + " answered " + std::to_string(int(answer)));
+            Form3 f;
+            f.addPerson("000001", "王一", "男");
+            f.addPerson("000002", "王二", "女");
+            f.addPerson("000003", "王三", "男");
+            f.open();
+            f.clickRow(1);
+            path.act(f); // an untouched person never asks
+            EXPECT_TRUE(f.dialogs.shown.isEmpty());
+
+            f.open();
+            f.clickRow(1);
+            f.edit("Text4")->setText(QStringLiteral("李四"));
+            f.dialogs.replies.enqueue(answer);
+            path.act(f);
+            QApplication::processEvents();
+            ASSERT_EQ(f.dialogs.shown.size(), 1);
+            EXPECT_EQ(f.dialogs.last().kind, ui::ScriptedDialogs::Kind::QuestionWithCancel);
+            EXPECT_EQ(f.dialogs.last().text, QStringLiteral("是否保存对当前记录的修改？"));
+            EXPECT_EQ(f.dialogs.last().title, ui::kProgramTitle);
+            EXPECT_EQ(f.dialogs.last().button, ui::Default::Yes);
+            const QString stored =
+                testing_support::personValue(f.session->db(), QStringLiteral("000002"), "姓名").toString();
+            EXPECT_EQ(stored, answer == Answer::Yes ? QStringLiteral("李四") : QStringLiteral("王二"));
+            if (answer == Answer::Cancel) {
+                EXPECT_TRUE(f.window->isVisible());
+                EXPECT_EQ(f.name(), QStringLiteral("李四"));
+                EXPECT_EQ(f.window->list().position(), 1);
+                EXPECT_EQ(f.grid()->currentIndex().row(), 1) << "the list stays on the person too";
+            } else if (path.shownAfter) {
+                EXPECT_EQ(f.name(), QString::fromUtf8(path.shownAfter));
+            } else {
+                EXPECT_FALSE(f.window->isVisible());
+            }
+        }
+    }
+}
+
+TEST(EntryWindow, ARefusedSaveKeepsThePersonAndTheSelectedRowAsksNothing) {
+    Form3 f;
+    f.addPerson("000001", "王一", "男");
+    f.addPerson("000002", "王二", "女");
+    EntryWindow& w = f.open();
+    f.edit("Text4")->setText(QStringLiteral("李四"));
+    f.clickRow(0);
+    EXPECT_TRUE(f.dialogs.shown.isEmpty()) << "the person shown is not left";
+    EXPECT_EQ(f.name(), QStringLiteral("李四"));
+
+    f.edit("Text4")->setMaxLength(50);
+    f.edit("Text4")->setText(QStringLiteral("一二三四五六七八九")); // longer than the column takes
+    f.dialogs.replies.enqueue(ui::Answer::Yes);
+    f.clickRow(1);
+    QApplication::processEvents();
+    ASSERT_EQ(f.dialogs.shown.size(), 2);
+    EXPECT_EQ(f.dialogs.last().text, QStringLiteral("有误！请检查输入的内容是否太长或格式不对！"));
+    EXPECT_EQ(w.list().position(), 0);
+    EXPECT_EQ(f.grid()->currentIndex().row(), 0);
+    EXPECT_EQ(f.name(), QStringLiteral("一二三四五六七八九"));
+    EXPECT_EQ(w.statusLine(), QStringLiteral("“姓名”太长（最多8个字），这次没有保存"));
+}
+
+TEST(EntryWindow, PagesFitALaptopScreenEachPersonStartsAtTheTopAndSavingSaysSo) {
+    Form3 f;
+    f.addPerson("000001", "王一", "男");
+    f.addPerson("000002", "王二", "女");
+    EntryWindow& w = f.open();
+    const auto pageScroll = [&](int page) {
+        w.form().setCurrentIndex(page);
+        QApplication::processEvents();
+        return qobject_cast<QScrollArea*>(w.form().widget(page))->verticalScrollBar();
+    };
+    w.resize(1000, 680); // as it opens on a 1280 × 800 screen
+    for (int page : {EntryForm::BasicPage, EntryForm::SecurityPage, EntryForm::FamilyPage})
+        EXPECT_EQ(pageScroll(page)->maximum(), 0) << "page " << page;
+
+    w.resize(800, 520); // a smaller screen scrolls
+    QScrollBar* basic = pageScroll(EntryForm::BasicPage);
+    ASSERT_GT(basic->maximum(), 0);
+    basic->setValue(basic->maximum());
+    f.clickRow(1);
+    EXPECT_EQ(basic->value(), 0) << "the next person starts at the top";
+
+    f.edit("Text4")->setText(QStringLiteral("李四"));
+    trigger(w, QStringLiteral("tt2"));
+    EXPECT_EQ(w.statusLine(), QStringLiteral("已保存"));
+    f.edit("Text12")->setText(QStringLiteral("2,890.50"));
+    EXPECT_EQ(w.statusLine(), QString()) << "cleared by the next action";
+    trigger(w, QStringLiteral("tt2"));
+    EXPECT_EQ(w.statusLine(),
+              QStringLiteral("已保存；“基本养老金”中的“2,890.50”不是一个完整的数，保存的是2"));
+    trigger(w, QStringLiteral("tt4"));
+    EXPECT_EQ(w.statusLine(), QString());
+}
+
+TEST(EntryWindow, CtrlNSAndDRunNewSaveAndDeleteFromAnyBox) {
+    Form3 f;
+    f.addPerson("000001", "王一", "男");
+    EntryWindow& w = f.open();
+    QLineEdit* name = f.edit("Text4");
+    QTest::mouseClick(name, Qt::LeftButton);
+    name->selectAll();
+    name->insert(QStringLiteral("李四"));
+    QTest::keyClick(name, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(testing_support::personValue(f.session->db(), QStringLiteral("000001"), "姓名").toString(),
+              QStringLiteral("李四"));
+
+    auto* remarks = f.find<QPlainTextEdit>("Text26");
+    w.form().setCurrentIndex(EntryForm::RemarksPage);
+    remarks->setFocus();
+    QTest::keyClick(remarks, Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(w.navigationCaption(), QStringLiteral("全部人数：2"));
+    EXPECT_TRUE(f.dialogs.shown.isEmpty());
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_D, Qt::ControlModifier);
+    ASSERT_FALSE(f.dialogs.shown.isEmpty());
+    EXPECT_EQ(f.dialogs.last().text, QStringLiteral("真的删除第000002号记录吗?"));
 }

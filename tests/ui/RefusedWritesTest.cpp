@@ -237,6 +237,7 @@ TEST_P(RefusedWrites, EntryWindowKeepsWhatWasTypedAndSaysWhy) {
     EXPECT_EQ(f.dialogs.last().text, ui::kLogNotWritten + QStringLiteral("\n") + f.cause());
     EXPECT_EQ(f.dialogs.last().icon, ui::Icon::Critical);
     auto* name = window.form().findChild<QLineEdit*>(QStringLiteral("Text2"));
+    const QString stored = name->text();
     name->setText(QStringLiteral("王一改"));
 
     f.dialogs.clear();
@@ -249,10 +250,11 @@ TEST_P(RefusedWrites, EntryWindowKeepsWhatWasTypedAndSaysWhy) {
     EXPECT_EQ(name->text(), QStringLiteral("王一改"));
 
     f.dialogs.clear();
+    f.dialogs.replies.enqueue(ui::Answer::No); // 是否保存对当前记录的修改？ No: the typed text goes
     window.addRecord();
-    ASSERT_EQ(f.dialogs.shown.size(), 1);
+    ASSERT_EQ(f.dialogs.shown.size(), 2);
     EXPECT_EQ(f.dialogs.last().text, records::kAddFailed + QStringLiteral("\n") + f.cause());
-    EXPECT_EQ(name->text(), QStringLiteral("王一改"));
+    EXPECT_EQ(name->text(), stored);
     EXPECT_EQ(window.list().count(), 2);
 
     f.dialogs.clear();

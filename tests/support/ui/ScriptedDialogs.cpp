@@ -38,4 +38,10 @@ int ScriptedDialogs::choose(QWidget*, const QString& title, const QString& label
     return choices.isEmpty() ? -1 : choices.dequeue();
 }
 
+Answer ScriptedDialogs::questionWithCancel(QWidget*, const QString& text, const QString& title,
+                                           Default button) {
+    shown.append({Kind::QuestionWithCancel, text, title, Icon::Question, button});
+    return replies.isEmpty() ? Answer::No : replies.dequeue();
+}
+
 } // namespace ui

@@ -10,7 +10,7 @@ namespace ui {
 // Records every dialog shown and answers from queues; for tests and benchmarks.
 class ScriptedDialogs : public Dialogs {
 public:
-    enum class Kind { Message, Question, OpenFile, SaveFile, Colour, Choice };
+    enum class Kind { Message, Question, OpenFile, SaveFile, Colour, Choice, QuestionWithCancel };
     struct Shown {
         Kind kind;
         QString text; // message or question text; the title for file and colour dialogs
@@ -33,6 +33,7 @@ public:
                             // suffix to a name without one, as the real one does.
     QQueue<QColor> colours; // colour dialog; an empty queue cancels
     QQueue<int> choices;    // choices: the entry picked; an empty queue cancels
+    QQueue<Answer> replies; // questions with Cancel; an empty queue answers No
     QList<Shown> shown;
 
     void answer(std::initializer_list<bool> yesNo) {
@@ -51,6 +52,8 @@ public:
     QColor colour(QWidget* parent, const QColor& initial, const QString& title) override;
     int choose(QWidget* parent, const QString& title, const QString& label,
                const QStringList& items) override;
+    Answer questionWithCancel(QWidget* parent, const QString& text, const QString& title,
+                              Default button) override;
 };
 
 } // namespace ui
