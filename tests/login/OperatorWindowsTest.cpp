@@ -56,6 +56,12 @@ TEST(MainWindowClose, KeepsTheOtherWindowsAndTheProgramEndsWithTheLast) {
     QPointer<login::MainWindow> main = app.mainWindow();
     ASSERT_TRUE(main);
     trigger(*main, QStringLiteral("W1"));
+    auto* label1 = main->findChild<QLabel*>(QStringLiteral("Label1"));
+    EXPECT_EQ(label1->text(), QStringLiteral("正在进入信息录入,请等待..."));
+    EXPECT_EQ(main->findChild<QWidget*>(QStringLiteral("Form3")), nullptr) << "the label is painted first";
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return main->findChild<QWidget*>(QStringLiteral("Form3")) != nullptr; }));
+    EXPECT_TRUE(label1->text().isEmpty()) << "cleared once the entry window is open";
     trigger(*main, QStringLiteral("W3"));
     QPointer<QWidget> entry = main->findChild<QWidget*>(QStringLiteral("Form3"));
     QPointer<QWidget> statistics = main->findChild<QWidget*>(QStringLiteral("Form8"));
@@ -223,7 +229,8 @@ TEST(StatisticsReadable, AMonospacedChineseFaceWideEnoughForTheReport) {
     auto* list1 = window.findChild<QListWidget*>(QStringLiteral("List1"));
     for (int row : {5, 7, 27}) {
         list1->scrollToItem(list1->item(row));
-        QTest::mouseClick(list1->viewport(), Qt::LeftButton, {}, list1->visualItemRect(list1->item(row)).center());
+        QTest::mouseClick(list1->viewport(), Qt::LeftButton, {},
+                          list1->visualItemRect(list1->item(row)).center());
         QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command3")), Qt::LeftButton);
     }
     QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
