@@ -1,21 +1,43 @@
 #include "categories/CategorySettingsWindow.h"
 
 #include "categories/CategoryTable.h"
-#include "store/JetValues.h"
+#include "store/Job.h"
 #include "store/Session.h"
 #include "ui/CharacterLimit.h"
 #include "ui/Dialogs.h"
 #include "ui/FocusColour.h"
 #include "ui/Guard.h"
-#include "ui/Widgets.h"
+#include "ui/JobRunner.h"
 #include "ui/Window.h"
 #include "ui_CategorySettingsWindow.h"
+
+#include <QLabel>
+
+#include <functional>
 
 namespace categories {
 
 namespace {
 // The width of the category table's value column.
 constexpr int kValueCharacters = 50;
+
+// A job that shows its progress in the window's own label.
+ui::JobSetup labelledJob(QLabel* label, ui::JobSetup::Connection connection) {
+    ui::JobSetup setup;
+    setup.connection = connection;
+    setup.show = [label](const store::Progress& progress) { label->setText(progress.text); };
+    return setup;
+}
+
+// False when the operator stopped the work with 取消.
+bool ranToEnd(const std::function<void()>& job) {
+    try {
+        job();
+        return true;
+    } catch (const store::Cancelled&) {
+        return false;
+    }
+}
 } // namespace
 
 CategorySettingsWindow::CategorySettingsWindow(store::Session& session, QWidget* parent)
@@ -133,10 +155,9 @@ void CategorySettingsWindow::scanClicked() {
     ScanResult result;
     // Any failure of the scan ends in the scan's own message below.
     if (!ui::guard(this, ui::silently(), [&] {
-            result = scanDistinct(session_.db(), column, [this](qint64 n, qint64 total) {
-                ui::showProgress(*progress_, QStringLiteral("完成") +
-                                                 store::formatFixed(double(n) / double(total) * 100.0, 1) +
-                                                 QStringLiteral("%"));
+            const auto setup = labelledJob(progress_, ui::JobSetup::Connection::ReadOnly);
+            ui::runJob(this, session_, setup, [&](store::Database* db, store::JobControl& control) {
+                result = scanDistinct(*db, column, control);
             });
         }))
         result.complete = false;
@@ -157,18 +178,25 @@ void CategorySettingsWindow::replaceClicked() {
         return;
     replace_->setEnabled(false);
     const int column = selectedColumn();
+    const QString name = category();
     QStringList scanned;
     for (int i = 0; i < values_->count(); ++i)
         scanned << values_->item(i)->text();
     progressPanel_->show();
+    // All or nothing: 取消 rolls the category back to its old values.
+    ui::JobSetup setup = labelledJob(progress_, ui::JobSetup::Connection::ReadWrite);
+    setup.cancellable = true;
+    bool finished = true;
     ui::guard(this, ui::stopWithCause(QStringLiteral("转入类别明细时出错，该类别的明细没有改变。")), [&] {
-        replaceValues(session_.db(), category(), column, scanned, [this](qint64 i, qint64 count) {
-            ui::showProgress(*progress_, QStringLiteral("完成") +
-                                             store::formatFixed(double(i) / double(count) * 100.0, 2) +
-                                             QStringLiteral("%"));
+        finished = ranToEnd([&] {
+            ui::runJob(this, session_, setup, [&](store::Database* db, store::JobControl& control) {
+                replaceValues(*db, name, column, scanned, control);
+            });
         });
     });
     progressPanel_->hide();
+    if (!finished)
+        ui::inform(this, ui::kCancelledNothingChanged, ui::kProgramTitle, ui::Icon::Information);
 }
 
 void CategorySettingsWindow::leaveClicked() {

@@ -1,6 +1,8 @@
 #include "categories/CategoryTable.h"
 
 #include "store/Database.h"
+#include "store/JetValues.h"
+#include "store/Job.h"
 #include "store/Schema.h"
 
 #include <QSet>
@@ -18,6 +20,12 @@ QString asText(const QVariant& v) {
     if (v.typeId() == QMetaType::QByteArray)
         return QString();
     return v.toString();
+}
+
+// "完成" and the share done in percent, as the settings window's progress label reads.
+QString percentDone(qint64 done, qint64 total, int decimals) {
+    return QStringLiteral("完成") + store::formatFixed(double(done) / double(total) * 100.0, decimals) +
+           QStringLiteral("%");
 }
 
 } // namespace
@@ -122,7 +130,11 @@ bool deleteValue(store::Database& db, const QString& category, const QString& va
     return true;
 }
 
-ScanResult scanDistinct(store::Database& db, int column, const Progress& progress) {
+ScanResult scanDistinct(store::Database& db, int column) {
+    return scanDistinct(db, column, store::untracked());
+}
+
+ScanResult scanDistinct(store::Database& db, int column, store::JobControl& control) {
     ScanResult result;
     const qint64 total = db.scalar(QStringLiteral("SELECT count(*) FROM wslib")).toLongLong();
     if (total == 0)
@@ -151,15 +163,18 @@ ScanResult scanDistinct(store::Database& db, int column, const Progress& progres
             result.values << text;
             seen.insert(text);
         }
-        if (progress)
-            progress(n, total);
+        control.report(n, total, percentDone(n, total, 1));
     }
     result.complete = true;
     return result;
 }
 
+void replaceValues(store::Database& db, const QString& category, int column, const QStringList& values) {
+    replaceValues(db, category, column, values, store::untracked());
+}
+
 void replaceValues(store::Database& db, const QString& category, int column, const QStringList& values,
-                   const Progress& progress) {
+                   store::JobControl& control) {
     const QString name = category.trimmed();
     const QString field = db.columnNames(store::schema::kPersons).value(column);
     store::Transaction tx(db);
@@ -170,9 +185,10 @@ void replaceValues(store::Database& db, const QString& category, int column, con
     for (int i = 0; i < values.size(); ++i) {
         insert.reset();
         insert.bindAll({column, name, values.at(i).trimmed(), field}).run();
-        if (progress)
-            progress(i, values.size());
+        // Counts from 0, so the last report is short of 100.
+        control.report(i, values.size(), percentDone(i, values.size(), 2));
     }
+    control.checkpoint();
     tx.commit();
 }
 

@@ -3,13 +3,13 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
 #include <utility>
 #include <vector>
 
 namespace store {
 class Database;
-}
+class JobControl;
+} // namespace store
 
 namespace categories {
 
@@ -53,9 +53,6 @@ AddResult addValue(store::Database& db, const QString& category, int position, c
 // Deletes the first value row of the category whose kmbz equals the trimmed value.
 bool deleteValue(store::Database& db, const QString& category, const QString& value);
 
-// Progress of a long loop: done out of total; the caller repaints.
-using Progress = std::function<void(qint64 done, qint64 total)>;
-
 struct ScanResult {
     QStringList values;    // distinct non-empty values in order of first occurrence
     bool complete = false; // false: more distinct values than the buffer holds, or no persons
@@ -65,12 +62,15 @@ struct ScanResult {
 inline constexpr qint64 kScanSlots = 10000;
 
 // Reads one persons column over the whole table in stored order and lists each distinct
-// non-empty value once. Linear in the number of persons.
-ScanResult scanDistinct(store::Database& db, int column, const Progress& progress = {});
+// non-empty value once, reporting "完成12.3%" after each person. Linear in the number of persons.
+ScanResult scanDistinct(store::Database& db, int column, store::JobControl& control);
+ScanResult scanDistinct(store::Database& db, int column);
 
-// Replaces every value row of the category with one row per value, in one transaction.
+// Replaces every value row of the category with one row per value, in one transaction, reporting
+// "完成12.34%" after each row. A stop asked through `control` rolls it all back (store::Cancelled).
 void replaceValues(store::Database& db, const QString& category, int column, const QStringList& values,
-                   const Progress& progress = {});
+                   store::JobControl& control);
+void replaceValues(store::Database& db, const QString& category, int column, const QStringList& values);
 
 // Deletes every value row of every category; definition rows stay.
 void clearAllValues(store::Database& db);

@@ -213,6 +213,22 @@ private:
     bool swapped_ = false;
 };
 
+// Lets a stop asked for interrupt the statement running on `db` while it lives.
+class StopOnRequest {
+public:
+    StopOnRequest(store::Database& db, const store::JobControl& control) : db_(db) {
+        sqlite3_progress_handler(db_.handle(), 1000, &StopOnRequest::stop,
+                                 const_cast<store::JobControl*>(&control));
+    }
+    ~StopOnRequest() { sqlite3_progress_handler(db_.handle(), 0, nullptr, nullptr); }
+    StopOnRequest(const StopOnRequest&) = delete;
+    StopOnRequest& operator=(const StopOnRequest&) = delete;
+
+private:
+    static int stop(void* control) { return static_cast<const store::JobControl*>(control)->stopRequested(); }
+    store::Database& db_;
+};
+
 bool integrityOk(store::Database& db) {
     try {
         store::Statement st = db.prepare(QStringLiteral("PRAGMA integrity_check"));
@@ -326,7 +342,12 @@ std::optional<int> TenSecondProgress::percent() {
 
 // ---- Maintenance ----
 
-Maintenance::Maintenance(store::Session& session, FileOps ops) : session_(session), ops_(std::move(ops)) {}
+RunFileWork runHere() {
+    return [](bool, const FileWork& work) { work(store::untracked()); };
+}
+
+Maintenance::Maintenance(store::Session& session, FileOps ops, RunFileWork run)
+    : session_(session), ops_(std::move(ops)), run_(std::move(run)) {}
 
 QString Maintenance::todayCopyPath() const {
     return session_.filePath(session_.now().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".mdb"));
@@ -375,11 +396,14 @@ std::unique_ptr<store::Database> Maintenance::lockLive() {
 }
 
 void Maintenance::backup(const QString& target) {
+    const QString live = session_.databasePath();
     session_.closeConnection();
     try {
-        ops_.copy(session_.databasePath(), target);
-        // The copy must open with the password and hold the seven tables.
-        store::Database check(target);
+        run_(false, [&](store::JobControl&) {
+            ops_.copy(live, target);
+            // The copy must open with the password and hold the seven tables.
+            store::Database check(target);
+        });
     } catch (...) {
         reopenAfterFailure();
         throw;
@@ -414,18 +438,21 @@ void Maintenance::restore(const QString& source) {
     Replacement replacement(ops_, live, today);
     QString staged;
     try {
-        // The chosen file is copied first and checked there, so the live file is only touched
-        // once a good replacement lies ready beside it.
-        staged = stagingPath(folder);
-        ops_.copy(source, staged);
-        store::Database(staged).close();
-        keepMode(live, staged);
+        run_(false, [&](store::JobControl&) {
+            // The chosen file is copied first and checked there, so the live file is only touched
+            // once a good replacement lies ready beside it.
+            staged = stagingPath(folder);
+            ops_.copy(source, staged);
+            store::Database(staged).close();
+            keepMode(live, staged);
 
-        if (QFileInfo::exists(today)) {
-            const QString base = QFileInfo(today).completeBaseName();
-            renames.rename(today, QDir(folder).filePath(freeFileName(folder, base, QStringLiteral("mdb"))));
-        }
-        replacement.run(*lock, staged);
+            if (QFileInfo::exists(today)) {
+                const QString base = QFileInfo(today).completeBaseName();
+                renames.rename(today,
+                               QDir(folder).filePath(freeFileName(folder, base, QStringLiteral("mdb"))));
+            }
+            replacement.run(*lock, staged);
+        });
         lock.reset();
         session_.reopenConnection();
     } catch (...) {
@@ -450,20 +477,23 @@ RepairResult Maintenance::repair() {
     std::optional<Replacement> replacement;
     RepairResult result;
     bool wroteFresh = false;
+    const QString damagedBase =
+        QStringLiteral("lib-damaged-") + session_.now().toString(QStringLiteral("yyyyMMdd"));
     try {
-        if (!integrityOk(*lock)) {
+        run_(false, [&](store::JobControl&) {
+            if (integrityOk(*lock))
+                return;
             ops_.remove(fresh);
             wroteFresh = true;
             result = rebuild(*lock, fresh);
             keepMode(live, fresh);
-            const QString base =
-                QStringLiteral("lib-damaged-") + session_.now().toString(QStringLiteral("yyyyMMdd"));
-            result.damagedCopy = QDir(folder).filePath(freeFileName(folder, base, QStringLiteral("mdb")));
+            result.damagedCopy =
+                QDir(folder).filePath(freeFileName(folder, damagedBase, QStringLiteral("mdb")));
             replacement.emplace(ops_, live, result.damagedCopy);
             replacement->run(*lock, fresh);
             qCInfo(lcMaintenance) << "rebuilt" << live << "with" << result.rowsRescued
                                   << "rows; the damaged file is" << result.damagedCopy;
-        }
+        });
         lock.reset();
         session_.reopenConnection();
     } catch (...) {
@@ -527,26 +557,45 @@ void Maintenance::compact() {
     std::unique_ptr<store::Database> lock = lockLive();
     session_.closeConnection();
     try {
-        ops_.remove(target);
-        {
-            // The connection may not create files: an empty file is an empty database to it.
-            QFile empty(target);
-            if (!empty.open(QIODevice::WriteOnly))
-                throw FileError(
-                    QStringLiteral("cannot create %1: %2").arg(target, empty.errorString()).toStdString());
-        }
-        lock->exec(QStringLiteral("ATTACH DATABASE ? AS compacted KEY ?"),
-                   {target, QString::fromLatin1(store::Database::kPassword)});
-        lock->exec(QStringLiteral("PRAGMA compacted.cipher_page_size = 4096"));
-        lock->scalar(QStringLiteral("SELECT sqlcipher_export('compacted')"));
-        lock->exec(QStringLiteral("DETACH DATABASE compacted"));
-        // Opens with the password and 4 KB pages, and holds the seven tables.
-        store::Database(target).close();
-        keepMode(live, target);
-        // Replaces lib.mdb in one step: there is no moment without a live file.
-        ops_.rename(target, live);
+        run_(true, [&](store::JobControl& control) {
+            control.note(0, 0, QString()); // no share of the work can be told: a busy bar
+            ops_.remove(target);
+            {
+                // The connection may not create files: an empty file is an empty database to it.
+                QFile empty(target);
+                if (!empty.open(QIODevice::WriteOnly))
+                    throw FileError(QStringLiteral("cannot create %1: %2")
+                                        .arg(target, empty.errorString())
+                                        .toStdString());
+            }
+            control.checkpoint();
+            lock->exec(QStringLiteral("ATTACH DATABASE ? AS compacted KEY ?"),
+                       {target, QString::fromLatin1(store::Database::kPassword)});
+            lock->exec(QStringLiteral("PRAGMA compacted.cipher_page_size = 4096"));
+            try {
+                const StopOnRequest stop(*lock, control);
+                lock->scalar(QStringLiteral("SELECT sqlcipher_export('compacted')"));
+            } catch (const store::SqlError&) {
+                control.checkpoint(); // interrupted by the stop
+                throw;
+            }
+            lock->exec(QStringLiteral("DETACH DATABASE compacted"));
+            // Opens with the password and 4 KB pages, and holds the seven tables.
+            store::Database(target).close();
+            keepMode(live, target);
+            // The last moment to stop: after the rename the compacted file is lib.mdb.
+            control.checkpoint();
+            // Replaces lib.mdb in one step: there is no moment without a live file.
+            ops_.rename(target, live);
+        });
         lock.reset();
         session_.reopenConnection();
+    } catch (const store::Cancelled&) {
+        lock.reset();
+        removeQuietly(ops_, target);
+        // Stopped with lib.mdb untouched: a connection that does not open again is a failure.
+        session_.reopenConnection();
+        throw;
     } catch (...) {
         lock.reset();
         removeQuietly(ops_, target);

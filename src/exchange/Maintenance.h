@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/Database.h"
+#include "store/Job.h"
 #include "store/OperatorLog.h"
 
 #include <QDateTime>
@@ -113,6 +114,14 @@ private:
     bool ended_ = false;
 };
 
+// The file work of an operation, done while the session's connection is closed.
+using FileWork = std::function<void(store::JobControl& control)>;
+// Runs it: here and now, or off the window thread as a job. `cancellable` where a stop leaves
+// lib.mdb as it was.
+using RunFileWork = std::function<void(bool cancellable, const FileWork& work)>;
+// Runs the work on the calling thread, without progress or stopping.
+RunFileWork runHere();
+
 // Backup, restore, repair and compact of lib.mdb. Each one closes the session's connection,
 // works on the file and reopens the connection (the log re-attached) before it returns. A
 // failure throws after the live file has been put back where a step had moved it, and after
@@ -121,7 +130,9 @@ private:
 // database the program opened read-only or that another program holds.
 class Maintenance {
 public:
-    explicit Maintenance(store::Session& session, FileOps ops = FileOps::real());
+    // The session's connection is closed and reopened on the calling thread; `run` does the
+    // file work between.
+    explicit Maintenance(store::Session& session, FileOps ops = FileOps::real(), RunFileWork run = runHere());
 
     void backup(const QString& target);
 
@@ -133,6 +144,8 @@ public:
     void restore(const QString& source);
 
     RepairResult repair();
+    // A stop asked before the compacted file takes lib.mdb's place throws store::Cancelled with
+    // lib.mdb as it was and the connection open again.
     void compact();
 
     // "20090201.mdb" by the session's clock, in the program folder.
@@ -148,6 +161,7 @@ private:
 
     store::Session& session_;
     FileOps ops_;
+    RunFileWork run_;
 };
 
 // The first of base.ext, base-1.ext, base-2.ext, ... that does not exist in `folder`.

@@ -4,6 +4,7 @@
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
+#include "ui/JobRunner.h"
 #include "ui/Window.h"
 #include "ui_MaintenanceWindow.h"
 
@@ -97,7 +98,9 @@ QString repairMessage(const RepairResult& result) {
 MaintenanceWindow::MaintenanceWindow(store::Session& session, std::function<void()> quit, QWidget* parent,
                                      ProgressSettings progress, FileOps ops)
     : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::Form10>()), session_(session),
-      quit_(std::move(quit)), settings_(std::move(progress)), maintenance_(session, std::move(ops)),
+      quit_(std::move(quit)), settings_(std::move(progress)),
+      maintenance_(session, std::move(ops),
+                   [this](bool cancellable, const FileWork& work) { runJob(cancellable, work); }),
       timer_(new QTimer(this)) {
     ui_->setupUi(this);
     ui_->Image1->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
@@ -144,11 +147,22 @@ QString MaintenanceWindow::startFolder() const {
     return QDir(folder).exists() ? folder : session_.programFolder();
 }
 
+// The file work runs off the window thread with the connection closed; the windows repaint,
+// but take no input.
+void MaintenanceWindow::runJob(bool cancellable, const FileWork& work) {
+    ui::JobSetup setup;
+    setup.connection = ui::JobSetup::Connection::None;
+    setup.cancellable = cancellable;
+    ui::runJob(this, session_, setup,
+               [&work](store::Database*, store::JobControl& control) { work(control); });
+}
+
 // A failed operation shows its message and ends the program; the logic has put the live file
 // back by then. One that was refused before it touched anything (read-only, held by another
-// program) says why, and the window stays usable.
+// program) says why, and the window stays usable; so does one the operator stopped.
 bool MaintenanceWindow::runOrQuit(const Messages& messages, const std::function<void()>& work) {
     std::optional<QString> refused;
+    bool cancelled = false;
     const bool ran =
         ui::guard(this, ui::stopWith(messages.failure, messages.failureTitle, messages.failureIcon), [&] {
             try {
@@ -156,8 +170,15 @@ bool MaintenanceWindow::runOrQuit(const Messages& messages, const std::function<
             } catch (const OperationRefused& e) {
                 qCWarning(lcWindow) << messages.title << "refused:" << e.what();
                 refused = ui::causeOf(e);
+            } catch (const store::Cancelled&) {
+                cancelled = true;
             }
         });
+    if (cancelled) {
+        ui::inform(this, ui::kCancelledNothingChanged, messages.title, ui::Icon::Information);
+        setImagesEnabled(true);
+        return false;
+    }
     if (refused) {
         ui::inform(this, messages.refused + QLatin1Char('\n') + *refused, messages.title,
                    ui::Icon::Exclamation);

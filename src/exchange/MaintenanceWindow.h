@@ -79,6 +79,7 @@ private:
     // Runs an operation; when it fails, shows the message and ends the program; when it is
     // refused, says why.
     bool runOrQuit(const Messages& messages, const std::function<void()>& work);
+    void runJob(bool cancellable, const FileWork& work);
     void showProgress(const QString& text, std::function<void()> then);
     void tick();
     void finishProgress();

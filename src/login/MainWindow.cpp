@@ -19,6 +19,7 @@
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
+#include "ui/JobRunner.h"
 #include "ui/Programs.h"
 #include "ui/SingleWindow.h"
 #include "ui/Widgets.h"
@@ -277,19 +278,28 @@ void MainWindow::dispatch(Command command) {
     }
 }
 
+namespace {
+const QString kEnteringEntry = QStringLiteral("正在进入信息录入,请等待...");
+} // namespace
+
 void MainWindow::run(Command command, From from) {
     // Toolbar commands skip a failing step; menu commands report it with its cause.
     const ui::OnFailure onFailure = from == From::Menu
                                         ? ui::stopWithCause(QStringLiteral("操作失败，请检查数据库文件。"))
                                         : ui::silently();
+    if (command == Command::Entry) {
+        // The label is painted before the entry window, which takes a moment to build, opens.
+        label1_->setText(kEnteringEntry);
+        QTimer::singleShot(0, this,
+                           [this, onFailure] { ui::guard(this, onFailure, [this] { openEntry(); }); });
+        return;
+    }
     ui::guard(this, onFailure, [&] { dispatch(command); });
 }
 
 void MainWindow::openEntry() {
-    QApplication::processEvents();
-    label1_->setText(QStringLiteral("正在进入信息录入,请等待..."));
+    label1_->setText(kEnteringEntry);
     const auto clearLabel = qScopeGuard([this] { label1_->clear(); }); // also when the window fails
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     ui::showSingle(entryWindow_, [this] {
         return new records::EntryWindow(
             session_, [this] { run(Command::Categories, From::Menu); }, this);
@@ -345,9 +355,12 @@ void MainWindow::initialise() {
               ui::stopWith(QStringLiteral("出错了!"), QStringLiteral("请联系软件编写人！"), ui::Icon::None),
               [&] {
                   session_.db().reopen();
+                  // Asked before the work starts; the answer takes effect inside its transaction.
                   const bool clearCategories = categories::hasRows(session_.db()) &&
                                                ui::confirm(this, QStringLiteral("清空类别库所有数据吗？"));
-                  initialiseData(session_.db(), clearCategories);
+                  ui::runJob(this, session_, {}, [clearCategories](store::Database* db, store::JobControl&) {
+                      initialiseData(*db, clearCategories);
+                  });
               });
 }
 

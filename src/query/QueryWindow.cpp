@@ -8,7 +8,6 @@
 #include "ui/Guard.h"
 #include "ui/Window.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -16,6 +15,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace query {
@@ -199,8 +199,8 @@ void QueryWindow::startQuery() {
     } else {
         statusPanel_->show();
         status_->setText(QStringLiteral("正在查找..."));
-        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        openResults_();
+        // Painted before the results window's query starts.
+        QTimer::singleShot(0, this, [this] { openResults_(); });
     }
     readable_->clear();
     categories_->setCurrentIndex(-1);

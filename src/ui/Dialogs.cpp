@@ -1,5 +1,7 @@
 #include "ui/Dialogs.h"
 
+#include "ui/JobRunner.h"
+
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -57,6 +59,7 @@ void installDialogs(Dialogs* d) {
 }
 
 void inform(QWidget* parent, const QString& text, const QString& title, Icon icon) {
+    Q_ASSERT(onWindowThread());
     dialogs().message(parent, text, title, icon);
 }
 

@@ -1,5 +1,7 @@
 #include "ui/Widgets.h"
 
+#include "ui/JobRunner.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
@@ -60,6 +62,7 @@ void fitHeaders(QTableView& grid) {
 }
 
 void showProgress(QLabel& label, const QString& text) {
+    Q_ASSERT(onWindowThread());
     if (label.text() == text)
         return;
     label.setText(text);

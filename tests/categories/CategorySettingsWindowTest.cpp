@@ -4,11 +4,16 @@
 #include "categories/CategoryTable.h"
 #include "login/MainWindow.h"
 #include "store/Database.h"
+#include "ui/JobRunner.h"
 #include "ui/ScriptedDialogs.h"
 
+#include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -158,4 +163,69 @@ TEST(CategorySettingsWindow, ScanOfNineThousandNineHundredNinetyNinePersons) {
     EXPECT_EQ(f.list2->item(2)->text(), QStringLiteral("满族"));
     EXPECT_FALSE(f.window.findChild<QWidget*>(QStringLiteral("Picture1"))->isVisible())
         << "progress panel hidden";
+}
+
+// 转类别 is all or nothing: stopped with 取消 (while the other buttons refuse input) or failing
+// part way, the category keeps its old values.
+TEST(CategorySettingsWindow, ReplacementStoppedOrFailingKeepsTheOldValues) {
+    const auto kmRows = [](store::Database& db) {
+        return db
+            .scalar(QStringLiteral("SELECT group_concat(filednum || kmmc || ifnull(kmbz, '') || km_eng, '|') "
+                                   "FROM km"))
+            .toString();
+    };
+    for (const bool cancel : {true, false}) {
+        SCOPED_TRACE(cancel ? "取消" : "a failing row");
+        Fixture f;
+        // The worker waits for another connection's write lock, so 取消 comes in time.
+        f.session->openOptions().busyTimeoutMs = 10000;
+        for (const char* v : {"女", "男", "不详"})
+            f.session->db().exec(QStringLiteral("INSERT INTO wslib(\"性别\") VALUES (?)"),
+                                 {QString::fromUtf8(v)});
+        f.window.show();
+        f.window.selectCategory(5);
+        f.button("Command1")->click();
+        ASSERT_EQ(f.list2->count(), 3);
+        const QString before = kmRows(f.session->db());
+        const qint64 logRows = countRows(f.session->db(), QStringLiteral("user"));
+
+        store::Database other(f.session->databasePath());
+        QTimer poll;
+        if (cancel) {
+            other.exec(QStringLiteral("BEGIN IMMEDIATE"));
+            QObject::connect(&poll, &QTimer::timeout, [&] {
+                for (QWidget* w : QApplication::topLevelWidgets()) {
+                    auto* stop = w->findChild<QPushButton*>(QStringLiteral("JobCancel"));
+                    if (!stop || !w->isVisible())
+                        continue;
+                    poll.stop();
+                    QTest::mouseClick(f.button("cmdCancel"), Qt::LeftButton); // refused
+                    QTest::mouseClick(stop, Qt::LeftButton);
+                    other.exec(QStringLiteral("ROLLBACK"));
+                }
+            });
+            poll.start(10);
+        } else {
+            other.exec(QStringLiteral("CREATE TRIGGER no_man BEFORE INSERT ON km WHEN new.kmbz = '男' "
+                                      "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+        }
+        f.dialogs.answer({true});
+        f.button("Command2")->click();
+
+        EXPECT_EQ(kmRows(f.session->db()), before);
+        if (cancel) {
+            EXPECT_FALSE(poll.isActive()) << "the runner offered 取消";
+            EXPECT_EQ(f.dialogs.last().text, ui::kCancelledNothingChanged);
+            EXPECT_EQ(f.dialogs.last().icon, ui::Icon::Information);
+            EXPECT_TRUE(f.window.isVisible()) << "退出 was refused while the job ran";
+            EXPECT_EQ(countRows(f.session->db(), QStringLiteral("user")), logRows);
+            EXPECT_EQ(f.window.findChild<QLabel*>(QStringLiteral("Label1"))->text(),
+                      QStringLiteral("完成0.00%"))
+                << "progress arrives in the window's label";
+        } else {
+            EXPECT_EQ(f.dialogs.last().text, QStringLiteral("转入类别明细时出错，该类别的明细没有改变。\n"
+                                                            "输入的内容太长或格式不对。"));
+        }
+        EXPECT_FALSE(f.window.findChild<QWidget*>(QStringLiteral("Picture1"))->isVisible());
+    }
 }

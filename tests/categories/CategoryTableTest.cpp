@@ -2,6 +2,7 @@
 
 #include "categories/CategoryTable.h"
 #include "store/Database.h"
+#include "store/Job.h"
 
 #include <gtest/gtest.h>
 
@@ -110,15 +111,16 @@ TEST(CategoryTable, ScanListsDistinctValuesInOrderOfFirstOccurrence) {
         }
         tx.commit();
     }
-    qint64 last = 0;
-    const ScanResult result = scanDistinct(db, 5, [&](qint64 n, qint64 total) {
-        EXPECT_EQ(total, 9999);
-        last = n;
-    });
+    store::JobControl control;
+    const ScanResult result = scanDistinct(db, 5, control);
     EXPECT_TRUE(result.complete);
     EXPECT_EQ(result.values,
               (QStringList{QStringLiteral("女"), QStringLiteral("男"), QStringLiteral("未知")}));
-    EXPECT_EQ(last, 9999);
+    const std::optional<store::Progress> last = control.takeLatest();
+    ASSERT_TRUE(last.has_value());
+    EXPECT_EQ(last->done, 9999);
+    EXPECT_EQ(last->total, 9999);
+    EXPECT_EQ(last->text, QStringLiteral("完成100.0%"));
 
     // More persons than the buffer holds: refused even when the values repeat.
     db.exec(QStringLiteral("INSERT INTO wslib(\"性别\") VALUES ('男'), ('男')"));

@@ -6,7 +6,10 @@
 #include "login/LogWindow.h"
 #include "login/MainWindow.h"
 #include "store/Database.h"
+#include "ui/JobRunner.h"
 #include "ui/ScriptedDialogs.h"
+
+#include <QApplication>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -15,9 +18,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
 
 using exchange::FileError;
 using exchange::FileOps;
@@ -491,6 +498,47 @@ TEST_F(MaintenanceWindowTest, FailedRepairAndCompactTellAndEndTheProgram) {
     EXPECT_EQ(quits, 2);
     EXPECT_EQ(readAll(session->databasePath()), damaged);
     EXPECT_FALSE(QFileInfo::exists(folder.file(QStringLiteral("libnew.mdb"))));
+}
+
+// Compacting offers 取消 until the compacted file takes lib.mdb's place; stopped, it leaves lib.mdb
+// and the folder as they were, and the other controls took no input meanwhile.
+TEST_F(MaintenanceWindowTest, CompactStoppedWithCancelLeavesLibMdbAsItWas) {
+    maintenance_test::addPersons(session->db(), 50);
+    const QByteArray live = readAll(session->databasePath());
+    const QStringList files = QDir(folder.path()).entryList(QDir::Files);
+    // The worker waits in its first step until 取消 was clicked.
+    auto clicked = std::make_shared<std::atomic<bool>>(false);
+    FileOps ops = FileOps::real();
+    ops.remove = [real = ops.remove, clicked, first = std::make_shared<bool>(true)](const QString& path) {
+        real(path);
+        if (std::exchange(*first, false)) {
+            for (int i = 0; i < 1000 && !*clicked; ++i)
+                QThread::msleep(10);
+        }
+    };
+    open(std::move(ops));
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* stop = w->findChild<QPushButton*>(QStringLiteral("JobCancel"));
+            if (!stop || !w->isVisible())
+                continue;
+            poll.stop();
+            QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+            QTest::mouseClick(stop, Qt::LeftButton);
+            *clicked = true;
+        }
+    });
+    poll.start(10);
+    click(4);
+    EXPECT_FALSE(poll.isActive()) << "the runner offered 取消";
+    expectMessage(ui::kCancelledNothingChanged, QStringLiteral("压缩"), ui::Icon::Information);
+    EXPECT_TRUE(window->isVisible()) << "返回 was refused while the file work ran";
+    EXPECT_TRUE(imagesEnabled());
+    EXPECT_EQ(quits, 0);
+    EXPECT_EQ(readAll(session->databasePath()), live);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), files) << "libnew.mdb is gone";
+    expectLogWindowLogs();
 }
 
 TEST_F(MaintenanceWindowTest, RefusesWhileAnotherWindowIsOpen) {

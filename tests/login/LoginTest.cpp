@@ -206,6 +206,8 @@ TEST(LoginWindow, ReloginClosesEveryOpenWindow) {
     ASSERT_NE(main, nullptr);
     for (const char* key : {"W1", "W2", "W3", "s3", "S1", "S2", "user", "H1"})
         testing_support::trigger(*main, QString::fromLatin1(key));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return main->findChild<QWidget*>(QStringLiteral("Form3")) != nullptr; }));
     EXPECT_GE(main->findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size(), 8);
     QPointer<QWidget> entry = main->findChild<QWidget*>(QStringLiteral("Form3"));
     ASSERT_TRUE(entry);
@@ -217,7 +219,8 @@ TEST(LoginWindow, ReloginClosesEveryOpenWindow) {
     logInAsFirstUser(app);
     ASSERT_NE(app.mainWindow(), nullptr);
     testing_support::trigger(*app.mainWindow(), QStringLiteral("W1"));
-    EXPECT_NE(app.mainWindow()->findChild<QWidget*>(QStringLiteral("Form3")), nullptr);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return app.mainWindow()->findChild<QWidget*>(QStringLiteral("Form3")) != nullptr; }));
 }
 
 TEST(StartUp, AsksBeforeTakingOverALockAnotherComputerLeft) {

@@ -57,6 +57,12 @@ TEST(MainWindowClose, KeepsTheOtherWindowsAndTheProgramEndsWithTheLast) {
     QPointer<login::MainWindow> main = app.mainWindow();
     ASSERT_TRUE(main);
     trigger(*main, QStringLiteral("W1"));
+    auto* label1 = main->findChild<QLabel*>(QStringLiteral("Label1"));
+    EXPECT_EQ(label1->text(), QStringLiteral("正在进入信息录入,请等待..."));
+    EXPECT_EQ(main->findChild<QWidget*>(QStringLiteral("Form3")), nullptr) << "the label is painted first";
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return main->findChild<QWidget*>(QStringLiteral("Form3")) != nullptr; }));
+    EXPECT_TRUE(label1->text().isEmpty()) << "cleared once the entry window is open";
     trigger(*main, QStringLiteral("W3"));
     QPointer<QWidget> entry = main->findChild<QWidget*>(QStringLiteral("Form3"));
     QPointer<QWidget> statistics = main->findChild<QWidget*>(QStringLiteral("Form8"));

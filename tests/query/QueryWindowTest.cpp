@@ -12,7 +12,9 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -139,7 +141,9 @@ TEST(QueryWindow, ComposesSavesReloadsAndQueries) {
 
     f.window->startQuery();
     EXPECT_TRUE(f.window->readableText().isEmpty());
-    ASSERT_NE(f.results(), nullptr);
+    EXPECT_EQ(f.window->findChild<QLabel*>(QStringLiteral("Label3"))->text(), QStringLiteral("正在查找..."));
+    EXPECT_EQ(f.results(), nullptr) << "the label is painted before the results window opens";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.results() != nullptr; }));
     EXPECT_EQ(f.results()->windowTitle(), QStringLiteral("查询结果"));
     EXPECT_EQ(f.results()->resultCount(), 2);
     EXPECT_EQ(f.results()->status(), QStringLiteral("满足条件的记录数：2"));

@@ -25,6 +25,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
@@ -329,6 +330,9 @@ TEST(Guard, DamagedPagesNeverAbortBrowsing) {
     session->state().currentUser = QStringLiteral("超级用户");
     login::MainWindow main(*session, {[] {}, [] {}});
     main.run(login::Command::Entry, login::From::Toolbar);
+    // The entry window opens once its label is painted, or fails silently.
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return main.findChild<QLabel*>(QStringLiteral("Label1"))->text().isEmpty(); }));
     if (auto* entry = main.findChild<records::EntryWindow*>()) {
         for (int i = 0; i < 400; ++i)
             entry->moveTo(i);
