@@ -290,6 +290,8 @@ private:
                 throw ConditionError("LIKE takes a text pattern");
             if (pattern.kind == Operand::Text && !store::jetLikePattern(pattern.value.toString()).isValid())
                 throw ConditionError("malformed like pattern");
+            if (const std::optional<QString> indexed = indexedLike(left, pattern))
+                return no + *indexed;
             const QString sql =
                 QStringLiteral("jetlike(%1, %2)")
                     .arg(render(left, store::JetType::Text), render(pattern, store::JetType::Text));
@@ -304,6 +306,28 @@ private:
         const store::JetType leftType = left.kind == Operand::Column ? left.type : right.type;
         return render(left, leftType) + QLatin1Char(' ') + op.text + QLatin1Char(' ') +
                render(right, leftType);
+    }
+
+    // A like over a text column that NOCASE compares as Jet does, in a form an index answers:
+    // an equality, or a range that the like itself then narrows.
+    std::optional<QString> indexedLike(const Operand& left, const Operand& pattern) {
+        if (left.kind != Operand::Column || left.type != store::JetType::Text ||
+            pattern.kind != Operand::Text)
+            return std::nullopt;
+        const std::optional<store::NocaseLike> like = store::nocaseLike(pattern.value.toString());
+        if (!like)
+            return std::nullopt;
+        const QString col = store::quoted(left.column);
+        if (!like->prefix) {
+            params_ << like->text;
+            return QStringLiteral("%1 = ? COLLATE NOCASE").arg(col);
+        }
+        const QString above = store::nocaseUpperBound(like->text);
+        if (above.isEmpty())
+            return std::nullopt;
+        params_ << like->text << above << pattern.value;
+        return QStringLiteral("(%1 >= ? COLLATE NOCASE AND %1 < ? COLLATE NOCASE AND jetlike(%1, ?))")
+            .arg(col);
     }
 
     Operand operand() {

@@ -37,16 +37,112 @@ void deleteAllPersons(store::Database& db) {
     db.exec(QStringLiteral("DELETE FROM wslib"));
 }
 
-void addPersonIndexes(store::Database& db) {
-    db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS wslib_number ON wslib(\"个人编号\")"));
+namespace {
+
+struct PersonIndex {
+    const char* name;
+    const char* columns;
+};
+
+// Lists come ordered by personal number, so a searched column carries it: the list is read from
+// the index alone, without visiting each found person's row.
+const PersonIndex kIndexes[] = {
+    {"wslib_number", "\"个人编号\""},
     // The ID number lookup compares upper(trim(...)): SQLite's upper folds ASCII only, as NOCASE
     // does, and this SQLite cannot match an expression index through a COLLATE.
-    db.exec(
-        QStringLiteral("CREATE INDEX IF NOT EXISTS wslib_id_number ON wslib(upper(trim(\"身份证号码\")))"));
+    {"wslib_id_number", "upper(trim(\"身份证号码\"))"},
+    {"wslib_id", "\"身份证号码\", \"个人编号\""},
+    {"wslib_name", "\"姓名\", \"个人编号\""},
+    {"wslib_c4", "\"自管小组\", \"个人编号\""},
+    {"wslib_c5", "\"性别\", \"个人编号\""},
+    {"wslib_c6", "\"民族\", \"个人编号\""},
+    {"wslib_c9", "\"政治面貌\", \"个人编号\""},
+    {"wslib_c10", "\"健康状况\", \"个人编号\""},
+    {"wslib_c12", "\"原任职务\", \"个人编号\""},
+    {"wslib_c14", "\"档案存放地点\", \"个人编号\""},
+    {"wslib_c15", "\"文化程度\", \"个人编号\""},
+    {"wslib_c29", "\"工伤等级\", \"个人编号\""},
+    {"wslib_c31", "\"社会保险关系所在地\", \"个人编号\""},
+    {"wslib_c38", "\"户口所在地\", \"个人编号\""},
+    {"wslib_c49", "\"配偶健康状况\", \"个人编号\""},
+    {"wslib_c51", "\"家庭其他联系人关系\", \"个人编号\""},
+    {"wslib_c55", "\"退休情况\", \"个人编号\""},
+    {"wslib_c56", "\"特殊情况\", \"个人编号\""},
+    {"wslib_c59", "\"单位性质\", \"个人编号\""},
+    {"wslib_c60", "\"社区名称\", \"个人编号\""},
+};
+
+std::vector<const PersonIndex*> missingIndexes(store::Database& db) {
+    std::vector<const PersonIndex*> missing;
+    for (const PersonIndex& index : kIndexes) {
+        if (db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = ?"),
+                      {QString::fromLatin1(index.name)})
+                .toLongLong() == 0)
+            missing.push_back(&index);
+    }
+    return missing;
 }
 
-void dropIdNumberIndex(store::Database& db) {
-    db.exec(QStringLiteral("DROP INDEX IF EXISTS wslib_id_number"));
+} // namespace
+
+int missingPersonIndexes(store::Database& db) {
+    return int(missingIndexes(db).size());
+}
+
+namespace {
+
+// The planner's figures (rows per value of each index) tell 民族 = … from 性别 = … when a
+// condition names both; they are gathered again once the table has grown to twice its size.
+// An empty table has none to gather.
+bool statisticsWanted(store::Database& db, bool indexesMade) {
+    const qint64 last = db.scalar(QStringLiteral("SELECT coalesce(max(rowid), 0) FROM wslib")).toLongLong();
+    if (last == 0)
+        return false;
+    if (indexesMade)
+        return true;
+    if (db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'sqlite_stat1'"))
+            .toLongLong() == 0)
+        return true;
+    const QString stat =
+        db.scalar(
+              QStringLiteral("SELECT stat FROM sqlite_stat1 WHERE tbl = 'wslib' AND idx = 'wslib_number'"))
+            .toString();
+    const qint64 rows = stat.section(QLatin1Char(' '), 0, 0).toLongLong();
+    return rows == 0 || last > 2 * rows;
+}
+
+} // namespace
+
+bool addPersonIndexes(store::Database& db, const IndexProgress& progress) {
+    if (db.isReadOnly())
+        return true;
+    const std::vector<const PersonIndex*> missing = missingIndexes(db);
+    const bool statistics = statisticsWanted(db, !missing.empty());
+    const int total = int(missing.size()) + (statistics ? 1 : 0);
+    for (int done = 0; done < total; ++done) {
+        if (done == int(missing.size())) {
+            if (progress && !progress(done, total, QStringLiteral("ANALYZE")))
+                return false;
+            db.exec(QStringLiteral("ANALYZE wslib"));
+            continue;
+        }
+        const PersonIndex& index = *missing[std::size_t(done)];
+        const QString columns = QString::fromUtf8(index.columns);
+        if (progress && !progress(done, total, columns))
+            return false;
+        db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON wslib(%2)")
+                    .arg(QString::fromLatin1(index.name), columns));
+    }
+    if (progress && total > 0)
+        progress(total, total, QString());
+    return true;
+}
+
+void dropSearchIndexes(store::Database& db) {
+    for (const PersonIndex& index : kIndexes) {
+        if (QLatin1String(index.name) != QLatin1String("wslib_number"))
+            db.exec(QStringLiteral("DROP INDEX IF EXISTS %1").arg(QString::fromLatin1(index.name)));
+    }
 }
 
 qint64 countPersons(store::Database& db) {
