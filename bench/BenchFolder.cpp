@@ -23,9 +23,16 @@ void writeGeneratedDatabase(const QString& path, int persons) {
                                : QDir(cacheFolder).filePath(QStringLiteral("persons-%1.mdb").arg(persons));
     if (!cached.isEmpty() && QFile::exists(cached)) {
         QFile::copy(cached, path);
-        // A file kept by an earlier build gets the indexes of this one, as a start-up gives them.
-        store::Database db(path);
-        records::addPersonIndexes(db);
+        // A file kept by an earlier build gets the indexes of this one, as a start-up gives them,
+        // and is kept so again.
+        bool added = false;
+        {
+            store::Database db(path);
+            added = records::missingPersonIndexes(db) > 0;
+            records::addPersonIndexes(db);
+        }
+        if (added && QFile::remove(cached))
+            QFile::copy(path, cached);
         return;
     }
     records::writeShippedDatabase(path);

@@ -139,7 +139,12 @@ Replacement replacePersons(store::Database& db, const std::function<void(qint64)
             progress(result.persons);
     }
     db.exec(QStringLiteral("DELETE FROM wslib WHERE rowid <= ?"), {lastOld});
-    records::addPersonIndexes(db);
+    // Each index takes a while at a million persons: the progress shows the work goes on.
+    records::addPersonIndexes(db, [&](int, int, const QString&) {
+        if (progress)
+            progress(result.persons);
+        return true;
+    });
     tx.commit();
     return result;
 }

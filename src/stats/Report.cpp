@@ -140,7 +140,8 @@ public:
             std::size_t at = hash(key) & (capacity - 1);
             while (slots_[at] >= 0 && keys_[std::size_t(slots_[at])] != keys_[k])
                 at = (at + 1) & (capacity - 1);
-            slots_[at] = int(k); // a value listed twice shares the first one's count
+            if (slots_[at] < 0)
+                slots_[at] = int(k); // a value listed twice shares the first one's count
         }
     }
 
@@ -292,9 +293,11 @@ std::map<int, Tally> tally(store::Database& db, const std::vector<Column>& colum
                     ++t.yesNo[st.integer(at) != 0];
                 break;
             case store::JetType::Date: {
-                if (st.isNull(at))
+                // A date is Null or a date (the column refuses anything else); Null reads empty.
+                const std::string_view cell = st.utf8(at);
+                if (cell.empty())
                     break;
-                const int year = yearOf(st.utf8(at));
+                const int year = yearOf(cell);
                 if (year >= 1900 && year - 1900 < int(t.byYear.size()))
                     ++t.byYear[std::size_t(year - 1900)];
                 break;
@@ -314,8 +317,8 @@ std::map<int, Tally> tally(store::Database& db, const std::vector<Column>& colum
                 break;
             }
             default:
-                if (!st.isNull(at))
-                    t.byValue.count(st.utf8(at));
+                // Null reads as empty text, which no listed value is.
+                t.byValue.count(st.utf8(at));
             }
         }
     }

@@ -1,5 +1,6 @@
 #include "QueryFixture.h"
 
+#include "exchange/Maintenance.h"
 #include "query/ConditionParser.h"
 #include "records/EntryRules.h"
 #include "records/PersonsTable.h"
@@ -167,4 +168,20 @@ TEST(IndexedConditions, IndexesAreMadeWhenMissingButNotOnAReadOnlyFile) {
     }));
     EXPECT_EQ(steps, (std::vector<std::pair<int, int>>{{0, 3}, {1, 3}, {2, 3}, {3, 3}}));
     EXPECT_EQ(records::missingPersonIndexes(db), 0);
+}
+
+// Compacting copies the indexes and the planner's figures with the rows.
+TEST(IndexedConditions, CompactKeepsTheIndexes) {
+    testing_support::TestFolder folder;
+    auto session = folder.session();
+    for (int i = 0; i < 20; ++i)
+        session->db().exec(QStringLiteral("INSERT INTO wslib(\"个人编号\", \"民族\") VALUES (?, '汉族')"),
+                           {i});
+    session->db().exec(QStringLiteral("DROP INDEX wslib_c6"));
+    ASSERT_TRUE(records::addPersonIndexes(session->db()));
+    exchange::Maintenance(*session).compact();
+    EXPECT_EQ(records::missingPersonIndexes(session->db()), 0);
+    EXPECT_GT(
+        session->db().scalar(QStringLiteral("SELECT count(*) FROM sqlite_stat1 WHERE tbl = 'wslib'")).toInt(),
+        0);
 }
