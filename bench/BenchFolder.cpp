@@ -1,25 +1,55 @@
 #include "BenchFolder.h"
 
 #include "PersonGenerator.h"
+#include "records/PersonsTable.h"
 #include "records/ShippedDatabase.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 namespace bench {
 
+int benchPersons() {
+    return qEnvironmentVariableIsSet("TESSALY_BENCH_PERSONS")
+               ? qEnvironmentVariableIntValue("TESSALY_BENCH_PERSONS")
+               : 100000;
+}
+
+void writeGeneratedDatabase(const QString& path, int persons) {
+    const QString cacheFolder = qEnvironmentVariable("TESSALY_BENCH_CACHE");
+    const QString cached = cacheFolder.isEmpty()
+                               ? QString()
+                               : QDir(cacheFolder).filePath(QStringLiteral("persons-%1.mdb").arg(persons));
+    if (!cached.isEmpty() && QFile::exists(cached)) {
+        QFile::copy(cached, path);
+        // A file kept by an earlier build gets the indexes of this one, as a start-up gives them,
+        // and is kept so again.
+        bool added = false;
+        {
+            store::Database db(path);
+            added = records::missingPersonIndexes(db) > 0;
+            records::addPersonIndexes(db);
+        }
+        if (added && QFile::remove(cached))
+            QFile::copy(path, cached);
+        return;
+    }
+    records::writeShippedDatabase(path);
+    {
+        store::Database db(path);
+        PersonGenerator().fill(db, persons);
+    }
+    if (!cached.isEmpty()) {
+        QDir().mkpath(cacheFolder);
+        QFile::copy(path, cached);
+    }
+}
+
 store::Session& sharedSession() {
     static QTemporaryDir dir;
     static std::unique_ptr<store::Session> session = [] {
-        const QString path = dir.filePath(QStringLiteral("lib.mdb"));
-        records::writeShippedDatabase(path);
-        const int persons = qEnvironmentVariableIsSet("TESSALY_BENCH_PERSONS")
-                                ? qEnvironmentVariableIntValue("TESSALY_BENCH_PERSONS")
-                                : 100000;
-        {
-            store::Database db(path);
-            PersonGenerator().fill(db, persons);
-        }
+        writeGeneratedDatabase(dir.filePath(QStringLiteral("lib.mdb")), benchPersons());
         auto s = std::make_unique<store::Session>(dir.path());
         s->open();
         s->state().currentUser = store::kSuperUser;

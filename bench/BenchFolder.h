@@ -4,8 +4,15 @@
 
 namespace bench {
 
-// One program folder per benchmark run holding 100,000 generated persons (TESSALY_BENCH_PERSONS
-// overrides the count), opened as the super user.
+// How many persons the benchmarks generate: 100,000 unless TESSALY_BENCH_PERSONS says otherwise.
+int benchPersons();
+
+// Writes a shipped database holding `persons` generated persons to `path`. Generating a million
+// persons takes minutes, so with TESSALY_BENCH_CACHE naming a folder the first file made is kept
+// there and copied on later runs.
+void writeGeneratedDatabase(const QString& path, int persons);
+
+// One program folder per benchmark run holding the generated persons, opened as the super user.
 store::Session& sharedSession();
 double residentMegabytes();
 

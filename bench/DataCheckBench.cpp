@@ -1,3 +1,4 @@
+#include "BenchFolder.h"
 #include "PersonGenerator.h"
 
 #include "records/DataCheck.h"
@@ -9,6 +10,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <set>
 
 using records::Fault;
@@ -24,12 +26,9 @@ struct PlantedFolder {
 
     PlantedFolder() {
         const QString path = dir.filePath(QStringLiteral("lib.mdb"));
-        records::writeShippedDatabase(path);
+        const int persons = bench::benchPersons();
+        bench::writeGeneratedDatabase(path, persons);
         db = std::make_unique<store::Database>(path);
-        const int persons = qEnvironmentVariableIsSet("TESSALY_BENCH_PERSONS")
-                                ? qEnvironmentVariableIntValue("TESSALY_BENCH_PERSONS")
-                                : 100000;
-        bench::PersonGenerator().fill(*db, persons);
         plant(persons);
     }
 
@@ -124,8 +123,22 @@ static void DataCheck(benchmark::State& state) {
     std::set<std::pair<Fault, qint64>> found;
     for (const records::Finding& f : report.findings)
         found.emplace(f.fault, f.rowid);
-    if (found != folder.planted || found.size() != report.findings.size())
+    // What differs, named, so that a failure says whether the check or the data is at fault.
+    std::string missed;
+    std::string unplanned;
+    for (const auto& [fault, rowid] : folder.planted) {
+        if (!found.count({fault, rowid}) && missed.size() < 200)
+            missed += std::to_string(int(fault)) + "@" + std::to_string(rowid) + " ";
+    }
+    for (const records::Finding& f : report.findings) {
+        if (!folder.planted.count({f.fault, f.rowid}) && unplanned.size() < 400)
+            unplanned += std::to_string(int(f.fault)) + "@" + std::to_string(f.rowid) + "(" +
+                         f.idNumber.toStdString() + " " + f.detail.toStdString() + ") ";
+    }
+    if (found != folder.planted || found.size() != report.findings.size()) {
+        std::fprintf(stderr, "missed: %s\nunplanned: %s\n", missed.c_str(), unplanned.c_str());
         state.SkipWithError("the report does not list exactly the planted faults");
+    }
     state.counters["persons"] = report.persons;
     state.counters["planted"] = double(folder.planted.size());
     state.counters["found"] = double(report.findings.size());

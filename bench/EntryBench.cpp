@@ -2,6 +2,8 @@
 
 #include "records/EntryForm.h"
 #include "records/EntryWindow.h"
+#include "records/PersonsTable.h"
+#include "store/Database.h"
 #include "store/RecordSet.h"
 
 #include <QComboBox>
@@ -80,3 +82,21 @@ static void EntryMemory(benchmark::State& state) {
     state.counters["rss_MB"] = bench::residentMegabytes();
 }
 BENCHMARK(EntryMemory)->Iterations(1);
+
+// The one-time work a file from an earlier version meets at its first start: every search index
+// and the planner's figures.
+static void PersonIndexes(benchmark::State& state) {
+    store::Database& db = sharedSession().db();
+    int steps = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        records::dropSearchIndexes(db);
+        state.ResumeTiming();
+        records::addPersonIndexes(db, [&](int, int total, const QString&) {
+            steps = total;
+            return true;
+        });
+    }
+    state.counters["steps"] = steps;
+}
+BENCHMARK(PersonIndexes)->Unit(benchmark::kSecond)->Iterations(1);

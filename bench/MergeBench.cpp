@@ -1,3 +1,4 @@
+#include "BenchFolder.h"
 #include "PersonGenerator.h"
 
 #include "exchange/Merge.h"
@@ -24,14 +25,7 @@ struct MergePair {
     QString work = dir.filePath(QStringLiteral("lib.mdb"));
 
     MergePair() {
-        const int persons = qEnvironmentVariableIsSet("TESSALY_BENCH_PERSONS")
-                                ? qEnvironmentVariableIntValue("TESSALY_BENCH_PERSONS")
-                                : 100000;
-        records::writeShippedDatabase(target);
-        {
-            store::Database db(target);
-            bench::PersonGenerator().fill(db, persons);
-        }
+        bench::writeGeneratedDatabase(target, bench::benchPersons());
         QFile::copy(target, source);
         store::Database db(source);
         store::Transaction tx(db);

@@ -94,9 +94,9 @@ Replacement replacePersons(store::Database& db, const std::function<void(qint64)
     const std::vector<store::TableColumn> staging = stagingColumns(db);
     Replacement result;
     store::Transaction tx(db);
-    // A hundred thousand rows go in and out: making the ID number index once at the end is
-    // cheaper than keeping it up row by row. The rollback of a failure restores it.
-    records::dropIdNumberIndex(db);
+    // A hundred thousand rows go in and out: making the search indexes once at the end is
+    // cheaper than keeping them up row by row. The rollback of a failure restores them.
+    records::dropSearchIndexes(db);
     // The new rows go in after the old ones, so that photos can be matched before the old rows go.
     const qint64 lastOld =
         db.scalar(QStringLiteral("SELECT coalesce(max(rowid), 0) FROM wslib")).toLongLong();
@@ -139,7 +139,12 @@ Replacement replacePersons(store::Database& db, const std::function<void(qint64)
             progress(result.persons);
     }
     db.exec(QStringLiteral("DELETE FROM wslib WHERE rowid <= ?"), {lastOld});
-    records::addPersonIndexes(db);
+    // Each index takes a while at a million persons: the progress shows the work goes on.
+    records::addPersonIndexes(db, [&](int, int, const QString&) {
+        if (progress)
+            progress(result.persons);
+        return true;
+    });
     tx.commit();
     return result;
 }

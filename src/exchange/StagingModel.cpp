@@ -38,7 +38,7 @@ int StagingModel::columnCount(const QModelIndex& parent) const {
 QVariant StagingModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || !rows_ || (role != Qt::DisplayRole && role != Qt::EditRole))
         return {};
-    const QVariantList& row = rows_->row(index.row());
+    const QVariantList& row = rows_->cells(index.row());
     if (index.column() >= row.size())
         return {};
     return exchangeText(columns_[std::size_t(index.column())].type, row.at(index.column()));

@@ -362,6 +362,8 @@ private:
                 throw notUnderstood(pattern.written, QStringLiteral("like后面应当是引号中的文字"));
             if (pattern.kind == Operand::Text && !store::jetLikePattern(pattern.value.toString()).isValid())
                 throw notUnderstood(pattern.written, QStringLiteral("like的样式有误（方括号没有配对）"));
+            if (const std::optional<QString> indexed = indexedLike(left, pattern))
+                return no + *indexed;
             const QString sql =
                 QStringLiteral("jetlike(%1, %2)")
                     .arg(render(left, store::JetType::Text), render(pattern, store::JetType::Text));
@@ -376,6 +378,26 @@ private:
         const store::JetType leftType = left.kind == Operand::Column ? left.type : right.type;
         return render(left, leftType) + QLatin1Char(' ') + op.text + QLatin1Char(' ') +
                render(right, leftType);
+    }
+
+    // A like over a text column that NOCASE compares as Jet does, in a form an index answers:
+    // an equality, or a range that the like itself then narrows.
+    std::optional<QString> indexedLike(const Operand& left, const Operand& pattern) {
+        if (left.kind != Operand::Column || left.type != store::JetType::Text ||
+            pattern.kind != Operand::Text)
+            return std::nullopt;
+        const std::optional<store::NocaseLike> like = store::nocaseLike(pattern.value.toString());
+        if (!like)
+            return std::nullopt;
+        const QString col = store::quoted(left.column);
+        if (!like->prefix) {
+            return QStringLiteral("%1 = %2 COLLATE NOCASE").arg(col, slot(like->text));
+        }
+        const QString above = store::nocaseUpperBound(like->text);
+        if (above.isEmpty())
+            return std::nullopt;
+        return QStringLiteral("(%1 >= %2 COLLATE NOCASE AND %1 < %3 COLLATE NOCASE AND jetlike(%1, %4))")
+            .arg(col, slot(like->text), slot(above), slot(pattern.value));
     }
 
     Operand operand() {
@@ -487,6 +509,11 @@ private:
         default:
             break;
         }
+        return slot(value);
+    }
+
+    // Where a value goes into the SQL: a parameter, or for very long conditions a literal.
+    QString slot(const QVariant& value) {
         if (literals_)
             return sqlLiteral(value);
         params_ << value;

@@ -8,7 +8,10 @@
 #include <QLoggingCategory>
 
 #include <algorithm>
+#include <cstdint>
 #include <optional>
+#include <string>
+#include <string_view>
 
 Q_LOGGING_CATEGORY(lcDataCheck, "tessaly.records")
 
@@ -16,11 +19,21 @@ namespace records {
 
 namespace {
 
+// Names are kept as UTF-8 in one buffer (a million persons, few of them reported), read back as
+// text only for a finding.
 struct Person {
     qint64 rowid;
     QString number;
-    QString name;
     QString idNumber;
+    std::uint32_t nameAt;
+    std::uint32_t nameSize;
+};
+
+struct Names {
+    std::string bytes;
+    QString of(const Person& p) const {
+        return QString::fromUtf8(bytes.data() + p.nameAt, qsizetype(p.nameSize));
+    }
 };
 
 // Stored dates are "YYYY-MM-DD"; anything else an older file left goes the slow way.
@@ -34,6 +47,35 @@ std::optional<QDate> storedDate(const QString& text) {
             return d;
     }
     return store::parseDate(text);
+}
+
+// The same from the stored bytes, without a text copy for the usual "YYYY-MM-DD".
+std::optional<QDate> storedDate(std::string_view bytes) {
+    const auto digits = [&](std::size_t from, std::size_t n) {
+        int v = 0;
+        for (std::size_t i = from; i < from + n; ++i) {
+            if (bytes[i] < '0' || bytes[i] > '9')
+                return -1;
+            v = v * 10 + (bytes[i] - '0');
+        }
+        return v;
+    };
+    if (bytes.size() == 10 && bytes[4] == '-' && bytes[7] == '-') {
+        const int y = digits(0, 4), m = digits(5, 2), d = digits(8, 2);
+        if (y >= 0 && m >= 0 && d >= 0 && QDate::isValid(y, m, d))
+            return QDate(y, m, d);
+    }
+    return storedDate(QString::fromUtf8(bytes.data(), qsizetype(bytes.size())));
+}
+
+// 性别 trimmed; the two usual values without a text copy.
+QString storedSex(std::string_view bytes) {
+    static const QString male = QStringLiteral("男"), female = QStringLiteral("女");
+    if (bytes == "男")
+        return male;
+    if (bytes == "女")
+        return female;
+    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size())).trimmed();
 }
 
 int yearMonth(const QDate& d) {
@@ -113,21 +155,24 @@ int DataCheckReport::count(Fault fault) const {
 DataCheckReport checkData(store::Database& db, const QDate& today) {
     DataCheckReport report;
     std::vector<Person> persons;
+    Names names;
     std::vector<std::pair<quint64, int>> byId;
     std::vector<std::pair<QStringView, int>> byNumber; // views into `persons`, filled after the pass
     const auto add = [&](Fault fault, const Person& p, const QString& detail) {
-        report.findings.push_back({fault, p.rowid, p.number, p.name, p.idNumber, detail});
+        report.findings.push_back({fault, p.rowid, p.number, names.of(p), p.idNumber, detail});
     };
 
     store::Statement st = db.prepare(QStringLiteral("SELECT rowid, \"个人编号\", \"姓名\", \"性别\", "
                                                     "\"出生年月\", \"身份证号码\", \"退休年月\" FROM wslib"));
     while (st.step()) {
         const int index = int(persons.size());
-        persons.push_back({st.integer(0), st.text(1).trimmed(), st.text(2), st.text(5)});
+        const std::string_view name = st.utf8(2);
+        persons.push_back({st.integer(0), st.text(1).trimmed(), st.text(5), std::uint32_t(names.bytes.size()),
+                           std::uint32_t(name.size())});
+        names.bytes += name;
         const Person& p = persons.back();
-        const QString sex = st.text(3).trimmed();
-        const std::optional<QDate> birth = storedDate(st.text(4));
-        const std::optional<QDate> retired = storedDate(st.text(6));
+        const std::optional<QDate> birth = storedDate(st.utf8(4));
+        const std::optional<QDate> retired = storedDate(st.utf8(6));
 
         const IdNumber id = IdNumber::check(p.idNumber, today);
         if (!id.isEmpty() && !id.isValid())
@@ -139,6 +184,7 @@ DataCheckReport checkData(store::Database& db, const QDate& today) {
             if (birth && yearMonth(*birth) != yearMonth(id.birth))
                 add(Fault::BirthContradictsId, p,
                     QStringLiteral("出生年月 %1，身份证号码为 %2").arg(ym(*birth), ym(id.birth)));
+            const QString sex = storedSex(st.utf8(3));
             if (!sex.isEmpty() && sex != id.sex())
                 add(Fault::SexContradictsId, p,
                     QStringLiteral("性别 %1，身份证号码为 %2").arg(sex, id.sex()));

@@ -1,10 +1,10 @@
 #include "records/EntryRules.h"
 
 #include "store/Database.h"
+#include "store/JetLike.h"
 #include "store/JetValues.h"
 
 #include <QLocale>
-#include <QRegularExpression>
 #include <QStringList>
 
 namespace records {
@@ -62,8 +62,9 @@ std::optional<Condition> categorySearch(store::JetType type, const QString& colu
     switch (type) {
     case store::JetType::Text:
     case store::JetType::Memo:
-        // Without pattern characters Jet's like is a case-blind equality, which an index serves.
-        if (!value.contains(QRegularExpression(QStringLiteral("[*?#\\[]"))))
+        // Without pattern characters Jet's like is a case-blind equality, which an index serves
+        // where NOCASE folds the value's letters as Jet does.
+        if (const std::optional<store::NocaseLike> like = store::nocaseLike(value); like && !like->prefix)
             return Condition{QStringLiteral("%1 = ? COLLATE NOCASE").arg(col), {value}};
         return Condition{QStringLiteral("jetlike(%1, ?)").arg(col), {value}};
     case store::JetType::Date: {

@@ -37,16 +37,101 @@ void deleteAllPersons(store::Database& db) {
     db.exec(QStringLiteral("DELETE FROM wslib"));
 }
 
-void addPersonIndexes(store::Database& db) {
-    db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS wslib_number ON wslib(\"个人编号\")"));
+namespace {
+
+struct PersonIndex {
+    const char* name;
+    const char* columns;
+};
+
+// Lists come ordered by personal number, so a searched column carries it: the list is read from
+// the index alone, without visiting each found person's row. Each index costs its share of every
+// save, import and merge, file size and a table scan to make, so only the searches measured to
+// need one have it: the person look-ups (name, ID number) and the largest and most selective
+// category searches; an equality on any other column compiles to the same SQL and is answered
+// from the table.
+const PersonIndex kIndexes[] = {
+    {"wslib_number", "\"个人编号\""},
     // The ID number lookup compares upper(trim(...)): SQLite's upper folds ASCII only, as NOCASE
     // does, and this SQLite cannot match an expression index through a COLLATE.
-    db.exec(
-        QStringLiteral("CREATE INDEX IF NOT EXISTS wslib_id_number ON wslib(upper(trim(\"身份证号码\")))"));
+    {"wslib_id_number", "upper(trim(\"身份证号码\"))"},
+    {"wslib_id", "\"身份证号码\", \"个人编号\""},
+    {"wslib_name", "\"姓名\", \"个人编号\""},
+    {"wslib_c5", "\"性别\", \"个人编号\""},
+    {"wslib_c6", "\"民族\", \"个人编号\""},
+};
+
+std::vector<const PersonIndex*> missingIndexes(store::Database& db) {
+    std::vector<const PersonIndex*> missing;
+    for (const PersonIndex& index : kIndexes) {
+        if (db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = ?"),
+                      {QString::fromLatin1(index.name)})
+                .toLongLong() == 0)
+            missing.push_back(&index);
+    }
+    return missing;
 }
 
-void dropIdNumberIndex(store::Database& db) {
-    db.exec(QStringLiteral("DROP INDEX IF EXISTS wslib_id_number"));
+} // namespace
+
+int missingPersonIndexes(store::Database& db) {
+    return int(missingIndexes(db).size());
+}
+
+namespace {
+
+// The planner's figures (rows per value of each index) tell 民族 = … from 性别 = … when a
+// condition names both; they are gathered again once the table has grown to twice its size.
+// An empty table has none to gather.
+bool statisticsWanted(store::Database& db, bool indexesMade) {
+    const qint64 last = db.scalar(QStringLiteral("SELECT coalesce(max(rowid), 0) FROM wslib")).toLongLong();
+    if (last == 0)
+        return false;
+    if (indexesMade)
+        return true;
+    if (db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'sqlite_stat1'"))
+            .toLongLong() == 0)
+        return true;
+    const QString stat =
+        db.scalar(
+              QStringLiteral("SELECT stat FROM sqlite_stat1 WHERE tbl = 'wslib' AND idx = 'wslib_number'"))
+            .toString();
+    const qint64 rows = stat.section(QLatin1Char(' '), 0, 0).toLongLong();
+    return rows == 0 || last > 2 * rows;
+}
+
+} // namespace
+
+bool addPersonIndexes(store::Database& db, const IndexProgress& progress) {
+    if (db.isReadOnly())
+        return true;
+    const std::vector<const PersonIndex*> missing = missingIndexes(db);
+    const bool statistics = statisticsWanted(db, !missing.empty());
+    const int total = int(missing.size()) + (statistics ? 1 : 0);
+    for (int done = 0; done < total; ++done) {
+        if (done == int(missing.size())) {
+            if (progress && !progress(done, total, QStringLiteral("ANALYZE")))
+                return false;
+            db.exec(QStringLiteral("ANALYZE wslib"));
+            continue;
+        }
+        const PersonIndex& index = *missing[std::size_t(done)];
+        const QString columns = QString::fromUtf8(index.columns);
+        if (progress && !progress(done, total, columns))
+            return false;
+        db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON wslib(%2)")
+                    .arg(QString::fromLatin1(index.name), columns));
+    }
+    if (progress && total > 0)
+        progress(total, total, QString());
+    return true;
+}
+
+void dropSearchIndexes(store::Database& db) {
+    for (const PersonIndex& index : kIndexes) {
+        if (QLatin1String(index.name) != QLatin1String("wslib_number"))
+            db.exec(QStringLiteral("DROP INDEX IF EXISTS %1").arg(QString::fromLatin1(index.name)));
+    }
 }
 
 qint64 countPersons(store::Database& db) {

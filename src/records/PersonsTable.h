@@ -3,6 +3,7 @@
 #include "records/EntryRules.h"
 #include "records/PersonRecord.h"
 
+#include <functional>
 #include <memory>
 
 namespace store {
@@ -27,10 +28,18 @@ void deletePerson(store::Database& db, qint64 rowid);
 qint64 countPersons(store::Database& db);
 // Empties the persons table (data initialisation).
 void deleteAllPersons(store::Database& db);
-// The indexes the list and the ID number lookup on 保存 rely on; a database made by an earlier
-// version (or restored from one) gets them at the next start.
-void addPersonIndexes(store::Database& db);
-// For a bulk replacement, which makes it again with addPersonIndexes at its end.
-void dropIdNumberIndex(store::Database& db);
+// Reports (done, total, text) before each step; false asks to stop.
+using IndexProgress = std::function<bool(int done, int total, const QString& text)>;
+
+// The indexes the list, the searches, the conditions and the ID number lookup on 保存 rely on;
+// a database made by an earlier version (or restored from one) gets them at the next start.
+// Only the missing ones are made, one whole index per step, so a stop leaves the file usable and
+// the next call goes on. Nothing is made on a read-only file. False when stopped.
+bool addPersonIndexes(store::Database& db, const IndexProgress& progress = {});
+// How many of those indexes the file lacks.
+int missingPersonIndexes(store::Database& db);
+// For a bulk replacement, which makes them again with addPersonIndexes at its end: every index
+// but the personal number's, which the replacement itself uses.
+void dropSearchIndexes(store::Database& db);
 
 } // namespace records

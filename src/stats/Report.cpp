@@ -6,11 +6,13 @@
 #include "store/JetValues.h"
 #include "store/Schema.h"
 
-#include <QHash>
 #include <QLocale>
 #include <QLoggingCategory>
 
+#include <cstring>
 #include <map>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 #include <cmath>
@@ -107,11 +109,118 @@ struct Column {
     store::JetType type = store::JetType::Other;
 };
 
+bool isCountable(store::JetType type) {
+    return type != store::JetType::Other && type != store::JetType::LongBinary;
+}
+
+bool countsValues(store::JetType type) {
+    return type == store::JetType::Text || type == store::JetType::Memo || type == store::JetType::Boolean;
+}
+
+unsigned char foldByte(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return b >= 'A' && b <= 'Z' ? b + 32 : b;
+}
+
+// Counts of the listed values of one text column, keyed by their UTF-8 bytes with ASCII letters
+// folded as NOCASE folds them. A million cells are looked up where they lie, without a copy.
+class ListedCounts {
+public:
+    void addKey(const QString& value) { keys_.push_back(foldAscii(value).toUtf8()); }
+
+    // After the last addKey.
+    void build() {
+        std::size_t capacity = 8;
+        while (capacity < keys_.size() * 2)
+            capacity *= 2;
+        slots_.assign(capacity, -1);
+        counts_.assign(keys_.size(), 0);
+        for (std::size_t k = 0; k < keys_.size(); ++k) {
+            const std::string_view key(keys_[k].constData(), std::size_t(keys_[k].size()));
+            std::size_t at = hash(key) & (capacity - 1);
+            while (slots_[at] >= 0 && keys_[std::size_t(slots_[at])] != keys_[k])
+                at = (at + 1) & (capacity - 1);
+            if (slots_[at] < 0)
+                slots_[at] = int(k); // a value listed twice shares the first one's count
+        }
+    }
+
+    void count(std::string_view cell) {
+        if (slots_.empty())
+            return;
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t at = hash(cell) & mask; slots_[at] >= 0; at = (at + 1) & mask) {
+            const QByteArray& key = keys_[std::size_t(slots_[at])];
+            if (equalFolded(cell, key)) {
+                ++counts_[std::size_t(slots_[at])];
+                return;
+            }
+        }
+    }
+
+    qint64 countOf(const QString& value) const {
+        const QByteArray key = foldAscii(value).toUtf8();
+        if (slots_.empty())
+            return 0;
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t at = hash({key.constData(), std::size_t(key.size())}) & mask; slots_[at] >= 0;
+             at = (at + 1) & mask) {
+            if (keys_[std::size_t(slots_[at])] == key)
+                return counts_[std::size_t(slots_[at])];
+        }
+        return 0;
+    }
+
+private:
+    static std::size_t hash(std::string_view s) {
+        std::uint64_t h = 14695981039346656037ull;
+        for (char c : s)
+            h = (h ^ foldByte(c)) * 1099511628211ull;
+        return std::size_t(h ^ (h >> 29));
+    }
+    static bool equalFolded(std::string_view cell, const QByteArray& key) {
+        if (std::size_t(key.size()) != cell.size())
+            return false;
+        for (std::size_t i = 0; i < cell.size(); ++i) {
+            if (foldByte(cell[i]) != static_cast<unsigned char>(key[qsizetype(i)]))
+                return false;
+        }
+        return true;
+    }
+
+    std::vector<QByteArray> keys_;
+    std::vector<int> slots_;
+    std::vector<qint64> counts_;
+};
+
+// Shortest decimals of the stored numbers, remembered: a column holds few distinct amounts.
+class DecimalCache {
+public:
+    Billionths operator()(double value) {
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &value, sizeof bits);
+        Entry& e = entries_[(bits ^ (bits >> 31)) * 0x9E3779B97F4A7C15ull >> (64 - kBits)];
+        if (!e.used || e.bits != bits)
+            e = {true, bits, toBillionths(value)};
+        return e.value;
+    }
+
+private:
+    static constexpr int kBits = 14;
+    struct Entry {
+        bool used = false;
+        std::uint64_t bits = 0;
+        Billionths value = 0;
+    };
+    std::vector<Entry> entries_ = std::vector<Entry>(std::size_t(1) << kBits);
+};
+
 // What one pass over the persons table gathers for one column.
 struct Tally {
-    QHash<QString, qint64> byValue; // text folded as NOCASE folds it; yes/no as "0" or "1"
-    QHash<int, qint64> byYear;
-    qint64 count = 0; // numbers other than 0
+    ListedCounts byValue; // text and memo
+    qint64 yesNo[2] = {0, 0};
+    std::vector<qint64> byYear; // from 1900 on
+    qint64 count = 0;           // numbers other than 0
     Billionths sum = 0;
     Billionths max = 0;
     Billionths min = 0;
@@ -127,41 +236,80 @@ Column columnOf(store::Database& db, const QString& item, const std::vector<stor
     return c;
 }
 
-// Every count the per-value, per-year and aggregate queries would give, in one pass.
-std::map<int, Tally> tally(store::Database& db, const std::vector<Column>& columns) {
-    std::map<int, const Column*> wanted;
-    for (const Column& c : columns) {
-        if (c.type != store::JetType::Other && c.type != store::JetType::LongBinary)
-            wanted[c.ordinal] = &c;
+// The leading four characters of a stored date as a number, as QString::toInt reads them.
+int yearOf(std::string_view cell) {
+    if (cell.size() >= 4) {
+        int year = 0;
+        for (int i = 0; i < 4; ++i) {
+            if (cell[std::size_t(i)] < '0' || cell[std::size_t(i)] > '9')
+                return QString::fromUtf8(cell.data(), qsizetype(cell.size())).left(4).toInt();
+            year = year * 10 + (cell[std::size_t(i)] - '0');
+        }
+        return year;
     }
+    return QString::fromUtf8(cell.data(), qsizetype(cell.size())).left(4).toInt();
+}
+
+// Every count the per-value, per-year and aggregate queries would give, in one pass. `lists`
+// holds the values each column's items list; only those are counted.
+std::map<int, Tally> tally(store::Database& db, const std::vector<Column>& columns,
+                           const std::vector<std::optional<QStringList>>& lists, int lastYear) {
+    std::map<int, const Column*> wanted;
     std::map<int, Tally> tallies;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const Column& c = columns[i];
+        if (!isCountable(c.type))
+            continue;
+        wanted[c.ordinal] = &c;
+        if (lists[i] && c.type != store::JetType::Boolean) {
+            for (const QString& value : *lists[i])
+                tallies[c.ordinal].byValue.addKey(value);
+        }
+    }
     if (wanted.empty())
         return tallies;
+    struct Target {
+        const Column* column;
+        Tally* tally;
+    };
+    std::vector<Target> targets;
     QStringList select;
-    for (const auto& [ordinal, column] : wanted)
+    for (const auto& [ordinal, column] : wanted) {
+        Tally& t = tallies[ordinal];
+        t.byValue.build();
+        t.byYear.assign(std::size_t(std::max(0, lastYear - 1899)), 0);
+        targets.push_back({column, &t});
         select << store::quoted(column->name);
+    }
+    DecimalCache decimals;
     store::Statement st =
         db.prepare(QStringLiteral("SELECT %1 FROM wslib").arg(select.join(QStringLiteral(", "))));
     while (st.step()) {
-        int i = 0;
-        for (const auto& [ordinal, column] : wanted) {
-            Tally& t = tallies[ordinal];
-            const int at = i++;
-            if (st.isNull(at))
-                continue;
-            switch (column->type) {
+        for (int at = 0; at < int(targets.size()); ++at) {
+            Tally& t = *targets[std::size_t(at)].tally;
+            switch (targets[std::size_t(at)].column->type) {
             case store::JetType::Boolean:
-                ++t.byValue[QString::number(st.integer(at) != 0)];
+                if (!st.isNull(at))
+                    ++t.yesNo[st.integer(at) != 0];
                 break;
-            case store::JetType::Date:
-                ++t.byYear[st.text(at).left(4).toInt()];
+            case store::JetType::Date: {
+                // A date is Null or a date (the column refuses anything else); Null reads empty.
+                const std::string_view cell = st.utf8(at);
+                if (cell.empty())
+                    break;
+                const int year = yearOf(cell);
+                if (year >= 1900 && year - 1900 < int(t.byYear.size()))
+                    ++t.byYear[std::size_t(year - 1900)];
                 break;
+            }
             case store::JetType::Single:
             case store::JetType::Long: {
-                const double stored = st.value(at).toDouble();
+                if (st.isNull(at))
+                    break;
+                const double stored = st.holdsNumber(at) ? st.real(at) : st.value(at).toDouble();
                 if (stored == 0)
                     break;
-                const Billionths v = toBillionths(stored);
+                const Billionths v = decimals(stored);
                 t.max = t.count == 0 ? v : std::max(t.max, v);
                 t.min = t.count == 0 ? v : std::min(t.min, v);
                 t.sum += v;
@@ -169,23 +317,23 @@ std::map<int, Tally> tally(store::Database& db, const std::vector<Column>& colum
                 break;
             }
             default:
-                ++t.byValue[foldAscii(st.text(at))];
+                // Null reads as empty text, which no listed value is.
+                t.byValue.count(st.utf8(at));
             }
         }
     }
     return tallies;
 }
 
-QString valueCounts(store::Database& db, const QString& item, const Column& column, const Tally& counts,
-                    qint64 persons, const std::function<void(qint64)>& progress) {
+QString valueCounts(const QStringList& values, const Column& column, const Tally& counts, qint64 persons,
+                    const std::function<void(qint64)>& progress) {
     QString text;
     qint64 sum = 0;
     int k = 0;
-    for (const QString& value : categories::statisticsValues(db, item)) {
-        const QString key = column.type == store::JetType::Boolean
-                                ? QString::number(value == QStringLiteral("是"))
-                                : foldAscii(value);
-        const qint64 count = counts.byValue.value(key);
+    for (const QString& value : values) {
+        const qint64 count = column.type == store::JetType::Boolean
+                                 ? counts.yesNo[value == QStringLiteral("是")]
+                                 : counts.byValue.countOf(value);
         ++k;
         text += valueLine(QString::number(k) + QLatin1Char('.') + value, count, persons);
         sum += count;
@@ -200,7 +348,8 @@ QString yearCounts(const Tally& counts, qint64 persons, int lastYear,
     qint64 sum = 0;
     int k = 0;
     for (int year = 1900; year <= lastYear; ++year) {
-        const qint64 count = counts.byYear.value(year);
+        const qint64 count =
+            year - 1900 < qsizetype(counts.byYear.size()) ? counts.byYear[std::size_t(year - 1900)] : 0;
         if (count != 0) {
             ++k;
             text += valueLine(QString::number(k) + QLatin1Char('.') + QString::number(year) +
@@ -277,10 +426,21 @@ QString buildReport(store::Database& db, const QStringList& items, qint64 person
     std::vector<Column> columns;
     for (const QString& item : items)
         columns.push_back(columnOf(db, item, fields));
+    // Each item's value list; one that cannot be read leaves only its own block without figures.
+    std::vector<std::optional<QStringList>> lists(columns.size());
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (!countsValues(columns[i].type))
+            continue;
+        try {
+            lists[i] = categories::statisticsValues(db, items.at(qsizetype(i)));
+        } catch (const std::exception& e) {
+            qCWarning(lcStats) << "counting" << items.at(qsizetype(i)) << "failed:" << e.what();
+        }
+    }
     std::map<int, Tally> tallies;
     bool counted = true;
     try {
-        tallies = tally(db, columns);
+        tallies = tally(db, columns, lists, lastYear);
     } catch (const std::exception& e) {
         // Zeros must not pass for facts: every block says it was not counted.
         qCWarning(lcStats) << "counting failed:" << e.what();
@@ -295,9 +455,7 @@ QString buildReport(store::Database& db, const QStringList& items, qint64 person
         const auto found = tallies.find(column.ordinal);
         const Tally empty;
         const Tally& counts = found == tallies.end() ? empty : found->second;
-        const bool countable =
-            column.type != store::JetType::Other && column.type != store::JetType::LongBinary;
-        if (!counted && countable) {
+        if (!counted && isCountable(column.type)) {
             text += notCounted() + kEol + kEol;
             continue;
         }
@@ -305,12 +463,9 @@ QString buildReport(store::Database& db, const QStringList& items, qint64 person
         case store::JetType::Boolean:
         case store::JetType::Text:
         case store::JetType::Memo:
-            try {
-                text += valueCounts(db, item, column, counts, persons, report);
-            } catch (const std::exception& e) {
-                qCWarning(lcStats) << "counting" << item << "failed:" << e.what();
-                text += notCounted();
-            }
+            text += lists[std::size_t(i)]
+                        ? valueCounts(*lists[std::size_t(i)], column, counts, persons, report)
+                        : notCounted();
             break;
         case store::JetType::Date:
             text += yearCounts(counts, persons, lastYear, report);

@@ -207,6 +207,21 @@ bool Statement::isNull(int column) const {
     return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
 }
 
+std::string_view Statement::utf8(int column) const {
+    const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    return data ? std::string_view(data, std::size_t(sqlite3_column_bytes(stmt_, column)))
+                : std::string_view();
+}
+
+bool Statement::holdsNumber(int column) const {
+    const int type = sqlite3_column_type(stmt_, column);
+    return type == SQLITE_INTEGER || type == SQLITE_FLOAT;
+}
+
+double Statement::real(int column) const {
+    return sqlite3_column_double(stmt_, column);
+}
+
 // ---- Database ----
 
 Database::Database(QString path, QString password, OpenOptions options)

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <stdexcept>
+#include <string_view>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -77,6 +78,11 @@ public:
     QString text(int column) const; // null as empty text
     qint64 integer(int column) const;
     bool isNull(int column) const;
+    // For one pass over many rows: the text without a copy (null as empty), valid until the next
+    // step; whether the value is stored as a number, and that number.
+    std::string_view utf8(int column) const;
+    bool holdsNumber(int column) const;
+    double real(int column) const;
 
 private:
     sqlite3* db_ = nullptr;

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <memory>
+#include <vector>
 
 namespace store {
 
@@ -57,6 +58,40 @@ bool jetLike(const QString& value, const QString& pattern) {
 
 namespace {
 
+// Characters whose case Jet's like and NOCASE fold alike: ASCII non-letters, ASCII letters whose
+// only partner is the other ASCII case, and characters without any case mapping to or from them.
+class NocaseSafe {
+public:
+    NocaseSafe() : linked_(0x110000, false) {
+        for (char32_t c = 0; c < 0x110000; ++c) {
+            if (c >= 0xD800 && c <= 0xDFFF)
+                continue;
+            for (char32_t m :
+                 {QChar::toLower(c), QChar::toUpper(c), QChar::toTitleCase(c), QChar::toCaseFolded(c)}) {
+                if (m == c)
+                    continue;
+                linked_[c] = true;
+                linked_[m] = true;
+                if (c < 128 && m >= 128)
+                    outside_[c | 0x20] = true;
+                if (m < 128 && c >= 128)
+                    outside_[m | 0x20] = true;
+            }
+        }
+    }
+    bool operator()(char32_t c) const {
+        if (c < 128) {
+            const bool letter = (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+            return !letter || !outside_[c | 0x20];
+        }
+        return !linked_[c];
+    }
+
+private:
+    std::vector<bool> linked_;
+    bool outside_[128] = {};
+};
+
 // The last pattern stays compiled: a query applies one pattern to every row.
 struct PatternCache {
     QString pattern;
@@ -86,6 +121,31 @@ void likeFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }
 
 } // namespace
+
+std::optional<NocaseLike> nocaseLike(const QString& pattern) {
+    static const NocaseSafe safe;
+    NocaseLike like;
+    like.text = pattern;
+    while (like.text.endsWith(QLatin1Char('*'))) {
+        like.text.chop(1);
+        like.prefix = true;
+    }
+    if (like.prefix && like.text.isEmpty())
+        return std::nullopt;
+    for (char32_t c : like.text.toUcs4()) {
+        if (c == '*' || c == '?' || c == '#' || c == '[' || !safe(c))
+            return std::nullopt;
+    }
+    return like;
+}
+
+QString nocaseUpperBound(const QString& prefix) {
+    QList<uint> folded = prefix.toLower().toUcs4();
+    if (folded.isEmpty() || folded.back() >= 0x10FFFF || folded.back() == 0xD7FF)
+        return {};
+    ++folded.back();
+    return QString::fromUcs4(reinterpret_cast<const char32_t*>(folded.constData()), folded.size());
+}
 
 void registerJetLike(sqlite3* db) {
     sqlite3_create_function_v2(db, "jetlike", 2, SQLITE_UTF8, new PatternCache, &likeFunction, nullptr,

@@ -3,6 +3,8 @@
 #include <QRegularExpression>
 #include <QString>
 
+#include <optional>
+
 struct sqlite3;
 
 namespace store {
@@ -11,6 +13,20 @@ namespace store {
 // letter case is ignored. Returns an invalid expression for a malformed pattern.
 QRegularExpression jetLikePattern(const QString& pattern);
 bool jetLike(const QString& value, const QString& pattern);
+
+// A like pattern that a NOCASE index can answer: every character of `text` compares in NOCASE
+// (ASCII letters folded) exactly as Jet's like compares it, and the pattern is `text` itself
+// (`prefix` false) or `text` followed by a run of * (`prefix` true). Nothing for any other
+// pattern: a wildcard inside, a letter with non-ASCII case partners (É, Ａ, or k with the Kelvin
+// sign), an empty prefix.
+struct NocaseLike {
+    QString text;
+    bool prefix = false;
+};
+std::optional<NocaseLike> nocaseLike(const QString& pattern);
+// The least text above, in NOCASE order, every text that starts with `prefix`; empty when there
+// is none to write.
+QString nocaseUpperBound(const QString& prefix);
 
 // Registers jetlike(value, pattern) on a connection.
 void registerJetLike(sqlite3* db);

@@ -1,6 +1,7 @@
 #include "store/RecordSet.h"
 
 #include "store/Database.h"
+#include "store/Schema.h"
 
 #include <QStringList>
 
@@ -14,7 +15,18 @@ constexpr std::size_t kCacheLimit = 256;
 RecordSet::RecordSet(Database& db, QString table, QString where, QVariantList params, QString orderBy)
     : db_(db), table_(std::move(table)), where_(std::move(where)), params_(std::move(params)),
       orderBy_(std::move(orderBy)) {
+    for (const TableColumn& c : tableColumns(db_, table_)) {
+        if (c.type == JetType::LongBinary)
+            pictureColumns_.push_back(int(columns_.size()));
+        columns_ << quoted(c.name);
+    }
     reload();
+}
+
+void RecordSet::forget(qint64 rowid) {
+    cache_.erase(rowid);
+    if (rowid == fullRowid_)
+        fullRowid_ = -1;
 }
 
 void RecordSet::reload() {
@@ -28,6 +40,7 @@ void RecordSet::reload() {
     while (st.step())
         ids_.push_back(st.integer(0));
     cache_.clear();
+    fullRowid_ = -1;
     position_ = ids_.empty() ? -1 : 0;
     currentDeleted_ = false;
 }
@@ -46,6 +59,29 @@ void RecordSet::setPosition(int index) {
 }
 
 const QVariantList& RecordSet::row(int index) {
+    const QVariantList& cached = cells(index);
+    if (pictureColumns_.empty() || cached.isEmpty())
+        return cached;
+    const qint64 id = rowid(index);
+    if (id != fullRowid_) {
+        QStringList pictures;
+        for (int c : pictureColumns_)
+            pictures << columns_.at(c);
+        Statement st = db_.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                                       .arg(pictures.join(QStringLiteral(", ")), quoted(table_)));
+        st.bind(1, id);
+        QVariantList full = cached;
+        if (st.step()) {
+            for (int i = 0; i < int(pictureColumns_.size()); ++i)
+                full[pictureColumns_[std::size_t(i)]] = st.value(i);
+        }
+        fullRow_ = std::move(full);
+        fullRowid_ = id;
+    }
+    return fullRow_;
+}
+
+const QVariantList& RecordSet::cells(int index) {
     const qint64 id = rowid(index);
     auto it = cache_.find(id);
     if (it == cache_.end()) {
@@ -68,8 +104,8 @@ void RecordSet::fetchBlock(int index) {
         marks << QStringLiteral("?");
         ids << rowid(i);
     }
-    Statement st = db_.prepare(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid IN (%2)")
-                                   .arg(quoted(table_), marks.join(QLatin1Char(','))));
+    Statement st = db_.prepare(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid IN (%3)")
+                                   .arg(selectList(), quoted(table_), marks.join(QLatin1Char(','))));
     st.bindAll(ids);
     while (st.step()) {
         QVariantList values;
@@ -78,6 +114,14 @@ void RecordSet::fetchBlock(int index) {
             values << st.value(c);
         cache_[st.integer(0)] = std::move(values);
     }
+}
+
+// Every column by name, a picture as null in its place.
+QString RecordSet::selectList() const {
+    QStringList list = columns_;
+    for (int c : pictureColumns_)
+        list[c] = QStringLiteral("NULL");
+    return list.join(QStringLiteral(", "));
 }
 
 void RecordSet::append(qint64 rowid) {
@@ -91,7 +135,7 @@ void RecordSet::removeCurrent() {
     if (id < 0)
         return;
     ids_.erase(ids_.begin() + position_);
-    cache_.erase(id);
+    forget(id);
     currentDeleted_ = true;
     if (position_ >= count())
         position_ = count() - 1;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVariantList>
 
 #include <unordered_map>
@@ -11,7 +12,8 @@ namespace store {
 class Database;
 
 // An ordered list of rowids over one table with a current position; rows are read on demand
-// (a small cache keeps the rows a grid is showing), so 100,000 persons cost a vector of ids.
+// (a small cache keeps the rows a grid is showing, without their pictures), so a million persons
+// cost a vector of ids.
 class RecordSet {
 public:
     // `where` may be empty; `orderBy` is SQL after ORDER BY (empty: stored order).
@@ -28,9 +30,11 @@ public:
     qint64 currentRowid() const;
     void setPosition(int index);
 
-    // Every column of the row at `index`, in column order.
+    // Every column of the row at `index`, in column order, pictures included.
     const QVariantList& row(int index);
-    void forget(qint64 rowid) { cache_.erase(rowid); }
+    // The same without pictures (their columns hold null): what a grid shows.
+    const QVariantList& cells(int index);
+    void forget(qint64 rowid);
 
     // A row added through this set goes to its end, as a new row of a dynaset does.
     void append(qint64 rowid);
@@ -39,6 +43,7 @@ public:
 
 private:
     void fetchBlock(int index);
+    QString selectList() const;
 
     Database& db_;
     QString table_;
@@ -49,6 +54,10 @@ private:
     int position_ = -1;
     bool currentDeleted_ = false;
     std::unordered_map<qint64, QVariantList> cache_;
+    std::vector<int> pictureColumns_; // long binary columns, fetched for one row at a time
+    QStringList columns_;
+    qint64 fullRowid_ = -1;
+    QVariantList fullRow_;
 };
 
 } // namespace store

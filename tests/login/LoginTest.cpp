@@ -4,6 +4,7 @@
 #include "login/Login.h"
 #include "login/LoginWindow.h"
 #include "login/MainWindow.h"
+#include "records/PersonsTable.h"
 #include "store/Database.h"
 #include "store/Passwords.h"
 #include "ui/CharacterLimit.h"
@@ -389,10 +390,12 @@ TEST(StartUp, GivesADatabaseFromAnEarlierVersionItsIndexes) {
             .toString();
     };
     const QString shipped = indexes();
-    EXPECT_EQ(shipped, QStringLiteral("wslib_id_number,wslib_number"));
+    EXPECT_EQ(shipped, QStringLiteral("wslib_c5,wslib_c6,wslib_id,wslib_id_number,wslib_name,wslib_number"));
     {
         store::Database db(folder.file(QStringLiteral("lib.mdb")));
+        EXPECT_EQ(records::missingPersonIndexes(db), 0);
         db.exec(QStringLiteral("DROP INDEX wslib_id_number"));
+        db.exec(QStringLiteral("DROP INDEX wslib_c6"));
     }
     AppController app(folder.path());
     ASSERT_TRUE(app.start());

@@ -3,6 +3,7 @@
 #include "records/PersonColumns.h"
 #include "records/ShippedDatabase.h"
 #include "store/Database.h"
+#include "store/RecordSet.h"
 #include "store/Schema.h"
 
 #include <QFile>
@@ -159,4 +160,23 @@ TEST(Database, TransactionRollsBackUnlessCommitted) {
     EXPECT_EQ(countRows(db, QStringLiteral("km")), 0);
     db.reopen();
     EXPECT_EQ(countRows(db, QStringLiteral("km")), 0);
+}
+
+// A grid's rows are kept without pictures; the row asked for whole brings its picture.
+TEST(RecordSet, GridRowsCarryNoPictures) {
+    testing_support::TestFolder folder;
+    auto session = folder.session();
+    store::Database& db = session->db();
+    const QByteArray photo(50000, '\x7f');
+    for (int i = 0; i < 100; ++i)
+        db.exec(QStringLiteral("INSERT INTO wslib(\"个人编号\", \"相片\") VALUES (?, ?)"),
+                {QString::number(i), photo});
+    store::RecordSet set(db, store::schema::kPersons);
+    for (int i = 0; i < set.count(); ++i) {
+        EXPECT_TRUE(set.cells(i).at(records::kPhoto).isNull());
+        EXPECT_EQ(set.cells(i).at(0).toString(), QString::number(i));
+    }
+    EXPECT_EQ(set.row(42).at(records::kPhoto).toByteArray(), photo);
+    EXPECT_EQ(set.row(42).at(0).toString(), QStringLiteral("42"));
+    EXPECT_TRUE(set.cells(42).at(records::kPhoto).isNull());
 }
