@@ -31,6 +31,8 @@ public:
     // Every column of the row at `index`, in column order.
     const QVariantList& row(int index);
     void forget(qint64 rowid) { cache_.erase(rowid); }
+    // The row at `index` when it was read already, without asking the database; null otherwise.
+    const QVariantList* cached(int index) const;
 
     // A row added through this set goes to its end, as a new row of a dynaset does.
     void append(qint64 rowid);
