@@ -12,6 +12,7 @@
 #include "ui/ScriptedDialogs.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QScrollBar>
@@ -56,6 +57,10 @@ double longestPause(const std::function<void()>& job) {
         bar->setValue(QRandomGenerator::global()->bounded(bar->maximum() + 1));
         view.viewport()->repaint();
     });
+    // The windows are drawn once before the operator's command, as they would be on the screen.
+    QEventLoop settle;
+    QTimer::singleShot(300, &settle, &QEventLoop::quit);
+    settle.exec();
     clock.start();
     ticks.start(10);
     repaint.start(10);

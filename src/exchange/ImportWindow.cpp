@@ -142,9 +142,14 @@ void ImportWindow::importStaging() {
     QString question = kImportQuestion;
     qint64 persons = 0;
     qint64 staged = 0;
+    // Counting 100,000 rows takes a while: a job of its own, so that the windows keep painting.
+    ui::JobSetup counting;
+    counting.connection = ui::JobSetup::Connection::ReadOnly;
     if (ui::guard(this, ui::silently(), [&] {
-            persons = records::countPersons(session_.db());
-            staged = countStaging(session_.db());
+            ui::runJob(this, session_, counting, [&](store::Database* db, store::JobControl&) {
+                persons = records::countPersons(*db);
+                staged = countStaging(*db);
+            });
         }))
         question += QStringLiteral("\r\n") + replacementText(persons, staged);
     if (!ui::confirm(this, question))
