@@ -54,6 +54,9 @@ void walk(benchmark::State& state, bool exporting) {
     PhotoFolder& f = photoFolder();
     store::RecordSet list(*f.db, store::schema::kPersons, QString(), {},
                           QStringLiteral("\"个人编号\", rowid"));
+    std::vector<qint64> rowids;
+    for (int i = 0; i < list.count(); ++i)
+        rowids.push_back(list.rowid(i));
     qint64 longest = 0;
     int count = 0;
     for (auto _ : state) {
@@ -63,8 +66,8 @@ void walk(benchmark::State& state, bool exporting) {
             longest = std::max(longest, since.restart());
             return true;
         };
-        count = (exporting ? records::exportPhotos(*f.db, list, f.folder(), progress)
-                           : records::importPhotos(*f.db, list, f.folder(), progress))
+        count = (exporting ? records::exportPhotos(*f.db, rowids, f.folder(), progress)
+                           : records::importPhotos(*f.db, rowids, f.folder(), progress))
                     .count;
     }
     state.counters["photos"] = count;

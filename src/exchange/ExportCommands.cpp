@@ -1,17 +1,14 @@
 #include "exchange/ExportCommands.h"
 
 #include "exchange/Export.h"
-#include "exchange/OffThread.h"
 #include "exchange/Workbook.h"
 #include "store/RecordSet.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
-#include "ui/Widgets.h"
+#include "ui/JobRunner.h"
 
 #include <QLabel>
-
-#include <atomic>
 
 namespace exchange {
 
@@ -19,32 +16,34 @@ namespace {
 
 const QString kFilter = QStringLiteral("EXCEL(*.xlsx)");
 
-// Writes the rows off this thread with the progress in `label`, tells the operator it is done,
-// then runs the closing step off this thread too. Throws on failure; no file is left then.
+// Writes the rows on a job with the progress in `label`, tells the operator it is done, then runs
+// the closing step as a job too. Throws on failure and store::Cancelled after 取消; no file is
+// left then, and an earlier file of that name stays as it was.
 void runExport(QWidget* parent, store::Session& session, const QString& target, QLabel& label, bool hideLabel,
                const std::function<void(WorkbookWriter&, store::Database&, const ExportProgress&)>& write) {
-    std::atomic<qint64> done{0};
-    std::atomic<qint64> total{0};
     WorkbookWriter book(target);
     label.show();
-    const QString path = session.databasePath();
-    runOffThread(
-        [&] {
-            // Its own connection: the session's connection stays with the user-interface thread.
-            store::Database db(path);
-            write(book, db, [&](qint64 n, qint64 all) {
-                total = all;
-                done = n;
-            });
-        },
-        [&] {
-            if (total > 0)
-                ui::showProgress(label, exportProgressText(done, total));
-        });
+    ui::JobSetup setup;
+    setup.connection = ui::JobSetup::Connection::ReadOnly;
+    setup.cancellable = true;
+    setup.show = [&label](const store::Progress& p) { label.setText(p.text); };
+    ui::runJob(parent, session, setup, [&](store::Database* db, store::JobControl& control) {
+        write(book, *db, [&](qint64 n, qint64 all) { control.report(n, all, exportProgressText(n, all)); });
+    });
     if (hideLabel)
         label.hide();
     ui::inform(parent, kExportDone);
-    runOffThread([&] { book.save(); });
+    ui::runJob(parent, [&] { book.save(); });
+}
+
+// The export with its failure message; 取消 ends it without a word.
+void guardedExport(QWidget* parent, const std::function<void()>& run) {
+    ui::guard(parent, ui::stopWith(kExportFailed, ui::kProgramTitle, ui::Icon::None), [&] {
+        try {
+            run();
+        } catch (const store::Cancelled&) {
+        }
+    });
 }
 
 } // namespace
@@ -55,7 +54,7 @@ void exportAllPersons(QWidget* parent, store::Session& session, QLabel& label) {
     if (chosen.trimmed().isEmpty())
         return;
     const QString unit = session.state().unitName;
-    ui::guard(parent, ui::stopWith(kExportFailed, ui::kProgramTitle, ui::Icon::None), [&] {
+    guardedExport(parent, [&] {
         runExport(parent, session, workbookFileName(chosen), label, true,
                   [&](WorkbookWriter& book, store::Database& db, const ExportProgress& progress) {
                       writePersons(book, db, unit, progress);
@@ -74,7 +73,7 @@ void exportQueryResult(QWidget* parent, store::Session& session, const store::Re
         ui::dialogs().saveFile(parent, QStringLiteral("请输入文件名!"), session.programFolder(), kFilter);
     if (chosen.trimmed().isEmpty())
         return;
-    ui::guard(parent, ui::stopWith(kExportFailed, ui::kProgramTitle, ui::Icon::None), [&] {
+    guardedExport(parent, [&] {
         runExport(parent, session, workbookFileName(chosen), status, false,
                   [&](WorkbookWriter& book, store::Database& db, const ExportProgress& progress) {
                       writeResults(book, db, rowids, progress);

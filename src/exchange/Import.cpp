@@ -5,6 +5,7 @@
 #include "exchange/Workbook.h"
 #include "store/Database.h"
 #include "store/JetValues.h"
+#include "store/Job.h"
 
 #include <QLoggingCategory>
 #include <QRegularExpression>
@@ -193,6 +194,8 @@ int stageWorkbook(store::Database& db, const QString& path, const std::function<
                         ++unread->count;
                 }
             }
+        } catch (const store::Cancelled&) {
+            throw; // 取消 keeps the staging table as it was
         } catch (...) {
             keepStaged();
             throw;

@@ -73,10 +73,11 @@ QString unreadRowsText(const UnreadRows& unread);
 
 // Checks the workbook's titles against the staging table, then replaces the staging rows with
 // the workbook's rows from row 3 down to the first whose column A is blank. Rows read before a
-// failing cell stay staged. `progress` gets the number of the row being read (from 1); `unread`,
-// when given, what lies below the row where reading stopped. Returns the number of rows staged.
-// Throws TitleMismatch (staging unchanged), CellRejected (also for database failures, with the
-// cell being processed) or WorkbookError (a file that is no workbook or is damaged).
+// failing cell stay staged; a store::Cancelled thrown by `progress` leaves the staging table as it was.
+// `progress` gets the number of the row being read (from 1); `unread`, when given, what lies below the row
+// where reading stopped. Returns the number of rows staged. Throws TitleMismatch (staging unchanged),
+// CellRejected (also for database failures, with the cell being processed) or WorkbookError (a file that is
+// no workbook or is damaged).
 int stageWorkbook(store::Database& db, const QString& path, const std::function<void(int)>& progress = {},
                   UnreadRows* unread = nullptr);
 

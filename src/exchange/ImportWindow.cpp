@@ -12,7 +12,7 @@
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
-#include "ui/Widgets.h"
+#include "ui/JobRunner.h"
 #include "ui/Window.h"
 
 #include <QFileInfo>
@@ -59,6 +59,7 @@ ImportWindow::ImportWindow(store::Session& session, QWidget* parent)
     ui_->setupUi(this);
     model_ = new StagingModel(
         session_.db(), [this] { ui::inform(this, records::kWriteFailed); }, this);
+    model_->followJobs(session_);
     ui_->DBGrid1->setModel(model_);
     ui_->DBGrid1->verticalHeader()->setDefaultSectionSize(22);
     ui_->DBGrid1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
@@ -73,11 +74,8 @@ ImportWindow::ImportWindow(store::Session& session, QWidget* parent)
 
 ImportWindow::~ImportWindow() = default;
 
-void ImportWindow::progress(const QString& text, bool last) {
-    if (!last && shown_.isValid() && shown_.elapsed() < 100)
-        return;
-    ui::showProgress(*ui_->Label1, text);
-    shown_.restart();
+void ImportWindow::showProgress(const store::Progress& progress) {
+    ui_->Label1->setText(progress.text);
 }
 
 void ImportWindow::openWorkbook() {
@@ -93,16 +91,22 @@ void ImportWindow::openWorkbook() {
     bool staged = false;
     UnreadRows unread;
     QString failure;
+    ui::JobSetup setup;
+    setup.cancellable = true;
+    setup.show = [this](const store::Progress& p) { showProgress(p); };
     try {
-        shown_.invalidate();
-        stageWorkbook(
-            session_.db(), file,
-            [this, &row](int n) {
-                row = n;
-                progress(QStringLiteral("正在检查EXCEL文件记录完整性！第%1条记录。").arg(n));
-            },
-            &unread);
+        ui::runJob(this, session_, setup, [&](store::Database* db, store::JobControl& control) {
+            stageWorkbook(
+                *db, file,
+                [&](int n) {
+                    row = n;
+                    control.report(n, 0, QStringLiteral("正在检查EXCEL文件记录完整性！第%1条记录。").arg(n));
+                },
+                &unread);
+        });
         staged = true;
+    } catch (const store::Cancelled&) {
+        failure = ui::kCancelledNothingChanged;
     } catch (const TitleMismatch& e) {
         failure = QStringLiteral("文件格式不符合！请查列标题“") + e.cellText() + QStringLiteral("”");
     } catch (const CellRejected& e) {
@@ -138,20 +142,39 @@ void ImportWindow::importStaging() {
     QString question = kImportQuestion;
     qint64 persons = 0;
     qint64 staged = 0;
+    // Counting 100,000 rows takes a while: a job of its own, so that the windows keep painting.
+    ui::JobSetup counting;
+    counting.connection = ui::JobSetup::Connection::ReadOnly;
     if (ui::guard(this, ui::silently(), [&] {
-            persons = records::countPersons(session_.db());
-            staged = countStaging(session_.db());
+            ui::runJob(this, session_, counting, [&](store::Database* db, store::JobControl&) {
+                persons = records::countPersons(*db);
+                staged = countStaging(*db);
+            });
         }))
         question += QStringLiteral("\r\n") + replacementText(persons, staged);
     if (!ui::confirm(this, question))
         return;
     Replacement result;
-    shown_.invalidate();
+    bool cancelled = false;
+    ui::JobSetup setup;
+    setup.cancellable = true;
+    setup.show = [this](const store::Progress& p) { showProgress(p); };
     const bool done = ui::guard(this, ui::stopWith(kImportFailed, ui::kProgramTitle, ui::Icon::None), [&] {
-        result = replacePersons(
-            session_.db(), [this](qint64 n) { progress(QStringLiteral("正在导入第%1条记录。").arg(n)); });
+        try {
+            ui::runJob(this, session_, setup, [&](store::Database* db, store::JobControl& control) {
+                result = replacePersons(*db, [&](qint64 n) {
+                    control.report(n, staged, QStringLiteral("正在导入第%1条记录。").arg(n));
+                });
+            });
+        } catch (const store::Cancelled&) {
+            cancelled = true;
+        }
     });
     ui_->Label1->clear();
+    if (cancelled) {
+        ui::inform(this, ui::kCancelledNothingChanged);
+        return;
+    }
     if (!done)
         return;
     ui::inform(this, QStringLiteral("导入完毕！共导入%1条记录！").arg(result.persons));

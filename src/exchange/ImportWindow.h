@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QWidget>
 
 #include <memory>
@@ -10,7 +9,8 @@ class Form13;
 }
 namespace store {
 class Session;
-}
+struct Progress;
+} // namespace store
 
 namespace exchange {
 
@@ -40,13 +40,11 @@ public:
     void importStaging(); // Command2 "导入到库中"
 
 private:
-    // Shows a progress text at most every tenth of a second (the last one always).
-    void progress(const QString& text, bool last = false);
+    void showProgress(const store::Progress& progress);
 
     store::Session& session_;
     std::unique_ptr<Ui::Form13> ui_;
     StagingModel* model_;
-    QElapsedTimer shown_;
 };
 
 } // namespace exchange

@@ -4,6 +4,7 @@
 #include "exchange/Import.h"
 #include "exchange/Workbook.h"
 #include "store/RecordSet.h"
+#include "store/Session.h"
 #include "ui/Guard.h"
 
 namespace exchange {
@@ -38,10 +39,14 @@ int StagingModel::columnCount(const QModelIndex& parent) const {
 QVariant StagingModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || !rows_ || (role != Qt::DisplayRole && role != Qt::EditRole))
         return {};
-    const QVariantList& row = rows_->cells(index.row());
-    if (index.column() >= row.size())
+    const QVariantList* row = nullptr;
+    if (session_ && session_->jobWriting())
+        row = rows_->cached(index.row());
+    else
+        row = &rows_->cells(index.row());
+    if (!row || index.column() >= row->size())
         return {};
-    return exchangeText(columns_[std::size_t(index.column())].type, row.at(index.column()));
+    return exchangeText(columns_[std::size_t(index.column())].type, row->at(index.column()));
 }
 
 QVariant StagingModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -11,6 +11,7 @@
 namespace store {
 class Database;
 class RecordSet;
+class Session;
 } // namespace store
 
 namespace exchange {
@@ -27,6 +28,9 @@ public:
     // Reads the staging table afresh; detach() leaves the grid empty while the table is rewritten.
     void reload();
     void detach();
+    // While a job of this session writes, the grid shows the rows it holds (others empty) instead
+    // of waiting on the database.
+    void followJobs(const store::Session& session) { session_ = &session; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -40,6 +44,7 @@ private:
     std::function<void()> rejected_;
     std::vector<store::TableColumn> columns_;
     std::unique_ptr<store::RecordSet> rows_;
+    const store::Session* session_ = nullptr;
 };
 
 } // namespace exchange

@@ -1,6 +1,8 @@
 #include "print/Pages.h"
 
 #include "print/Surface.h"
+#include "store/Database.h"
+#include "store/Schema.h"
 
 #include <QLoggingCategory>
 #include <QPageLayout>
@@ -8,6 +10,7 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 
+#include <memory>
 #include <stdexcept>
 
 Q_LOGGING_CATEGORY(lcPrint, "tessaly.print")
@@ -52,6 +55,29 @@ QImage previewImage(const ResultPages& pages, int page, int z, double dpi) {
         qCWarning(lcPrint) << "page drawing stopped:" << e.what();
     }
     return image;
+}
+
+RowAt personRows(store::Database& db, std::vector<qint64> rowids) {
+    QStringList columns;
+    const QStringList names = db.columnNames(store::schema::kPersons);
+    for (qsizetype i = 0; i + 1 < names.size(); ++i)
+        columns << store::quoted(names.at(i));
+    auto st = std::make_shared<store::Statement>(
+        db.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                       .arg(columns.join(QLatin1Char(',')), store::quoted(store::schema::kPersons))));
+    return [st, ids = std::move(rowids)](int index) {
+        QVariantList values;
+        if (index < 0 || index >= int(ids.size()))
+            return values;
+        st->reset();
+        st->bind(1, ids[std::size_t(index)]);
+        if (st->step()) {
+            for (int c = 0; c < st->columnCount(); ++c)
+                values << st->value(c);
+        }
+        st->reset();
+        return values;
+    };
 }
 
 bool writePdf(const QString& path, const ResultPages& pages, int first, int last,

@@ -7,6 +7,11 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
+
+namespace store {
+class Database;
+}
 
 namespace print {
 
@@ -29,6 +34,10 @@ struct ResultPages {
     // The page picture's size in mm at zoom divisor z.
     QSize pageSize(int z) const;
 };
+
+// Persons by rowid, in this order, read on `db` as the pages ask for them: a row source for
+// pages drawn by a job on its own connection. The photo is not read.
+RowAt personRows(store::Database& db, std::vector<qint64> rowids);
 
 // The page drawn on a preview picture at `dpi`, sized as the page picture.
 QImage previewImage(const ResultPages& pages, int page, int z, double dpi);

@@ -11,6 +11,7 @@
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
+#include "ui/JobRunner.h"
 #include "ui/SingleWindow.h"
 #include "ui/Widgets.h"
 #include "ui/Window.h"
@@ -25,7 +26,6 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
@@ -100,6 +100,7 @@ ResultsWindow::ResultsWindow(store::Session& session, QWidget* parent, QSize scr
                                      [this](C c) { run(c); });
 
     model_ = new records::PersonListModel(session_.db().columnNames(store::schema::kPersons), this);
+    model_->followJobs(session_);
     grid_ = new QTableView(this);
     grid_->setObjectName(QStringLiteral("DBGrid1"));
     grid_->setModel(model_);
@@ -548,23 +549,31 @@ void ResultsWindow::writeWholePdf() {
     const QString path = askPdfName(QStringLiteral("输出PDF"));
     if (path.isEmpty())
         return;
-    const ResultPages all = pages();
-    const int total = all.pageCount();
-    QProgressDialog progress(QStringLiteral("正在输出PDF……"), QStringLiteral("取消"), 0, total, this);
-    progress.setObjectName(QStringLiteral("pdfProgress"));
-    progress.setWindowTitle(ui::kProgramTitle);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(0);
-    progress.setValue(0);
+    const ResultPages shown = pages();
+    const int total = shown.pageCount();
+    std::vector<qint64> rowids;
+    rowids.reserve(std::size_t(resultCount()));
+    for (int i = 0; i < resultCount(); ++i)
+        rowids.push_back(results_->rowid(i));
+    ui::JobSetup setup;
+    setup.connection = ui::JobSetup::Connection::ReadOnly;
+    setup.cancellable = true;
     bool written = false;
     ui::guard(this, ui::stopWithCause(QStringLiteral("PDF文件没有写成。")), [&] {
-        written = writePdf(path, all, 1, total, [&](int done, int) {
-            progress.setValue(done);
-            QApplication::processEvents();
-            return !progress.wasCanceled();
-        });
+        try {
+            ui::runJob(this, session_, setup, [&](store::Database* db, store::JobControl& control) {
+                // The rows come from the job's own connection, not from the window's record set.
+                ResultPages own = shown;
+                own.rowAt = personRows(*db, rowids);
+                written = writePdf(path, own, 1, total, [&](int done, int all) {
+                    control.report(done, all, QStringLiteral("正在输出PDF……"));
+                    return true;
+                });
+            });
+        } catch (const store::Cancelled&) {
+            // The unfinished file is gone; an earlier file of that name is as it was.
+        }
     });
-    progress.close();
     if (written)
         ui::inform(
             this,

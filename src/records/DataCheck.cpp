@@ -152,7 +152,7 @@ int DataCheckReport::count(Fault fault) const {
                              [fault](const Finding& f) { return f.fault == fault; }));
 }
 
-DataCheckReport checkData(store::Database& db, const QDate& today) {
+DataCheckReport checkData(store::Database& db, const QDate& today, store::JobControl& control) {
     DataCheckReport report;
     std::vector<Person> persons;
     Names names;
@@ -166,6 +166,8 @@ DataCheckReport checkData(store::Database& db, const QDate& today) {
                                                     "\"出生年月\", \"身份证号码\", \"退休年月\" FROM wslib"));
     while (st.step()) {
         const int index = int(persons.size());
+        if (index % 1024 == 0)
+            control.report(index, 0, QStringLiteral("正在检查第%1人……").arg(index + 1));
         const std::string_view name = st.utf8(2);
         persons.push_back({st.integer(0), st.text(1).trimmed(), st.text(5), std::uint32_t(names.bytes.size()),
                            std::uint32_t(name.size())});
@@ -222,7 +224,7 @@ DataCheckReport checkData(store::Database& db, const QDate& today) {
     return report;
 }
 
-int convertOldIdNumbers(store::Database& db, const QDate& today) {
+int convertOldIdNumbers(store::Database& db, const QDate& today, store::JobControl& control) {
     std::vector<std::pair<qint64, QString>> changes;
     {
         store::Statement st = db.prepare(QStringLiteral(
@@ -236,7 +238,9 @@ int convertOldIdNumbers(store::Database& db, const QDate& today) {
     store::Transaction tx(db);
     store::Statement update =
         db.prepare(QStringLiteral("UPDATE wslib SET \"身份证号码\" = ? WHERE rowid = ?"));
+    qint64 done = 0;
     for (const auto& [rowid, number] : changes) {
+        control.report(done++, qint64(changes.size()), QStringLiteral("正在转换身份证号码……"));
         update.reset();
         update.bind(1, number).bind(2, rowid).run();
     }

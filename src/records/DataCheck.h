@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Job.h"
+
 #include <QDate>
 #include <QList>
 #include <QString>
@@ -44,12 +46,16 @@ struct DataCheckReport {
     int count(Fault fault) const;
 };
 
-// One pass over the persons table. `today` bounds birth dates.
-DataCheckReport checkData(store::Database& db, const QDate& today);
+// One pass over the persons table. `today` bounds birth dates. Progress goes to `control`, whose
+// 取消 ends the pass with store::Cancelled.
+DataCheckReport checkData(store::Database& db, const QDate& today,
+                          store::JobControl& control = store::untracked());
 
 // Rewrites every valid 15-digit ID number as its 18-character form, in one transaction.
-// Returns how many were rewritten. Throws store::SqlError (and then nothing is rewritten).
-int convertOldIdNumbers(store::Database& db, const QDate& today);
+// Returns how many were rewritten. Throws store::SqlError or, after 取消, store::Cancelled (and
+// then nothing is rewritten).
+int convertOldIdNumbers(store::Database& db, const QDate& today,
+                        store::JobControl& control = store::untracked());
 
 // ID numbers of staged workbook rows, summed up for the operator after a workbook was read.
 struct IdSummary {

@@ -6,6 +6,7 @@
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
+#include "ui/JobRunner.h"
 #include "ui/Widgets.h"
 #include "ui/Window.h"
 #include "ui_DataCheckWindow.h"
@@ -83,11 +84,28 @@ DataCheckWindow::~DataCheckWindow() = default;
 void DataCheckWindow::recheck() {
     model_->setReport(nullptr);
     report_ = DataCheckReport();
-    ui::guard(this, ui::stopWith(QStringLiteral("数据检查没有完成，请检查数据库文件。")),
-              [this] { report_ = checkData(session_.db(), session_.now().date()); });
+    const QDate today = session_.now().date();
+    ui::JobSetup setup;
+    setup.connection = ui::JobSetup::Connection::ReadOnly;
+    setup.cancellable = true;
+    setup.show = [this](const store::Progress& p) { ui_->Summary->setText(p.text); };
+    bool cancelled = false;
+    ui::guard(this, ui::stopWith(QStringLiteral("数据检查没有完成，请检查数据库文件。")), [&] {
+        try {
+            DataCheckReport found;
+            ui::runJob(this, session_, setup, [&](store::Database* db, store::JobControl& control) {
+                found = checkData(*db, today, control);
+            });
+            report_ = std::move(found);
+        } catch (const store::Cancelled&) {
+            cancelled = true;
+        }
+    });
     model_->setReport(&report_);
-    ui_->Summary->setText(
-        QStringLiteral("共检查 %1 人，发现问题 %2 项。").arg(report_.persons).arg(report_.findings.size()));
+    ui_->Summary->setText(cancelled ? QStringLiteral("检查已取消。")
+                                    : QStringLiteral("共检查 %1 人，发现问题 %2 项。")
+                                          .arg(report_.persons)
+                                          .arg(report_.findings.size()));
     ui_->ConvertAll->setEnabled(report_.count(Fault::OldId) > 0);
     ui_->Export->setEnabled(report_.persons > 0);
 }
@@ -98,10 +116,30 @@ void DataCheckWindow::convertAll() {
         return;
     if (!ui::confirm(this, QStringLiteral("将 %1 个15位身份证号码全部转换为18位吗？").arg(old)))
         return;
+    const QDate today = session_.now().date();
+    ui::JobSetup setup;
+    setup.cancellable = true; // one transaction: 取消 rolls it back
+    setup.show = [this](const store::Progress& p) { ui_->Summary->setText(p.text); };
+    const QString summary = ui_->Summary->text();
     int converted = 0;
-    if (!ui::guard(this, ui::stopWithCause(QStringLiteral("转换没有完成，身份证号码都保持原样。")),
-                   [&] { converted = convertOldIdNumbers(session_.db(), session_.now().date()); }))
+    bool cancelled = false;
+    if (!ui::guard(this, ui::stopWithCause(QStringLiteral("转换没有完成，身份证号码都保持原样。")), [&] {
+            try {
+                ui::runJob(this, session_, setup, [&](store::Database* db, store::JobControl& control) {
+                    converted = convertOldIdNumbers(*db, today, control);
+                });
+            } catch (const store::Cancelled&) {
+                cancelled = true;
+            }
+        })) {
+        ui_->Summary->setText(summary);
         return;
+    }
+    if (cancelled) {
+        ui::inform(this, ui::kCancelledNothingChanged);
+        recheck();
+        return;
+    }
     ui::inform(this, QStringLiteral("已将 %1 个身份证号码转换为18位。").arg(converted), ui::kProgramTitle,
                ui::Icon::Information);
     recheck();

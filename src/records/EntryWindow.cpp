@@ -76,6 +76,7 @@ EntryWindow::EntryWindow(store::Session& session, std::function<void()> openCate
     for (const store::TableColumn& c : fields_)
         headers << c.name;
     model_ = new PersonListModel(headers, this);
+    model_->followJobs(session_);
     grid_->setModel(model_);
     grid_->setColumnWidth(0, ui::twipsToPixels(*this, 1200));
     grid_->setColumnWidth(1, ui::twipsToPixels(*this, 1000));

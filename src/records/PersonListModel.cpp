@@ -2,6 +2,7 @@
 
 #include "records/PersonColumns.h"
 #include "store/RecordSet.h"
+#include "store/Session.h"
 #include "ui/Guard.h"
 
 namespace records {
@@ -62,7 +63,12 @@ QVariant PersonListModel::data(const QModelIndex& index, int role) const {
         return {};
     // A row on a damaged page shows as empty cells; painting must not fail.
     QVariantList row;
-    ui::guard(nullptr, ui::silently(), [&] { row = list_->cells(index.row()); });
+    if (session_ && session_->jobWriting()) {
+        if (const QVariantList* held = list_->cached(index.row()))
+            row = *held;
+    } else {
+        ui::guard(nullptr, ui::silently(), [&] { row = list_->cells(index.row()); });
+    }
     if (index.column() >= row.size())
         return {};
     const QVariant& v = row.at(index.column());

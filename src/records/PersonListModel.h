@@ -5,7 +5,8 @@
 
 namespace store {
 class RecordSet;
-}
+class Session;
+} // namespace store
 
 namespace records {
 
@@ -15,6 +16,9 @@ class PersonListModel : public QAbstractTableModel {
 public:
     PersonListModel(QStringList headers, QObject* parent = nullptr);
     void setList(store::RecordSet* list);
+    // While a job of this session writes, the grid shows the rows it holds (others empty) instead
+    // of waiting on the database.
+    void followJobs(const store::Session& session) { session_ = &session; }
     void refresh();
     // Changes of the list made through the model, so that views keep their current row.
     void append(qint64 rowid);
@@ -29,6 +33,7 @@ public:
 private:
     QStringList headers_;
     store::RecordSet* list_ = nullptr;
+    const store::Session* session_ = nullptr;
 };
 
 } // namespace records

@@ -251,7 +251,7 @@ QString PhotoFiles::target(const QString& personalNumber) const {
     return found.isEmpty() ? photoFileOf(folder_, personalNumber) : found;
 }
 
-PhotoBatch exportPhotos(store::Database& db, const store::RecordSet& list, const QString& folder,
+PhotoBatch exportPhotos(store::Database& db, const std::vector<qint64>& rowids, const QString& folder,
                         const PhotoProgress& progress) {
     PhotoBatch batch;
     Walk walk(db, progress, batch);
@@ -264,12 +264,12 @@ PhotoBatch exportPhotos(store::Database& db, const store::RecordSet& list, const
         stop(batch, std::current_exception());
         return batch;
     }
-    for (int i = 0; i < list.count(); ++i) {
+    for (std::size_t i = 0; i < rowids.size(); ++i) {
         QString number;
         QByteArray bytes;
         try {
             st->reset();
-            st->bind(1, list.rowid(i));
+            st->bind(1, rowids[i]);
             if (st->step()) {
                 number = st->text(0);
                 bytes = st->value(1).toByteArray();
@@ -300,7 +300,7 @@ PhotoBatch exportPhotos(store::Database& db, const store::RecordSet& list, const
     return batch;
 }
 
-PhotoBatch importPhotos(store::Database& db, const store::RecordSet& list, const QString& folder,
+PhotoBatch importPhotos(store::Database& db, const std::vector<qint64>& rowids, const QString& folder,
                         const PhotoProgress& progress) {
     PhotoBatch batch;
     Walk walk(db, progress, batch);
@@ -313,11 +313,11 @@ PhotoBatch importPhotos(store::Database& db, const store::RecordSet& list, const
         stop(batch, std::current_exception());
         return batch;
     }
-    for (int i = 0; i < list.count(); ++i) {
+    for (std::size_t i = 0; i < rowids.size(); ++i) {
         QString number;
         try {
             st->reset();
-            st->bind(1, list.rowid(i));
+            st->bind(1, rowids[i]);
             if (st->step())
                 number = st->text(0);
             st->reset();
@@ -334,7 +334,7 @@ PhotoBatch importPhotos(store::Database& db, const store::RecordSet& list, const
                     ++batch.count; // counted, and the photo stays as it was
                 } else {
                     walk.writing();
-                    storePhoto(db, list.rowid(i), bytes);
+                    storePhoto(db, rowids[i], bytes);
                     walk.wrote();
                 }
             } catch (const PhotoFileError& e) {

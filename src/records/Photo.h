@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <stdexcept>
+#include <vector>
 
 Q_DECLARE_LOGGING_CATEGORY(lcPhoto)
 
@@ -80,8 +81,8 @@ private:
     QString cause_;
 };
 
-// The batch export and import walk a list of persons row by row. `progress` is called now and
-// then with the running count (and at the end); returning false stops the walk.
+// The batch export and import walk a list of persons (their rowids, in list order) row by row. `progress` is
+// called now and then with the running count (and at the end); returning false stops the walk.
 using PhotoProgress = std::function<bool(int count)>;
 
 // What a batch walk did.
@@ -95,13 +96,13 @@ struct PhotoBatch {
 // Writes every photo of the list to the photo folder as personal number + ".jpg", whatever
 // its format, replacing a file of that name in any case. Counts the files written; persons
 // whose number cannot be a file name are skipped and not counted.
-PhotoBatch exportPhotos(store::Database& db, const store::RecordSet& list, const QString& folder,
+PhotoBatch exportPhotos(store::Database& db, const std::vector<qint64>& rowids, const QString& folder,
                         const PhotoProgress& progress);
 // For every person of the list whose file exists in the photo folder, stores that file as the
 // photo and counts it once it is committed (an empty file counts but changes nothing). A file
 // that cannot be read, or a photo the database refuses, is skipped; a database that cannot be
 // written at all (full, read-only, locked) ends the walk.
-PhotoBatch importPhotos(store::Database& db, const store::RecordSet& list, const QString& folder,
+PhotoBatch importPhotos(store::Database& db, const std::vector<qint64>& rowids, const QString& folder,
                         const PhotoProgress& progress);
 
 // "##.0" percent of `count` over `rows`, as the progress label shows it ("12.5", ".5").

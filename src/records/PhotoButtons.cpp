@@ -7,13 +7,11 @@
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
-#include "ui/Widgets.h"
+#include "ui/JobRunner.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QGridLayout>
 #include <QLabel>
-#include <QPointer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -109,31 +107,59 @@ QString causeText(const std::exception_ptr& failure) {
 
 } // namespace
 
-void PhotoButtons::walk(const QString& progressText, const QString& doneText, const WalkTexts& failures,
-                        const std::function<PhotoBatch(const PhotoProgress&)>& run) {
+void PhotoButtons::walk(const QString& progressText, const WalkTexts& texts, bool writes,
+                        const std::function<PhotoBatch(store::Database&, const std::vector<qint64>&,
+                                                       const PhotoProgress&)>& run) {
     QLabel& label = progressLabel();
-    const int rows = window_.list().count();
+    store::RecordSet& list = window_.list();
+    std::vector<qint64> rowids;
+    rowids.reserve(std::size_t(list.count()));
+    for (int i = 0; i < list.count(); ++i)
+        rowids.push_back(list.rowid(i));
+    const int rows = int(rowids.size());
     window_.moveTo(0);
     label.setText(QString());
     label.show();
     window_.setShowOnMove(false);
-    QPointer<QObject> alive(this);
-    const PhotoProgress progress = [&](int count) {
-        ui::showProgress(label, progressText + photoProgressShare(count, rows) + QStringLiteral("%"));
-        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        return !alive.isNull();
-    };
+    ui::JobSetup setup;
+    setup.connection = writes ? ui::JobSetup::Connection::ReadWrite : ui::JobSetup::Connection::ReadOnly;
+    // What was written or stored before 取消 stays, and the operator is told how much.
+    setup.cancellable = true;
+    setup.show = [&label](const store::Progress& p) { label.setText(p.text); };
     PhotoBatch batch;
-    if (!ui::guard(&window_, ui::silently(), [&] { batch = run(progress); }))
+    bool cancelled = false;
+    std::exception_ptr failure;
+    if (!ui::guard(&window_, ui::silently(), [&] {
+            try {
+                ui::runJob(&window_, window_.session(), setup,
+                           [&](store::Database* db, store::JobControl& control) {
+                               batch = run(*db, rowids, [&](int count) {
+                                   control.note(count, rows,
+                                                progressText + photoProgressShare(count, rows) +
+                                                    QStringLiteral("%"));
+                                   return !control.stopRequested();
+                               });
+                               cancelled = control.stopRequested();
+                           });
+            } catch (...) {
+                failure = std::current_exception(); // the job's connection could not be opened
+                throw;
+            }
+        })) {
         batch.stopped = true;
-    if (!alive)
-        return;
+        batch.cause = failure;
+    }
+    if (writes) {
+        // The list's rows were read before the photos changed.
+        for (int i = 0; i < list.count(); ++i)
+            list.forget(list.rowid(i));
+    }
     label.hide();
-    QString text = doneText.arg(batch.count);
+    QString text = (cancelled ? texts.cancelled : texts.done).arg(batch.count);
     if (batch.stopped)
-        text += QStringLiteral("\n") + failures.stopped + causeText(batch.cause);
+        text += QStringLiteral("\n") + texts.stopped + causeText(batch.cause);
     else if (batch.failed > 0)
-        text += QStringLiteral("\n") + failures.skipped.arg(batch.failed) + causeText(batch.cause);
+        text += QStringLiteral("\n") + texts.skipped.arg(batch.failed) + causeText(batch.cause);
     ui::inform(&window_, text, ui::kProgramTitle,
                batch.stopped || batch.failed > 0 ? ui::Icon::Exclamation : ui::Icon::None);
     window_.setShowOnMove(true);
@@ -148,10 +174,12 @@ void PhotoButtons::exportAll() {
     // A missing folder is made, so that the export does not count files it could not write.
     if (!QDir().mkpath(folder))
         qCWarning(lcPhoto) << "cannot make the photo folder" << folder;
-    walk(QStringLiteral("正在导出..."), QStringLiteral("导出完毕！共导出%1个文件图片。"),
-         {QStringLiteral("导出没有完成："), QStringLiteral("%1个文件图片没有导出：")},
-         [&](const PhotoProgress& progress) {
-             return exportPhotos(window_.session().db(), window_.list(), folder, progress);
+    walk(QStringLiteral("正在导出..."),
+         {QStringLiteral("导出完毕！共导出%1个文件图片。"),
+          QStringLiteral("导出已取消，已导出的%1个文件图片保留在PHOTO文件夹中。"),
+          QStringLiteral("导出没有完成："), QStringLiteral("%1个文件图片没有导出：")},
+         false, [&](store::Database& db, const std::vector<qint64>& rowids, const PhotoProgress& progress) {
+             return exportPhotos(db, rowids, folder, progress);
          });
 }
 
@@ -161,13 +189,12 @@ void PhotoButtons::importAll() {
                          "真的导入全部文件图片吗？\n从系统文件夹中的PHOTO文件夹导入，将覆盖库中图片数据。")))
         return;
     const QString folder = photoFolder(window_.session().programFolder());
-    walk(QStringLiteral("正在导入..."), QStringLiteral("导入完毕！共导入%1个文件图片。"),
-         {QStringLiteral("导入没有完成："), QStringLiteral("%1个文件图片没有导入：")},
-         [&](const PhotoProgress& progress) {
-             const PhotoBatch batch = importPhotos(window_.session().db(), window_.list(), folder, progress);
-             for (int i = 0; i < window_.list().count(); ++i)
-                 window_.list().forget(window_.list().rowid(i));
-             return batch;
+    walk(QStringLiteral("正在导入..."),
+         {QStringLiteral("导入完毕！共导入%1个文件图片。"),
+          QStringLiteral("导入已取消，已导入的%1个文件图片已存入库中，其余相片没有改变。"),
+          QStringLiteral("导入没有完成："), QStringLiteral("%1个文件图片没有导入：")},
+         true, [&](store::Database& db, const std::vector<qint64>& rowids, const PhotoProgress& progress) {
+             return importPhotos(db, rowids, folder, progress);
          });
 }
 

@@ -31,16 +31,20 @@ public:
 private:
     QToolButton* makeButton(QWidget* parent, const char* name, const char* tip, QStyle::StandardPixmap icon,
                             void (PhotoButtons::*action)());
-    // The line added after the done message when photos were not stored or written: the walk
-    // ended early, or some were skipped ("%1" their number); the cause follows.
+    // The message after the walk ("%1" the count: done, or ended by 取消), and the line added
+    // when photos were not stored or written: the walk ended early, or some were skipped ("%1"
+    // their number); the cause follows.
     struct WalkTexts {
+        QString done;
+        QString cancelled;
         QString stopped;
         QString skipped;
     };
-    // Runs one batch walk over the current list with the progress label moving; the form is not
-    // refreshed while it runs. Afterwards the list is at its first row, shown again.
-    void walk(const QString& progressText, const QString& doneText, const WalkTexts& failures,
-              const std::function<PhotoBatch(const PhotoProgress&)>& run);
+    // Runs one batch walk over the current list as a job with the progress label moving; the
+    // form is not refreshed while it runs. Afterwards the list is at its first row, shown again.
+    void walk(const QString& progressText, const WalkTexts& texts, bool writes,
+              const std::function<PhotoBatch(store::Database&, const std::vector<qint64>&,
+                                             const PhotoProgress&)>& run);
     void showStored(qint64 rowid);
     QLabel& progressLabel() const;
 

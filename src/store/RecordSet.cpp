@@ -93,6 +93,13 @@ const QVariantList& RecordSet::cells(int index) {
     return it->second;
 }
 
+const QVariantList* RecordSet::cached(int index) const {
+    if (index < 0 || index >= count())
+        return nullptr;
+    const auto it = cache_.find(ids_[std::size_t(index)]);
+    return it == cache_.end() ? nullptr : &it->second;
+}
+
 void RecordSet::fetchBlock(int index) {
     if (cache_.size() > kCacheLimit)
         cache_.clear();

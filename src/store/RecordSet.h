@@ -35,6 +35,8 @@ public:
     // The same without pictures (their columns hold null): what a grid shows.
     const QVariantList& cells(int index);
     void forget(qint64 rowid);
+    // The row at `index` when it was read already, without asking the database; null otherwise.
+    const QVariantList* cached(int index) const;
 
     // A row added through this set goes to its end, as a new row of a dynaset does.
     void append(qint64 rowid);

@@ -6,6 +6,7 @@
 #include "print/ResultsWindow.h"
 #include "print/Surface.h"
 #include "store/RecordSet.h"
+#include "ui/JobScript.h"
 #include "ui/ScriptedDialogs.h"
 
 #include <QAction>
@@ -17,7 +18,6 @@
 #include <QPointer>
 #include <QPrinterInfo>
 #include <QProcess>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -382,11 +382,10 @@ TEST(ResultsWindowPages, CancellingTheWholePdfKeepsAnEarlierFileOfThatName) {
     const QByteArray earlier = writeEarlier(path);
     f.dialogs.files.enqueue(path);
     f.dialogs.clear();
-    QTimer::singleShot(0, f.window.get(), [&] {
-        if (auto* progress = f.window->findChild<QProgressDialog*>(QStringLiteral("pdfProgress")))
-            progress->cancel();
-    });
+    // 取消 while the pages are written on the job's own connection, a few pages in.
+    ui::CancelJobAt cancel(5);
     f.press("tt10");
+    EXPECT_TRUE(cancel.pressed());
     expectOnly(path, earlier);
     ASSERT_EQ(f.dialogs.shown.size(), 1);
     EXPECT_EQ(f.dialogs.last().kind, ui::ScriptedDialogs::Kind::SaveFile);

@@ -5,6 +5,8 @@
 #include "records/Photo.h"
 #include "store/Database.h"
 #include "store/RecordSet.h"
+#include "ui/JobRunner.h"
+#include "ui/JobScript.h"
 #include "ui/ScriptedDialogs.h"
 
 #include <QBuffer>
@@ -435,9 +437,12 @@ TEST(PhotoButtons, ImportAndExportCountOnlyWhatWasStoredAndSayWhy) {
          QStringLiteral("导入完毕！共导入1个文件图片。\n1个文件图片没有导入：数据库拒绝存入相片。")},
         {"a full disk",
          {},
-         [](Photos& f) {
-             const qint64 pages = f.session->db().scalar(QStringLiteral("PRAGMA page_count")).toLongLong();
-             f.session->db().exec(QStringLiteral("PRAGMA max_page_count = %1").arg(pages));
+         [](Photos&) {
+             // The photos are stored on the job's own connection.
+             ui::setJobConnectionHook([](store::Database& own) {
+                 const qint64 pages = own.scalar(QStringLiteral("PRAGMA page_count")).toLongLong();
+                 own.exec(QStringLiteral("PRAGMA max_page_count = %1").arg(pages));
+             });
          },
          QStringLiteral("导入完毕！共导入0个文件图片。\n导入没有完成：磁盘已满。")},
         {"a read-only connection",
@@ -448,7 +453,9 @@ TEST(PhotoButtons, ImportAndExportCountOnlyWhatWasStoredAndSayWhy) {
          {false, 100},
          [](Photos& f) {
              f.holder = std::make_unique<store::Database>(f.folder.file(QStringLiteral("lib.mdb")));
-             f.holder->exec(QStringLiteral("BEGIN EXCLUSIVE"));
+             // Taken once the job's connection is open, as another program would between two writes.
+             ui::setJobConnectionHook(
+                 [&f](store::Database&) { f.holder->exec(QStringLiteral("BEGIN EXCLUSIVE")); });
          },
          QStringLiteral("导入完毕！共导入0个文件图片。\n导入没有完成：数据库文件正被其他程序占用。")},
     };
@@ -464,6 +471,7 @@ TEST(PhotoButtons, ImportAndExportCountOnlyWhatWasStoredAndSayWhy) {
         c.fail(f);
         f.dialogs.answer({true});
         f.click("Image5");
+        ui::setJobConnectionHook({});
         EXPECT_EQ(f.dialogs.last().text, c.message) << c.what;
         EXPECT_EQ(f.dialogs.last().icon, ui::Icon::Exclamation) << c.what;
         f.holder.reset();
@@ -485,4 +493,25 @@ TEST(PhotoButtons, ImportAndExportCountOnlyWhatWasStoredAndSayWhy) {
               QStringLiteral("导出完毕！共导出1个文件图片。\n1个文件图片没有导出：磁盘已满。"));
     EXPECT_EQ(f.dialogs.last().icon, ui::Icon::Exclamation);
     EXPECT_EQ(fileBytes(f.photoDir() + QStringLiteral("/000002.jpg")), QByteArray("two"));
+}
+
+TEST(PhotoButtons, CancelledExportKeepsTheFilesWrittenAndSaysHowMany) {
+    Photos f;
+    f.session->db().exec(QStringLiteral(
+        "INSERT INTO wslib (\"个人编号\", \"姓名\", \"相片\") WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
+        "SELECT i + 1 FROM n WHERE i < 1200) SELECT printf('%06d', i), '张三', x'FFD8FFE0' FROM n"));
+    f.open();
+    f.dialogs.answer({true});
+    // Held some hundred persons in, after progress was shown.
+    ui::CancelJobAt cancel(700, f.progress());
+    f.click("Image3");
+    ASSERT_TRUE(cancel.pressed());
+    EXPECT_TRUE(cancel.progressSeen().startsWith(QStringLiteral("正在导出...")))
+        << cancel.progressSeen().toStdString();
+    const int written = int(QDir(f.photoDir()).entryList(QDir::Files).size());
+    EXPECT_GT(written, 0);
+    EXPECT_LT(written, 1200);
+    EXPECT_EQ(f.dialogs.last().text,
+              QStringLiteral("导出已取消，已导出的%1个文件图片保留在PHOTO文件夹中。").arg(written));
+    EXPECT_FALSE(f.progress()->isVisible());
 }

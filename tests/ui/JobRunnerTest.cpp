@@ -1,12 +1,23 @@
 #include "ui/JobRunner.h"
 #include "TestFolder.h"
+#include "exchange/StagingModel.h"
+#include "records/PersonListModel.h"
 #include "store/Database.h"
+#include "store/RecordSet.h"
+#include "store/Schema.h"
+#include "store/Session.h"
 
 #include <QApplication>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QVBoxLayout>
+
+#include <sqlite3.h>
+
+#include <atomic>
 
 #include <gtest/gtest.h>
 
@@ -117,4 +128,74 @@ TEST(JobRunnerTest, AWindowsOwnCancelButtonStopsTheWorkAndErrorsComeBackTyped) {
                                 db->exec(QStringLiteral("SELECT * FROM no_such_table"));
                             }),
                  store::SqlError);
+}
+
+TEST(JobRunnerTest, GridsServeWhatTheyHoldWhileAJobWrites) {
+    TestFolder folder;
+    auto session = folder.session();
+    auto& db = session->db();
+    const QString many =
+        QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 200) "
+                       "SELECT printf('%06d', i), '张三' FROM n");
+    db.exec(QStringLiteral("INSERT INTO wslib (\"个人编号\", \"姓名\") ") + many);
+    db.exec(QStringLiteral("INSERT INTO wslib0 (\"个人编号\", \"姓名\") ") + many);
+    store::RecordSet list(db, store::schema::kPersons);
+    records::PersonListModel persons(db.columnNames(store::schema::kPersons));
+    persons.followJobs(*session);
+    persons.setList(&list);
+    exchange::StagingModel staging(db, {});
+    staging.followJobs(*session);
+    staging.reload();
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    for (QAbstractItemModel* model :
+         {static_cast<QAbstractItemModel*>(&persons), static_cast<QAbstractItemModel*>(&staging)}) {
+        auto* view = new QTableView(&window);
+        view->setModel(model);
+        layout->addWidget(view);
+    }
+    window.show();
+    const QVariant heldPerson = persons.index(0, 0).data();
+    const QVariant heldStaged = staging.index(0, 0).data();
+    ASSERT_EQ(heldPerson.toString(), QStringLiteral("000001"));
+
+    int statements = 0;
+    sqlite3_trace_v2(
+        db.handle(), SQLITE_TRACE_STMT,
+        [](unsigned, void* count, void*, void*) {
+            ++*static_cast<int*>(count);
+            return 0;
+        },
+        &statements);
+    std::atomic<bool> painted{false};
+    QVariant shownPerson, shownStaged, unheldPerson, unheldStaged;
+    QTimer::singleShot(0, [&] {
+        for (QTableView* view : window.findChildren<QTableView*>()) {
+            view->scrollToBottom(); // rows never read so far
+            view->viewport()->repaint();
+            view->scrollToTop();
+            view->viewport()->repaint();
+        }
+        shownPerson = persons.index(0, 0).data();
+        shownStaged = staging.index(0, 0).data();
+        unheldPerson = persons.index(199, 0).data();
+        unheldStaged = staging.index(199, 0).data();
+        painted = true;
+    });
+    ui::runJob(&window, *session, {}, [&](store::Database* own, store::JobControl&) {
+        store::Transaction t(*own);
+        own->exec(QStringLiteral("UPDATE wslib SET \"姓名\" = '李四'"));
+        for (int i = 0; i < 5000 && !painted; ++i)
+            QThread::msleep(1);
+        t.commit();
+    });
+    sqlite3_trace_v2(db.handle(), 0, nullptr, nullptr);
+    EXPECT_TRUE(painted);
+    EXPECT_EQ(statements, 0) << "no grid asked the database while the job wrote";
+    EXPECT_EQ(shownPerson, heldPerson);
+    EXPECT_EQ(shownStaged, heldStaged);
+    EXPECT_FALSE(unheldPerson.isValid());
+    EXPECT_FALSE(unheldStaged.isValid());
+    EXPECT_EQ(persons.index(199, 0).data().toString(), QStringLiteral("000200"))
+        << "read again after the job";
 }
