@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 using namespace login;
@@ -182,8 +184,9 @@ TEST(MainWindow, EndingOrReloginFirstSettlesTheEntryWindowsUnsavedChanges) {
         SCOPED_TRACE(std::string(c.key) + " answered " + std::to_string(int(c.reply)));
         MainFixture f(QStringLiteral("张三"));
         testing_support::trigger(*f.window, QStringLiteral("W1"));
-        QWidget* entry = f.window->findChild<QWidget*>(QStringLiteral("Form3"));
-        ASSERT_NE(entry, nullptr);
+        QWidget* entry = nullptr;
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return (entry = f.window->findChild<QWidget*>(QStringLiteral("Form3"))); }));
         auto* name = entry->findChild<QLineEdit*>(QStringLiteral("Text4"));
         name->setText(QStringLiteral("李四"));
         f.dialogs.answer({true}); // 真的退出吗？
@@ -206,7 +209,9 @@ TEST(MainWindow, EndingOrReloginFirstSettlesTheEntryWindowsUnsavedChanges) {
     // lets the program end at once.
     MainFixture f(QStringLiteral("张三"));
     testing_support::trigger(*f.window, QStringLiteral("W1"));
-    QWidget* entry = f.window->findChild<QWidget*>(QStringLiteral("Form3"));
+    QWidget* entry = nullptr;
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return (entry = f.window->findChild<QWidget*>(QStringLiteral("Form3"))); }));
     f.window->findChild<QAction*>(QStringLiteral("S4"))->trigger();
     EXPECT_EQ(f.quits, 1);
     entry->findChild<QLineEdit*>(QStringLiteral("Text4"))->setText(QStringLiteral("李四"));

@@ -208,8 +208,14 @@ TEST(ResultsWindow, EmptyBadAndUnmatchedConditions) {
 
 TEST(QueryWindow, ARejectedConditionSaysWhatWasNotUnderstoodAndWaitsForClearing) {
     QueryFixture f;
+    // The results window opens once the waiting label is painted.
+    const auto startAndWaitForMessage = [&] {
+        const auto before = f.dialogs.shown.size();
+        f.window->startQuery();
+        return QTest::qWaitFor([&] { return f.dialogs.shown.size() > before; });
+    };
     f.condition(7, QStringLiteral(">="), QStringLiteral("1950"));
-    f.window->startQuery();
+    ASSERT_TRUE(startAndWaitForMessage());
     const QString told = QStringLiteral("表达式设置有误。请重来！\n"
                                         "看不懂的地方：“1950”，这里应当是日期（如1950-03-15或1950-03）。\n"
                                         "请按“清空条件”后重新设置。");
@@ -217,11 +223,12 @@ TEST(QueryWindow, ARejectedConditionSaysWhatWasNotUnderstoodAndWaitsForClearing)
     // The expression stays pending: a condition added next still meets the same refusal.
     f.window->addConnective(int(Connective::And));
     f.condition(5, QStringLiteral("="), QStringLiteral("男"));
-    f.window->startQuery();
+    ASSERT_TRUE(startAndWaitForMessage());
     EXPECT_EQ(f.dialogs.last().text, told);
     f.window->clearCondition();
     f.condition(5, QStringLiteral("="), QStringLiteral("男"));
     f.window->startQuery();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.results() != nullptr; }));
     EXPECT_EQ(f.results()->resultCount(), 3);
 }
 
