@@ -62,7 +62,7 @@ QVariant PersonListModel::data(const QModelIndex& index, int role) const {
         return {};
     // A row on a damaged page shows as empty cells; painting must not fail.
     QVariantList row;
-    ui::guard(nullptr, ui::silently(), [&] { row = list_->row(index.row()); });
+    reads_.run([&] { row = list_->row(index.row()); });
     if (index.column() >= row.size())
         return {};
     const QVariant& v = row.at(index.column());

@@ -18,6 +18,7 @@
 
 #include <exception>
 #include <memory>
+#include <utility>
 
 namespace ui {
 
@@ -136,7 +137,16 @@ void runAndWait(const std::function<void()>& body, const std::function<void()>& 
         std::rethrow_exception(failure);
 }
 
+JobConnectionHook& connectionHook() {
+    static JobConnectionHook hook;
+    return hook;
+}
+
 } // namespace
+
+JobConnectionHook setJobConnectionHook(JobConnectionHook hook) {
+    return std::exchange(connectionHook(), std::move(hook));
+}
 
 bool onWindowThread() {
     return !qApp || QThread::currentThread() == qApp->thread();
@@ -161,6 +171,7 @@ void runJob(QWidget* parent, store::Session& session, const JobSetup& setup, con
     const auto connection = setup.connection;
     WritingMark mark(session, connection == JobSetup::Connection::ReadWrite);
     int ticks = 0;
+    const JobConnectionHook hook = connectionHook();
     const auto body = [&] {
         std::unique_ptr<store::Database> db;
         if (connection != JobSetup::Connection::None) {
@@ -168,6 +179,8 @@ void runJob(QWidget* parent, store::Session& session, const JobSetup& setup, con
             own.readOnly = own.readOnly || connection == JobSetup::Connection::ReadOnly;
             db =
                 std::make_unique<store::Database>(path, QString::fromLatin1(store::Database::kPassword), own);
+            if (hook)
+                hook(*db);
         }
         work(db.get(), control);
     };

@@ -41,6 +41,11 @@ void runJob(QWidget* parent, store::Session& session, const JobSetup& setup, con
 // The same for work that needs no database and cannot be stopped (writing a file).
 void runJob(QWidget* parent, const std::function<void()>& work);
 
+// Called on every job's own connection right after it opens, on the worker thread; tests set
+// it to make that connection fail on cue (a pragma, a lock). Returns the hook it replaces.
+using JobConnectionHook = std::function<void(store::Database&)>;
+JobConnectionHook setJobConnectionHook(JobConnectionHook hook);
+
 // The message after 取消 of all-or-nothing work.
 inline const QString kCancelledNothingChanged = QStringLiteral("已取消，数据库没有改变。");
 
