@@ -56,9 +56,8 @@ static void Merge100k(benchmark::State& state) {
             state.ResumeTiming();
             const std::unique_ptr<exchange::SourceDatabase> source =
                 exchange::SourceDatabase::open(pair.source, kPassword);
-            counts = exchange::mergePersons(target, *source, [](qint64 done, qint64 total) {
-                benchmark::DoNotOptimize(exchange::mergeProgressText(done, total));
-            });
+            store::JobControl control;
+            counts = exchange::mergePersons(target, *source, control);
             state.PauseTiming();
         }
         state.ResumeTiming();

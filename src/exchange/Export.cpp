@@ -3,8 +3,8 @@
 #include "exchange/ExchangeTables.h"
 #include "exchange/Workbook.h"
 #include "records/PersonsTable.h"
-#include "stats/Report.h"
 #include "store/Database.h"
+#include "store/JetValues.h"
 
 namespace exchange {
 
@@ -54,7 +54,7 @@ QString workbookFileName(const QString& chosen) {
 
 QString exportProgressText(qint64 done, qint64 total) {
     const double share = total > 0 ? double(done) / double(total) * 100.0 : 100.0;
-    return QStringLiteral("正在导出！") + stats::formatHashDotZero(share) + QStringLiteral("%");
+    return QStringLiteral("正在导出！") + store::formatHashDotZero(share) + QStringLiteral("%");
 }
 
 } // namespace exchange

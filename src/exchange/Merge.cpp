@@ -2,8 +2,9 @@
 
 #include "exchange/SourceDatabase.h"
 #include "records/PersonColumns.h"
-#include "stats/Report.h"
 #include "store/Database.h"
+#include "store/JetValues.h"
+#include "store/Job.h"
 #include "store/Schema.h"
 
 #include <QHash>
@@ -57,7 +58,7 @@ bool isRuleRefusal(int code) {
 int refusedColumn(store::Database& db, const QStringList& names, const QVariantList& values, qint64 rowid,
                   store::SqlError* why) {
     for (int i = rowid < 0 ? 0 : 2; i < kMergedColumns; ++i) {
-        db.exec(QStringLiteral("SAVEPOINT probe"));
+        store::Savepoint probe(db);
         bool refused = false;
         try {
             if (rowid < 0)
@@ -71,8 +72,7 @@ int refusedColumn(store::Database& db, const QStringList& names, const QVariantL
             refused = true;
             *why = e;
         }
-        db.exec(QStringLiteral("ROLLBACK TO probe"));
-        db.exec(QStringLiteral("RELEASE probe"));
+        probe.rollback();
         if (refused)
             return i;
     }
@@ -132,7 +132,7 @@ QString mergeFailureCause(const std::exception& e) {
     return QStringLiteral("选择的库的人员表读不出来，文件可能已损坏。");
 }
 
-MergeCounts mergePersons(store::Database& target, SourceDatabase& source, const MergeProgress& progress) {
+MergeCounts mergePersons(store::Database& target, SourceDatabase& source, store::JobControl& control) {
     std::unique_ptr<SourceTable> persons = source.table(store::schema::kPersons);
 
     QStringList names;
@@ -179,8 +179,7 @@ MergeCounts mergePersons(store::Database& target, SourceDatabase& source, const 
     };
     while (nextRow()) {
         ++counts.processed;
-        if (progress)
-            progress(counts.processed, total);
+        control.report(counts.processed, total, mergeProgressText(counts.processed, total));
         // Binds the source's columns `first` to 60 from parameter 1 on.
         auto bindColumns = [&](store::Statement& st, int first) {
             st.reset();
@@ -232,7 +231,7 @@ MergeCounts mergePersons(store::Database& target, SourceDatabase& source, const 
 
 QString mergeProgressText(qint64 processed, qint64 total) {
     const double share = total > 0 ? double(processed) / double(total) * 100.0 : 0.0;
-    return QStringLiteral("正在合并，请稍候...") + stats::formatHashDotZero(share) + QStringLiteral("%");
+    return QStringLiteral("正在合并，请稍候...") + store::formatHashDotZero(share) + QStringLiteral("%");
 }
 
 QString mergeResultText(const MergeCounts& counts) {

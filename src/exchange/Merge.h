@@ -1,9 +1,10 @@
 #pragma once
 
+#include "store/Job.h"
+
 #include <QString>
 #include <QVariant>
 
-#include <functional>
 #include <stdexcept>
 
 namespace store {
@@ -20,18 +21,18 @@ struct MergeCounts {
     qint64 processed = 0; // source rows read
 };
 
-// Called before each source row: rows read so far (this one included) out of all.
-using MergeProgress = std::function<void(qint64 processed, qint64 total)>;
-
 // Merges the persons of `source` into wslib of `target`. Every target row whose 个人编号 and
 // 姓名 both equal the source row's exactly (letter case and blanks count; Null never matches)
 // gets the source's columns 0 to 60; a source row without a match is appended with those
 // columns, and is a candidate for later source rows. The source's columns are taken by name.
 // Matching goes through a hash of number and name kept up to date as rows are added, with the
 // result of scanning the whole target for every source row.
-// All in one transaction: on any failure nothing is merged. Throws SourceError (the source
-// cannot be read), MergeRefused or store::SqlError (the target failed).
-MergeCounts mergePersons(store::Database& target, SourceDatabase& source, const MergeProgress& progress = {});
+// Before each source row `control` hears the rows read so far (this one included) out of all,
+// with the progress text, and may stop the merge.
+// All in one transaction: on any failure or a stop nothing is merged. Throws SourceError (the
+// source cannot be read), MergeRefused, store::SqlError (the target failed) or store::Cancelled.
+MergeCounts mergePersons(store::Database& target, SourceDatabase& source,
+                         store::JobControl& control = store::untracked());
 
 // A source row that wslib refused (a value it does not take, or a rule of the database); nothing
 // was merged.

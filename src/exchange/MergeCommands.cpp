@@ -8,9 +8,8 @@
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
-#include "ui/Widgets.h"
+#include "ui/JobRunner.h"
 
-#include <QApplication>
 #include <QLabel>
 
 namespace exchange {
@@ -37,27 +36,34 @@ void runMerge(QWidget* window, store::Session& session, QLabel* progress) {
     }
 
     progress->show();
+    const QString notLegal = QStringLiteral("选择的库不是合法数据库！");
+    // The other file or its row, else our own database (full disk, locked, read-only).
+    const auto notMerged = [&](const std::exception& e) {
+        QString cause = mergeFailureCause(e);
+        if (cause.isEmpty())
+            cause = QStringLiteral("写入本库时出错：") + ui::causeOf(e);
+        return ui::stopWith(notLegal + QLatin1Char('\n') + cause, ui::kProgramTitle, ui::Icon::None);
+    };
+    // The other file is read and the merge written on the job's own connection, in one
+    // transaction: 取消 or a failure leaves the persons as they were.
+    ui::JobSetup setup;
+    setup.cancellable = true;
+    setup.show = [progress](const store::Progress& p) { progress->setText(p.text); };
+    const QString source = chosen.trimmed();
     MergeCounts counts;
-    QString cause;
-    const bool merged = ui::guard(window, ui::silently(), [&] {
-        try {
-            const std::unique_ptr<SourceDatabase> source =
-                SourceDatabase::open(chosen.trimmed(), databasePassword());
-            counts = mergePersons(session.db(), *source, [&](qint64 done, qint64 total) {
-                ui::showProgress(*progress, mergeProgressText(done, total));
+    const bool merged = ui::guard(
+        window, ui::stopWith(notLegal, ui::kProgramTitle, ui::Icon::None),
+        {ui::whenCancelled(), ui::when<std::exception>(notMerged)},
+        [&] {
+            ui::runJob(window, session, setup, [&](store::Database* db, store::JobControl& control) {
+                const std::unique_ptr<SourceDatabase> other =
+                    SourceDatabase::open(source, databasePassword());
+                counts = mergePersons(*db, *other, control);
             });
-        } catch (const std::exception& e) {
-            // The other file or its row, else our own database (full disk, locked, read-only).
-            cause = mergeFailureCause(e);
-            if (cause.isEmpty())
-                cause = QStringLiteral("写入本库时出错：") + ui::causeOf(e);
-            throw;
-        }
-    });
+        },
+        QStringLiteral("合并数据库"));
     if (!merged) {
         progress->hide();
-        ui::inform(window, QStringLiteral("选择的库不是合法数据库！") +
-                               (cause.isEmpty() ? QString() : QLatin1Char('\n') + cause));
         return;
     }
     ui::inform(window, mergeResultText(counts));
@@ -75,26 +81,28 @@ void runUpgrade(QWidget* window, store::Session& session, QLabel* progress) {
     if (chosen.trimmed().isEmpty())
         return;
     progress->show();
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    progress->setText(QStringLiteral("正在升级中..."));
+    progress->setText(kUpgradeProgress);
 
-    QString refused;
-    const bool done =
-        ui::guard(window, ui::stopWithCause(QStringLiteral("升级失败。原有的数据没有改变。")), [&] {
-            try {
-                const std::unique_ptr<SourceDatabase> old =
-                    SourceDatabase::open(chosen.trimmed(), databasePassword());
-                upgradeFrom(session.db(), *old);
-            } catch (const UpgradeError& e) {
-                refused = upgradeFailureText(e);
-            } catch (const SourceError& e) {
-                refused = upgradeFailureText(e);
-            }
-        });
-    if (!done || !refused.isEmpty()) {
+    const auto refused = [](const std::exception& e) {
+        return ui::stopWith(upgradeFailureText(e), ui::kProgramTitle, ui::Icon::Critical);
+    };
+    // One transaction on the job's own connection: 取消 or a failure changes nothing.
+    ui::JobSetup setup;
+    setup.cancellable = true;
+    setup.show = [progress](const store::Progress& p) { progress->setText(p.text); };
+    const QString oldFile = chosen.trimmed();
+    const bool done = ui::guard(
+        window, ui::stopWithCause(QStringLiteral("升级失败。原有的数据没有改变。")),
+        {ui::whenCancelled(), ui::when<UpgradeError>(refused), ui::when<SourceError>(refused)},
+        [&] {
+            ui::runJob(window, session, setup, [&](store::Database* db, store::JobControl& control) {
+                const std::unique_ptr<SourceDatabase> old = SourceDatabase::open(oldFile, databasePassword());
+                upgradeFrom(*db, *old, control);
+            });
+        },
+        QStringLiteral("升级"));
+    if (!done) {
         progress->hide();
-        if (!refused.isEmpty())
-            ui::inform(window, refused, ui::kProgramTitle, ui::Icon::Critical);
         return;
     }
     // The settings row was replaced: the status bar shows the old file's unit from now on.

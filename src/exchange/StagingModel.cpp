@@ -36,7 +36,15 @@ int StagingModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(columns_.size());
 }
 
+// A cell the database cannot give shows empty; the operator hears of it once.
 QVariant StagingModel::data(const QModelIndex& index, int role) const {
+    QVariant value;
+    if (role == Qt::DisplayRole || role == Qt::EditRole)
+        reads_.run([&] { value = cell(index, role); });
+    return value;
+}
+
+QVariant StagingModel::cell(const QModelIndex& index, int role) const {
     if (!index.isValid() || !rows_ || (role != Qt::DisplayRole && role != Qt::EditRole))
         return {};
     const QVariantList* row = nullptr;

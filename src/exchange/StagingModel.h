@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/Schema.h"
+#include "ui/ModelReads.h"
 
 #include <QAbstractTableModel>
 
@@ -40,8 +41,12 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
 private:
+    QVariant cell(const QModelIndex& index, int role) const;
+
+private:
     store::Database& db_;
     std::function<void()> rejected_;
+    ui::ModelReads reads_{this};
     std::vector<store::TableColumn> columns_;
     std::unique_ptr<store::RecordSet> rows_;
     const store::Session* session_ = nullptr;

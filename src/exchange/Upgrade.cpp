@@ -69,7 +69,7 @@ std::vector<int> columnMap(const SourceTable& old, const std::vector<store::Tabl
 QString refusedColumn(store::Database& db, const QString& table, const QStringList& names,
                       const QVariantList& values) {
     for (int i = 0; i < names.size(); ++i) {
-        db.exec(QStringLiteral("SAVEPOINT probe"));
+        store::Savepoint probe(db);
         bool refused = false;
         try {
             db.exec(QStringLiteral("INSERT INTO %1 (%2) VALUES (?)")
@@ -78,15 +78,15 @@ QString refusedColumn(store::Database& db, const QString& table, const QStringLi
         } catch (const store::SqlError&) {
             refused = true;
         }
-        db.exec(QStringLiteral("ROLLBACK TO probe"));
-        db.exec(QStringLiteral("RELEASE probe"));
+        probe.rollback();
         if (refused)
             return names[i];
     }
     return QString();
 }
 
-void copyTable(store::Database& target, SourceDatabase& oldFile, const Rule& rule) {
+void copyTable(store::Database& target, SourceDatabase& oldFile, const Rule& rule,
+               store::JobControl& control) {
     std::unique_ptr<SourceTable> old = oldFile.table(rule.table);
     const std::vector<store::TableColumn> columns = store::tableColumns(target, rule.table);
     const std::vector<int> map = columnMap(*old, columns, rule);
@@ -117,8 +117,10 @@ void copyTable(store::Database& target, SourceDatabase& oldFile, const Rule& rul
     QVariantList row;
     QVariantList values;
     qint64 number = 0;
+    const qint64 total = old->rowCount();
     while (old->next(row)) {
         ++number;
+        control.report(number, total, kUpgradeProgress);
         values.clear();
         for (std::size_t j = 0; j < map.size(); ++j) {
             if (map[j] >= 0)
@@ -159,7 +161,7 @@ void addMissingDefinitions(store::Database& db) {
 
 } // namespace
 
-void upgradeFrom(store::Database& target, SourceDatabase& old) {
+void upgradeFrom(store::Database& target, SourceDatabase& old, store::JobControl& control) {
     // Every table must be there before anything is replaced.
     for (const Rule& rule : rules()) {
         if (!old.hasTable(rule.table))
@@ -168,10 +170,11 @@ void upgradeFrom(store::Database& target, SourceDatabase& old) {
     }
     store::Transaction tx(target);
     for (const Rule& rule : rules()) {
-        copyTable(target, old, rule);
+        copyTable(target, old, rule, control);
         if (rule.table == store::schema::kCategories)
             addMissingDefinitions(target);
     }
+    control.checkpoint();
     tx.commit();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Job.h"
+
 #include <QString>
 
 #include <stdexcept>
@@ -34,9 +36,14 @@ private:
 // column j into new column j, wslib by column name, wslib0 by name without its last old column.
 // km then gets the definition rows of the persons columns the old file lacked (工作时间, 指纹存档,
 // 归侨, 相片), after the old rows, so every persons column keeps its category position.
-// One transaction: on any failure every table stays as it was. Throws UpgradeError,
-// SourceError or store::SqlError.
-void upgradeFrom(store::Database& target, SourceDatabase& old);
+// `control` hears each old row copied (rows of the table being copied, "正在升级中...") and may
+// stop the upgrade. One transaction: on any failure or a stop every table stays as it was.
+// Throws UpgradeError, SourceError, store::SqlError or store::Cancelled.
+void upgradeFrom(store::Database& target, SourceDatabase& old,
+                 store::JobControl& control = store::untracked());
+
+// What the status label shows while the upgrade runs.
+inline const QString kUpgradeProgress = QStringLiteral("正在升级中...");
 
 // The message for a failed upgrade: what went wrong, naming the table and column where known.
 QString upgradeFailureText(const std::exception& e);

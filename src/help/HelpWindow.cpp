@@ -3,6 +3,7 @@
 #include "store/LogFile.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
+#include "ui/Guard.h"
 #include "ui/Window.h"
 #include "ui_AboutBox.h"
 #include "ui_HelpWindow.h"
@@ -53,10 +54,7 @@ AboutBox::AboutBox(store::Session& session, QWidget* parent)
     ui_->setupUi(this);
     setWindowTitle(QStringLiteral("关于") + ui::kProgramTitle);
     QString cipher;
-    try {
-        cipher = session.db().cipherVersion();
-    } catch (const std::exception&) {
-    }
+    ui::guard(this, ui::silently(), [&] { cipher = session.db().cipherVersion(); });
     ui_->lblDescription->setText(
         QStringLiteral("<h3>%1</h3><p>企事业离退休人员管理系统，版本 4.1</p>"
                        "<p>使用的程序库：Qt %2，SQLCipher %3（SQLite %4），libsodium %5</p>"

@@ -3,6 +3,7 @@
 #include "categories/CategorySettingsWindow.h"
 #include "categories/CategoryTable.h"
 #include "exchange/ExportCommands.h"
+#include "exchange/GridExport.h"
 #include "exchange/ImportWindow.h"
 #include "exchange/MaintenanceWindow.h"
 #include "exchange/MergeCommands.h"
@@ -272,7 +273,7 @@ void MainWindow::dispatch(Command command) {
     case Command::DataCheck:
         ui::showSingle(dataCheckWindow_, [this] {
             return new records::DataCheckWindow(
-                session_, [this](qint64 rowid) { openPerson(rowid); }, this);
+                session_, [this](qint64 rowid) { openPerson(rowid); }, this, exchange::exportGrid);
         });
         return;
     }

@@ -14,16 +14,10 @@ namespace {
 
 // A failure of the Print table itself carries its own message; anything else is the database's.
 bool guarded(QWidget* window, const QString& failed, const std::function<void()>& action) {
-    bool tableFault = false;
-    const bool done = ui::guard(window, ui::stopWithCause(failed), [&] {
-        try {
-            action();
-        } catch (const PrintTableError& e) {
-            tableFault = true;
-            ui::inform(window, e.message(), ui::kProgramTitle, ui::Icon::Critical);
-        }
-    });
-    return done && !tableFault;
+    return ui::guard(
+        window, ui::stopWithCause(failed),
+        {ui::when<PrintTableError>([](const PrintTableError& e) { return ui::stopWith(e.message()); })},
+        action);
 }
 
 } // namespace

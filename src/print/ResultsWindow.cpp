@@ -210,23 +210,21 @@ void ResultsWindow::load() {
     }
     // A condition that does not parse is the operator's to mend; a database that cannot answer
     // says so with its cause. Either way the expression stays pending for the query window.
-    QString badCondition; // what was not understood
-    const bool ran = ui::guard(this, ui::stopWithCause(kQueryFailed), [&] {
-        try {
+    const auto badCondition = [](const query::ConditionError& e) {
+        return ui::stopWith(kBadCondition + QLatin1Char('\n') + e.reason() + QLatin1Char('\n') +
+                                kClearAndRetry,
+                            ui::kProgramTitle, ui::Icon::None);
+    };
+    const bool ran = ui::guard(
+        this, ui::stopWithCause(kQueryFailed), {ui::when<query::ConditionError>(badCondition)}, [&] {
             const query::SqlCondition condition = query::parseCondition(
                 expression, store::tableColumns(session_.db(), store::schema::kPersons));
             results_ = std::make_unique<store::RecordSet>(session_.db(), store::schema::kPersons,
                                                           condition.sql, condition.params);
-        } catch (const query::ConditionError& e) {
-            badCondition = e.reason();
-        }
-    });
-    if (!ran || !badCondition.isEmpty()) {
+        });
+    if (!ran) {
         grid_->hide();
         export_->hide();
-        if (!badCondition.isEmpty())
-            ui::inform(this,
-                       kBadCondition + QLatin1Char('\n') + badCondition + QLatin1Char('\n') + kClearAndRetry);
         return;
     }
     model_->setList(results_.get());
@@ -248,13 +246,10 @@ void ResultsWindow::load() {
         enable(key, true);
     // Printing waits for a drawn page: with no page number yet there is nothing to print.
 
-    ui::guard(this, ui::silently(), [&] {
-        try {
-            session_.printSettings() = loadRecord(session_.db());
-        } catch (const PrintTableError& e) {
-            ui::inform(this, e.message(), ui::kProgramTitle, ui::Icon::Exclamation);
-        }
-    });
+    ui::guard(this, ui::silently(), {ui::when<PrintTableError>([](const PrintTableError& e) {
+                  return ui::stopWith(e.message(), ui::kProgramTitle, ui::Icon::Exclamation);
+              })},
+              [&] { session_.printSettings() = loadRecord(session_.db()); });
 }
 
 void ResultsWindow::showPosition(int row) {

@@ -7,97 +7,45 @@
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
 #include "ui/Window.h"
+#include "ui_QueryWindow.h"
 
 #include <QComboBox>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
-#include <QVBoxLayout>
 
 namespace query {
 
 QueryWindow::QueryWindow(store::Session& session, std::function<void()> openResults, QWidget* parent)
-    : QWidget(parent, Qt::Window), session_(session), openResults_(std::move(openResults)) {
-    setObjectName(QStringLiteral("Form6"));
-    setWindowTitle(QStringLiteral("综合查询"));
+    : QWidget(parent, Qt::Window), session_(session),
+      // The results window opens here: one that cannot open says why, and this window stays.
+      openResults_([this, open = std::move(openResults)] {
+          ui::guard(this, ui::stopWithCause(QStringLiteral("查询没有完成。")), open,
+                    QStringLiteral("开始查询"));
+      }),
+      ui_(std::make_unique<Ui::QueryWindow>()) {
+    ui_->setupUi(this);
     ui::writeLog(this, session_, QStringLiteral("进入查询系统"));
-
-    auto* builder = new QGroupBox(QStringLiteral("查询条件设置"), this);
-    categories_ = new QComboBox(builder);
-    categories_->setObjectName(QStringLiteral("Combo1"));
-    relations_ = new QComboBox(builder);
-    relations_->setObjectName(QStringLiteral("Combo2"));
-    values_ = new QComboBox(builder);
-    values_->setObjectName(QStringLiteral("Combo3"));
-    values_->setEditable(true);
-    values_->setInsertPolicy(QComboBox::NoInsert);
-    readable_ = new QPlainTextEdit(builder);
-    readable_->setObjectName(QStringLiteral("Text1"));
-    readable_->setReadOnly(true);
-
-    const auto button = [this](QWidget* host, const char* name, const QString& caption) {
-        auto* b = new QPushButton(caption, host);
-        b->setObjectName(QString::fromLatin1(name));
-        return b;
-    };
-    add_ = button(builder, "Command6", QStringLiteral("添加条件"));
-    QPushButton* andButton = button(builder, "Command3", QStringLiteral("AND"));
-    QPushButton* orButton = button(builder, "Command4", QStringLiteral("OR"));
-    QPushButton* open = button(builder, "Command5", QStringLiteral("（"));
-    QPushButton* close = button(builder, "Command8", QStringLiteral("）"));
-
-    auto* grid = new QGridLayout(builder);
-    grid->addWidget(new QLabel(QStringLiteral("类别"), builder), 0, 0);
-    grid->addWidget(new QLabel(QStringLiteral("关系"), builder), 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("值"), builder), 0, 2);
-    grid->addWidget(categories_, 1, 0);
-    grid->addWidget(relations_, 1, 1);
-    grid->addWidget(values_, 1, 2);
-    auto* connectives = new QHBoxLayout;
-    for (QPushButton* b : {add_, andButton, orButton, open, close})
-        connectives->addWidget(b);
-    grid->addLayout(connectives, 2, 0, 1, 3);
-    grid->addWidget(readable_, 3, 0, 1, 3);
-    grid->setColumnStretch(0, 2);
-    grid->setColumnStretch(2, 2);
-
-    auto* commands = new QGroupBox(this);
-    QPushButton* start = button(commands, "Command1", QStringLiteral("开始查询"));
-    QPushButton* clear = button(commands, "Command2", QStringLiteral("清空条件"));
-    QPushButton* save = button(commands, "Command9", QStringLiteral("保存条件"));
-    QPushButton* load = button(commands, "Command10", QStringLiteral("取回条件"));
-    QPushButton* leaveButton = button(commands, "Command7", QStringLiteral("返回"));
-    auto* column = new QVBoxLayout(commands);
-    for (QPushButton* b : {start, clear, save, load, leaveButton})
-        column->addWidget(b);
-    column->addStretch();
-
-    statusPanel_ = new QWidget(this);
-    statusPanel_->setObjectName(QStringLiteral("Picture1"));
-    status_ = new QLabel(statusPanel_);
-    status_->setObjectName(QStringLiteral("Label3"));
-    (new QHBoxLayout(statusPanel_))->addWidget(status_);
-
-    auto* main = new QGridLayout(this);
-    main->addWidget(builder, 0, 0);
-    main->addWidget(commands, 0, 1);
-    main->addWidget(statusPanel_, 1, 0, 1, 2);
+    categories_ = ui_->Combo1;
+    relations_ = ui_->Combo2;
+    values_ = ui_->Combo3;
+    readable_ = ui_->Text1;
+    add_ = ui_->Command6;
+    statusPanel_ = ui_->Picture1;
+    status_ = ui_->Label3;
 
     connect(categories_, &QComboBox::activated, this, &QueryWindow::chooseCategory);
     connect(add_, &QPushButton::clicked, this, &QueryWindow::addCondition);
-    connect(andButton, &QPushButton::clicked, this, [this] { addConnective(int(Connective::And)); });
-    connect(orButton, &QPushButton::clicked, this, [this] { addConnective(int(Connective::Or)); });
-    connect(open, &QPushButton::clicked, this, [this] { addConnective(int(Connective::Open)); });
-    connect(close, &QPushButton::clicked, this, [this] { addConnective(int(Connective::Close)); });
-    connect(start, &QPushButton::clicked, this, &QueryWindow::startQuery);
-    connect(clear, &QPushButton::clicked, this, &QueryWindow::clearCondition);
-    connect(save, &QPushButton::clicked, this, &QueryWindow::saveCondition);
-    connect(load, &QPushButton::clicked, this, &QueryWindow::loadCondition);
-    connect(leaveButton, &QPushButton::clicked, this, &QueryWindow::leave);
+    connect(ui_->Command3, &QPushButton::clicked, this, [this] { addConnective(int(Connective::And)); });
+    connect(ui_->Command4, &QPushButton::clicked, this, [this] { addConnective(int(Connective::Or)); });
+    connect(ui_->Command5, &QPushButton::clicked, this, [this] { addConnective(int(Connective::Open)); });
+    connect(ui_->Command8, &QPushButton::clicked, this, [this] { addConnective(int(Connective::Close)); });
+    connect(ui_->Command1, &QPushButton::clicked, this, &QueryWindow::startQuery);
+    connect(ui_->Command2, &QPushButton::clicked, this, &QueryWindow::clearCondition);
+    connect(ui_->Command9, &QPushButton::clicked, this, &QueryWindow::saveCondition);
+    connect(ui_->Command10, &QPushButton::clicked, this, &QueryWindow::loadCondition);
+    connect(ui_->Command7, &QPushButton::clicked, this, &QueryWindow::leave);
 
     categories_->addItems(categories::loadKM(session_.db()));
     categories_->setCurrentIndex(-1);
@@ -110,6 +58,8 @@ QueryWindow::QueryWindow(store::Session& session, std::function<void()> openResu
 
     ui::placeCentred(*this, {640, 420});
 }
+
+QueryWindow::~QueryWindow() = default;
 
 QString QueryWindow::readableText() const {
     return readable_->toPlainText();

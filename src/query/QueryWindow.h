@@ -5,12 +5,17 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+
+namespace Ui {
+class QueryWindow;
+}
 
 namespace store {
 class Session;
@@ -24,6 +29,7 @@ class QueryWindow : public QWidget {
 public:
     // `openResults` shows the results window for the pending expression.
     QueryWindow(store::Session& session, std::function<void()> openResults, QWidget* parent = nullptr);
+    ~QueryWindow() override;
 
     void chooseCategory(int position);
     void addCondition();
@@ -42,7 +48,9 @@ private:
 
     store::Session& session_;
     std::function<void()> openResults_;
+    std::unique_ptr<Ui::QueryWindow> ui_;
     std::vector<store::TableColumn> fields_; // every persons column but the photo
+    // The form's controls by their roles.
     QComboBox* categories_;
     QComboBox* relations_;
     QComboBox* values_;

@@ -1,8 +1,5 @@
 #include "records/DataCheckWindow.h"
 
-#include "exchange/Export.h"
-#include "exchange/ExportCommands.h"
-#include "exchange/Workbook.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
@@ -59,9 +56,10 @@ private:
     const DataCheckReport* report_ = nullptr;
 };
 
-DataCheckWindow::DataCheckWindow(store::Session& session, OpenPerson openPerson, QWidget* parent)
+DataCheckWindow::DataCheckWindow(store::Session& session, OpenPerson openPerson, QWidget* parent,
+                                 ExportGrid exportGrid)
     : QWidget(parent, Qt::Window), session_(session), openPerson_(std::move(openPerson)),
-      ui_(std::make_unique<Ui::DataCheckWindow>()) {
+      exportGrid_(std::move(exportGrid)), ui_(std::make_unique<Ui::DataCheckWindow>()) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("DataCheck"));
     model_ = new FindingsModel(this);
@@ -150,32 +148,24 @@ void DataCheckWindow::exportReport() {
     const QString chosen = ui::dialogs().saveFile(this, QStringLiteral("请输入文件名"),
                                                   session_.filePath(QStringLiteral("数据检查.xlsx")),
                                                   QStringLiteral("EXCEL(*.xlsx)"));
-    if (chosen.trimmed().isEmpty())
+    if (chosen.trimmed().isEmpty() || !exportGrid_)
         return;
-    const bool done = ui::guard(this, ui::stopWithCause(exchange::kExportFailed), [&] {
-        exchange::WorkbookWriter book(exchange::workbookFileName(chosen));
-        book.setPlain(0, 0,
-                      QStringLiteral("%1 数据检查 %2 %3")
-                          .arg(session_.state().unitName,
-                               session_.now().date().toString(QStringLiteral("yyyy年MM月dd日")),
-                               ui_->Summary->text()));
-        const int columns = model_->columnCount();
-        for (int c = 0; c < columns; ++c)
-            book.setPlain(1, c, model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString());
-        for (int r = 0; r < model_->rowCount(); ++r) {
-            for (int c = 0; c < columns; ++c)
-                book.setText(r + 2, c, model_->index(r, c).data().toString());
-        }
-        book.save();
-    });
-    if (done)
-        ui::inform(this, exchange::kExportDone);
+    exportGrid_(this, chosen,
+                QStringLiteral("%1 数据检查 %2 %3")
+                    .arg(session_.state().unitName,
+                         session_.now().date().toString(QStringLiteral("yyyy年MM月dd日")),
+                         ui_->Summary->text()),
+                *model_);
 }
 
 void DataCheckWindow::openRow(int row) {
     if (row < 0 || row >= int(report_.findings.size()) || !openPerson_)
         return;
-    openPerson_(report_.findings[std::size_t(row)].rowid);
+    const qint64 rowid = report_.findings[std::size_t(row)].rowid;
+    // The entry window opens here: one that cannot open says so, and this window stays.
+    ui::guard(
+        this, ui::stopWithCause(QStringLiteral("信息录入没有打开。")), [&] { openPerson_(rowid); },
+        QStringLiteral("打开人员"));
 }
 
 void tellStagedIdNumbers(QWidget* parent, store::Session& session) {

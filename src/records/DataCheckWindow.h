@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+class QAbstractItemModel;
+
 #include <functional>
 #include <memory>
 
@@ -25,7 +27,11 @@ class DataCheckWindow : public QWidget {
     Q_OBJECT
 public:
     using OpenPerson = std::function<void(qint64 rowid)>;
-    DataCheckWindow(store::Session& session, OpenPerson openPerson, QWidget* parent = nullptr);
+    // Writes the grid into the workbook file chosen, after `heading`, and tells the operator.
+    using ExportGrid = std::function<void(QWidget* window, const QString& chosen, const QString& heading,
+                                          const QAbstractItemModel& grid)>;
+    DataCheckWindow(store::Session& session, OpenPerson openPerson, QWidget* parent = nullptr,
+                    ExportGrid exportGrid = {});
     ~DataCheckWindow() override;
 
     void recheck();
@@ -39,6 +45,7 @@ public:
 private:
     store::Session& session_;
     OpenPerson openPerson_;
+    ExportGrid exportGrid_;
     std::unique_ptr<Ui::DataCheckWindow> ui_;
     FindingsModel* model_;
     DataCheckReport report_;

@@ -376,6 +376,15 @@ void EntryWindow::run(EntryCommand command) {
     }
 }
 
+namespace {
+
+// A value the database does not take, worded as the entry rules word it.
+ui::OnFailure writeFailed() {
+    return ui::stopWith(kWriteFailed, ui::kProgramTitle, ui::Icon::None);
+}
+
+} // namespace
+
 // Toolbar actions end at the first failure. A value that does not fit is reported as the entry
 // rules say; a write the database refuses (a full or read-only disk, a lock) is reported with its
 // cause, since ending silently there would lose what the operator typed. The boxes keep it.
@@ -383,27 +392,23 @@ void EntryWindow::addRecord() {
     if (!mayLeavePerson())
         return;
     auto& db = session_.db();
-    ui::guard(this, ui::stopWithCause(kAddFailed), [&] {
-        try {
-            if (!list_->isEmpty()) {
-                const QVariantList& last = list_->row(list_->count() - 1);
-                newNumber_ = nextPersonalNumber(last.value(0).toString());
-            } else {
-                newNumber_ = QStringLiteral("000001");
-                qobject_cast<QLineEdit*>(form_->control(QStringLiteral("Text1")))->setText(newNumber_);
-            }
-            const qint64 rowid = addNumberedPerson(db, newNumber_);
-            model_->append(rowid);
-            moveTo(list_->count() - 1);
-            if (!qobject_cast<QCheckBox*>(form_->control(QStringLiteral("Check20")))->isChecked())
-                return;
-            if (!applyTemplate(db, rowid))
-                return;
-            form_->showRow(readRow(db, store::schema::kPersons, rowid));
-            model_->rowChanged(list_->position());
-        } catch (const WriteError&) {
-            ui::inform(this, kWriteFailed);
+    ui::guard(this, ui::stopWithCause(kAddFailed), {ui::when<WriteError>(writeFailed())}, [&] {
+        if (!list_->isEmpty()) {
+            const QVariantList& last = list_->row(list_->count() - 1);
+            newNumber_ = nextPersonalNumber(last.value(0).toString());
+        } else {
+            newNumber_ = QStringLiteral("000001");
+            qobject_cast<QLineEdit*>(form_->control(QStringLiteral("Text1")))->setText(newNumber_);
         }
+        const qint64 rowid = addNumberedPerson(db, newNumber_);
+        model_->append(rowid);
+        moveTo(list_->count() - 1);
+        if (!qobject_cast<QCheckBox*>(form_->control(QStringLiteral("Check20")))->isChecked())
+            return;
+        if (!applyTemplate(db, rowid))
+            return;
+        form_->showRow(readRow(db, store::schema::kPersons, rowid));
+        model_->rowChanged(list_->position());
     });
 }
 
@@ -521,13 +526,7 @@ void EntryWindow::searchByCategory() {
 void EntryWindow::saveAsTemplate() {
     ui::guard(this,
               ui::stopWithCause(QStringLiteral("模板没有保存。"), ui::kProgramTitle, ui::Icon::Exclamation),
-              [&] {
-                  try {
-                      saveTemplate(session_.db(), form_->entries());
-                  } catch (const WriteError&) {
-                      ui::inform(this, kWriteFailed);
-                  }
-              });
+              {ui::when<WriteError>(writeFailed())}, [&] { saveTemplate(session_.db(), form_->entries()); });
 }
 
 void EntryWindow::chooseInputColour() {

@@ -67,7 +67,7 @@ QVariant PersonListModel::data(const QModelIndex& index, int role) const {
         if (const QVariantList* held = list_->cached(index.row()))
             row = *held;
     } else {
-        ui::guard(nullptr, ui::silently(), [&] { row = list_->cells(index.row()); });
+        reads_.run([&] { row = list_->cells(index.row()); });
     }
     if (index.column() >= row.size())
         return {};

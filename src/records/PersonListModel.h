@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/ModelReads.h"
+
 #include <QAbstractTableModel>
 #include <QStringList>
 
@@ -32,6 +34,7 @@ public:
 
 private:
     QStringList headers_;
+    ui::ModelReads reads_{this};
     store::RecordSet* list_ = nullptr;
     const store::Session* session_ = nullptr;
 };

@@ -1,7 +1,7 @@
 #include "records/Photo.h"
 
-#include "stats/Report.h"
 #include "store/Database.h"
+#include "store/JetValues.h"
 #include "store/RecordSet.h"
 
 #include <QDir>
@@ -361,7 +361,7 @@ PhotoBatch importPhotos(store::Database& db, const std::vector<qint64>& rowids, 
 }
 
 QString photoProgressShare(int count, int rows) {
-    return stats::formatHashDotZero(rows > 0 ? double(count) / double(rows) * 100.0 : 0.0);
+    return store::formatHashDotZero(rows > 0 ? double(count) / double(rows) * 100.0 : 0.0);
 }
 
 } // namespace records

@@ -399,15 +399,6 @@ QString padTo(const QString& line, int column) {
     return width >= column ? line : line + QString(column - width, QLatin1Char(' '));
 }
 
-QString formatHashDotZero(double value) {
-    const QString fixed = store::formatFixed(value, 1);
-    if (fixed.startsWith(QLatin1String("0.")))
-        return fixed.mid(1);
-    if (fixed.startsWith(QLatin1String("-0.")))
-        return QLatin1Char('-') + fixed.mid(2);
-    return fixed;
-}
-
 QString titleLine(const QString& item) {
     const QString heading = item + QStringLiteral(" 统计结果");
     const qint64 r = std::max<qint64>(0, store::roundHalfEven((76 - store::displayWidth(heading)) / 2.0));
@@ -419,8 +410,8 @@ QString buildReport(store::Database& db, const QStringList& items, qint64 person
                     const std::function<void(const QString&)>& progress) {
     const auto report = [&](qint64 sum) {
         if (progress && persons > 0)
-            progress(QStringLiteral("正在统计！") + formatHashDotZero(double(sum) / double(persons) * 100.0) +
-                     QStringLiteral("%"));
+            progress(QStringLiteral("正在统计！") +
+                     store::formatHashDotZero(double(sum) / double(persons) * 100.0) + QStringLiteral("%"));
     };
     const std::vector<store::TableColumn> fields = store::tableColumns(db, store::schema::kPersons);
     std::vector<Column> columns;

@@ -21,9 +21,6 @@ inline const QString kNotCounted = QStringLiteral("（此项统计时读数据�
 // Pads `line` with blanks to display column `column` (nothing when it is already wider).
 QString padTo(const QString& line, int column);
 
-// "##.0" and "0.00" as the classic format strings write them (halves away from zero).
-QString formatHashDotZero(double value);
-
 // The line for a title: "=" on each side, (76 − width) / 2 rounded halves to even.
 QString titleLine(const QString& item);
 

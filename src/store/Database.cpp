@@ -381,4 +381,30 @@ void Transaction::commit() {
     done_ = true;
 }
 
+// ---- Savepoint ----
+
+Savepoint::Savepoint(Database& db) : db_(db) {
+    db_.exec(QStringLiteral("SAVEPOINT sp"));
+}
+
+Savepoint::~Savepoint() {
+    if (!done_) {
+        try {
+            rollback();
+        } catch (...) {
+        }
+    }
+}
+
+void Savepoint::release() {
+    db_.exec(QStringLiteral("RELEASE sp"));
+    done_ = true;
+}
+
+void Savepoint::rollback() {
+    done_ = true;
+    db_.exec(QStringLiteral("ROLLBACK TO sp"));
+    db_.exec(QStringLiteral("RELEASE sp"));
+}
+
 } // namespace store

@@ -155,6 +155,24 @@ private:
     bool done_ = false;
 };
 
+// A savepoint inside the open transaction (or a transaction of its own when none is open): rolls
+// back to where it began unless released. Savepoints nest.
+class Savepoint {
+public:
+    explicit Savepoint(Database& db);
+    Savepoint(const Savepoint&) = delete;
+    Savepoint& operator=(const Savepoint&) = delete;
+    ~Savepoint();
+    // Keeps what was done since the savepoint began.
+    void release();
+    // Undoes what was done since the savepoint began, and ends it.
+    void rollback();
+
+private:
+    Database& db_;
+    bool done_ = false;
+};
+
 // Quotes an identifier for SQL ("left", "user" and Chinese column names need it).
 QString quoted(const QString& identifier);
 

@@ -69,4 +69,13 @@ QString formatFixed(double value, int decimals) {
     const double scale = std::pow(10.0, decimals);
     return QString::number(std::round(value * scale) / scale, 'f', decimals);
 }
+
+QString formatHashDotZero(double value) {
+    const QString fixed = formatFixed(value, 1);
+    if (fixed.startsWith(QLatin1String("0.")))
+        return fixed.mid(1);
+    if (fixed.startsWith(QLatin1String("-0.")))
+        return QLatin1Char('-') + fixed.mid(2);
+    return fixed;
+}
 } // namespace store

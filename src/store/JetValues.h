@@ -31,4 +31,6 @@ QString displayYearMonth(const QVariant& stored);
 namespace store {
 // A number with a fixed count of decimals, halves away from zero ("0.0", "0.00" formats).
 QString formatFixed(double value, int decimals);
+// The classic "##.0" format: one decimal, halves away from zero, no leading zero (0.5 reads ".5").
+QString formatHashDotZero(double value);
 } // namespace store

@@ -1,7 +1,9 @@
 #include "ui/Guard.h"
 
 #include "store/Database.h"
+#include "store/Job.h"
 #include "store/Session.h"
+#include "ui/JobRunner.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -47,8 +49,12 @@ QString causeOf(const std::exception& e) {
         }
         return QStringLiteral("数据库出错。");
     }
-    if (dynamic_cast<const store::OpenError*>(&e))
+    if (const auto* open = dynamic_cast<const store::OpenError*>(&e)) {
+        // A job's own connection meets the lock when it opens.
+        if (open->kind() == store::OpenFailure::Locked)
+            return QStringLiteral("数据库文件正被其他程序占用。");
         return QStringLiteral("数据库文件打不开。");
+    }
     return QStringLiteral("程序内部出错。");
 }
 
@@ -91,15 +97,47 @@ void report(QWidget* parent, const OnFailure& onFailure, const std::exception* e
 
 bool guard(QWidget* parent, const OnFailure& onFailure, const std::function<void()>& action,
            const QString& command) {
+    return guard(parent, onFailure, Mappings{}, action, command);
+}
+
+bool guard(QWidget* parent, const OnFailure& onFailure, const Mappings& mappings,
+           const std::function<void()>& action, const QString& command) {
     try {
         action();
         return true;
     } catch (const std::exception& e) {
+        for (const Mapping& mapping : mappings) {
+            // The answer is worked out first: it may itself fail, and then the general style holds.
+            std::optional<OnFailure> answer;
+            try {
+                answer = mapping.answer(e);
+            } catch (const std::exception& inner) {
+                report(parent, onFailure, &inner, describeAction(parent, command));
+                return false;
+            }
+            if (!answer)
+                continue;
+            if (dynamic_cast<const store::Cancelled*>(&e))
+                qCInfo(lcWindow).noquote() << describeAction(parent, command) << "stopped by the operator";
+            else
+                report(parent, silently(), &e, describeAction(parent, command));
+            if (answer->style == OnFailure::Style::Message) {
+                QString text = answer->text;
+                if (answer->withCause)
+                    text += QStringLiteral("\n") + causeOf(e);
+                inform(parent, text, answer->title, answer->icon);
+            }
+            return false;
+        }
         report(parent, onFailure, &e, describeAction(parent, command));
     } catch (...) {
         report(parent, onFailure, nullptr, describeAction(parent, command));
     }
     return false;
+}
+
+Mapping whenCancelled() {
+    return when<store::Cancelled>(stopWith(kCancelledNothingChanged, kProgramTitle, Icon::Information));
 }
 
 bool writeLog(QWidget* parent, store::Session& session, const QString& action) {

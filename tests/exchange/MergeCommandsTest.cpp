@@ -3,12 +3,19 @@
 
 #include "login/MainWindow.h"
 #include "store/Database.h"
+#include "store/Schema.h"
 #include "ui/Dialogs.h"
+#include "ui/JobRunner.h"
 #include "ui/ScriptedDialogs.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -71,6 +78,63 @@ struct Fixture {
     std::unique_ptr<store::Session> session;
     std::unique_ptr<login::MainWindow> window;
 };
+
+// Every row of these tables as text, to see that nothing changed.
+QStringList everyRow(store::Database& db, const QStringList& tables) {
+    QStringList rows;
+    for (const QString& table : tables) {
+        store::Statement st =
+            db.prepare(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(store::quoted(table)));
+        while (st.step()) {
+            QStringList cells;
+            for (int c = 0; c < st.columnCount(); ++c)
+                cells << st.value(c).toString();
+            rows << table + QLatin1Char(':') + cells.join(QLatin1Char('|'));
+        }
+    }
+    return rows;
+}
+
+// The merge's tables: the operator log gets its entry whatever happens.
+const QStringList kDataTables = {store::schema::kUsers,   store::schema::kCategories,
+                                 store::schema::kPrint,   store::schema::kSettings,
+                                 store::schema::kPersons, store::schema::kStaging};
+
+// Every job's own connection gets `hook` while this lives.
+struct OnJobConnection {
+    explicit OnJobConnection(ui::JobConnectionHook hook)
+        : previous(ui::setJobConnectionHook(std::move(hook))) {}
+    ~OnJobConnection() { ui::setJobConnectionHook(previous); }
+    ui::JobConnectionHook previous;
+};
+
+// Each row the job writes into wslib takes a while, so 取消 lands in the middle of the work.
+void slowPersonWrites(store::Database& db) {
+    sqlite3_create_function(
+        db.handle(), "pause_a_moment", 0, SQLITE_UTF8, nullptr,
+        [](sqlite3_context* context, int, sqlite3_value**) {
+            QThread::msleep(20);
+            sqlite3_result_null(context);
+        },
+        nullptr, nullptr);
+    for (const char* event : {"INSERT", "UPDATE"})
+        db.exec(QStringLiteral(
+                    "CREATE TEMP TRIGGER slow_%1 AFTER %1 ON main.wslib BEGIN SELECT pause_a_moment(); END")
+                    .arg(QString::fromLatin1(event)));
+}
+
+// Clicks the runner's 取消 once the persons are being written.
+void cancelOnceWriting(store::Session& session) {
+    QTimer::singleShot(300, [&session] {
+        ASSERT_TRUE(session.jobWriting());
+        QPushButton* cancel = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* b = w->findChild<QPushButton*>(QStringLiteral("JobCancel")))
+                cancel = b;
+        ASSERT_NE(cancel, nullptr);
+        cancel->click();
+    });
+}
 
 } // namespace
 
@@ -169,13 +233,16 @@ TEST(MergeCommand, AFailureNamesItsCauseUnderTheMessage) {
         SCOPED_TRACE(cause.toStdString());
         Fixture f;
         const QString other = f.otherCopy(QStringLiteral("other.mdb"));
+        const QStringList before = everyRow(f.session->db(), kDataTables);
         std::unique_ptr<store::Database> holder;
+        std::unique_ptr<OnJobConnection> limit;
         if (make == Make::LockedSource || make == Make::LockedTarget) {
             holder = std::make_unique<store::Database>(
                 make == Make::LockedSource ? other : f.session->databasePath());
             holder->exec(QStringLiteral("BEGIN EXCLUSIVE"));
             holder->exec(QStringLiteral("UPDATE system SET bakpath = bakpath"));
             sqlite3_busy_timeout(f.session->db().handle(), 50);
+            f.session->openOptions().busyTimeoutMs = 50; // the merge's own connection
         } else if (make == Make::FullDisk) {
             {
                 store::Database more(other);
@@ -183,8 +250,10 @@ TEST(MergeCommand, AFailureNamesItsCauseUnderTheMessage) {
                                          "WHERE i < 400) INSERT INTO wslib(\"个人编号\", \"姓名\", \"备注\") "
                                          "SELECT printf('%06d', i), '某人', hex(randomblob(200)) FROM n"));
             }
-            const QVariant pages = f.session->db().scalar(QStringLiteral("PRAGMA page_count"));
-            f.session->db().exec(QStringLiteral("PRAGMA max_page_count = %1").arg(pages.toLongLong()));
+            const qint64 pages = f.session->db().scalar(QStringLiteral("PRAGMA page_count")).toLongLong();
+            limit = std::make_unique<OnJobConnection>([pages](store::Database& db) {
+                db.exec(QStringLiteral("PRAGMA max_page_count = %1").arg(pages));
+            });
         } else {
             f.session->db().exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON wslib BEGIN SELECT "
                                                 "RAISE(ABORT, '不收此人'); END"));
@@ -196,8 +265,44 @@ TEST(MergeCommand, AFailureNamesItsCauseUnderTheMessage) {
         EXPECT_EQ(f.dialogs.last().icon, ui::Icon::None);
         if (holder)
             holder->exec(QStringLiteral("ROLLBACK"));
-        EXPECT_EQ(f.persons(), 2) << "nothing is merged";
+        EXPECT_EQ(everyRow(f.session->db(), kDataTables), before) << "nothing is merged";
         EXPECT_FALSE(f.log().contains(kTexts.leaveMerge));
+    }
+}
+
+// 取消 during the merge and during the upgrade: the work rolls back and says so.
+TEST(MergeCommand, CancelLeavesEveryTableAsItWas) {
+    for (const char* command : {"hebin", "upV"}) {
+        SCOPED_TRACE(command);
+        Fixture f;
+        const bool merge = QByteArray(command) == "hebin";
+        const QString other = merge ? f.otherCopy(QStringLiteral("other.mdb"))
+                                    : jetFixture(QStringLiteral("legacy_lib_v4.mdb"));
+        if (merge) {
+            // Enough persons that the merge is still writing when 取消 comes.
+            store::Database more(other);
+            more.exec(QStringLiteral(
+                "WITH RECURSIVE n(i) AS (SELECT 10 UNION ALL SELECT i + 1 FROM n WHERE i < 200) "
+                "INSERT INTO wslib(\"个人编号\", \"姓名\") SELECT printf('%06d', i), '某人' FROM n"));
+        }
+        const QStringList tables = merge ? kDataTables : kDataTables + QStringList{store::schema::kLog};
+        const QStringList before = everyRow(f.session->db(), tables);
+        const QStringList logBefore = f.log();
+        OnJobConnection slow(slowPersonWrites);
+        if (!merge)
+            f.dialogs.answer({true});
+        f.dialogs.files.enqueue(other);
+        cancelOnceWriting(*f.session);
+        f.trigger(command);
+
+        ASSERT_GE(f.dialogs.shown.size(), 2);
+        EXPECT_EQ(f.dialogs.last().text, QStringLiteral("已取消，数据库没有改变。"));
+        EXPECT_EQ(f.dialogs.last().icon, ui::Icon::Information);
+        EXPECT_EQ(everyRow(f.session->db(), tables), before);
+        EXPECT_FALSE(f.label(merge ? "Label1" : "Label2")->isVisibleTo(f.window.get()));
+        if (merge) {
+            EXPECT_EQ(f.log(), logBefore + QStringList{kTexts.enterMerge}) << "no leaving entry";
+        }
     }
 }
 

@@ -1,6 +1,7 @@
 #include "TestFolder.h"
 
 #include "exchange/ExchangeTables.h"
+#include "exchange/GridExport.h"
 #include "exchange/ImportWindow.h"
 #include "exchange/SheetReader.h"
 #include "exchange/Workbook.h"
@@ -36,7 +37,8 @@ struct CheckWindow {
             {number, name, sex, id});
     }
     DataCheckWindow& open() {
-        window = std::make_unique<DataCheckWindow>(*session, [this](qint64 rowid) { opened << rowid; });
+        window = std::make_unique<DataCheckWindow>(
+            *session, [this](qint64 rowid) { opened << rowid; }, nullptr, exchange::exportGrid);
         return *window;
     }
     QPushButton* button(const char* name) {

@@ -5,6 +5,7 @@
 #include "store/Schema.h"
 #include "stats/StatisticsWindow.h"
 #include "store/CodePage.h"
+#include "store/JetValues.h"
 #include "ui/ScriptedDialogs.h"
 
 #include <QFile>
@@ -39,9 +40,9 @@ TEST(Report, LayoutHelpers) {
     EXPECT_EQ(titleLine(QStringLiteral("基本养老金")).count(QLatin1Char('=')), 56) << "28.5 goes to 28";
     EXPECT_EQ(padTo(QStringLiteral("1.男"), 40).size(), 3 + 36);
     EXPECT_EQ(padTo(QString(50, QLatin1Char('x')), 40).size(), 50);
-    EXPECT_EQ(formatHashDotZero(0), QStringLiteral(".0"));
-    EXPECT_EQ(formatHashDotZero(12.35), QStringLiteral("12.4"));
-    EXPECT_EQ(formatHashDotZero(100), QStringLiteral("100.0"));
+    EXPECT_EQ(store::formatHashDotZero(0), QStringLiteral(".0"));
+    EXPECT_EQ(store::formatHashDotZero(12.35), QStringLiteral("12.4"));
+    EXPECT_EQ(store::formatHashDotZero(100), QStringLiteral("100.0"));
 }
 
 TEST(Report, ExactTextForEachKindOfItem) {

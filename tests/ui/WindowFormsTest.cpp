@@ -3,6 +3,7 @@
 #include "categories/CategorySettingsWindow.h"
 #include "help/HelpWindow.h"
 #include "login/LogWindow.h"
+#include "query/QueryWindow.h"
 #include "records/EntryForm.h"
 #include "settings/SystemSettingsWindow.h"
 #include "settings/UsersWindow.h"
@@ -133,6 +134,30 @@ TEST(WindowForms, ControlsCarryTheirNamesAndCaptions) {
          {{"DBGrid1", "QTableView"},
           {"Command2", "QPushButton", "清除记录"},
           {"Command1", "QPushButton", "退出"}}},
+        {"Form6",
+         "综合查询",
+         [](store::Session& s, const QString&) { return std::make_unique<query::QueryWindow>(s, [] {}); },
+         {{"Frame1", "QGroupBox", "查询条件设置"},
+          {"lblCombo1", "QLabel", "类别", "查询条件设置"},
+          {"lblCombo2", "QLabel", "关系", "查询条件设置"},
+          {"lblCombo3", "QLabel", "值", "查询条件设置"},
+          {"Combo1", "QComboBox", nullptr, "查询条件设置"},
+          {"Combo2", "QComboBox", nullptr, "查询条件设置"},
+          {"Combo3", "QComboBox", nullptr, "查询条件设置"},
+          {"Command6", "QPushButton", "添加条件", "查询条件设置"},
+          {"Command3", "QPushButton", "AND", "查询条件设置"},
+          {"Command4", "QPushButton", "OR", "查询条件设置"},
+          {"Command5", "QPushButton", "（", "查询条件设置"},
+          {"Command8", "QPushButton", "）", "查询条件设置"},
+          {"Text1", "QPlainTextEdit", nullptr, "查询条件设置"},
+          {"Frame2", "QGroupBox", ""},
+          {"Command1", "QPushButton", "开始查询"},
+          {"Command2", "QPushButton", "清空条件"},
+          {"Command9", "QPushButton", "保存条件"},
+          {"Command10", "QPushButton", "取回条件"},
+          {"Command7", "QPushButton", "返回"},
+          {"Picture1", "QWidget"},
+          {"Label3", "QLabel"}}},
         {"HelpWindow",
          "帮助主题",
          [](store::Session&, const QString& folder) { return std::make_unique<help::HelpWindow>(folder); },
