@@ -9,6 +9,7 @@
 #include "records/EntryForm.h"
 #include "settings/SystemSettingsWindow.h"
 #include "settings/UsersWindow.h"
+#include "stats/StatisticsWindow.h"
 #include "ui/CharacterLimit.h"
 #include "ui/ScriptedDialogs.h"
 
@@ -112,6 +113,19 @@ TEST(WindowForms, ControlsCarryTheirNamesAndCaptions) {
           {"Panel1", "QLabel"},
           {"Panel2", "QLabel"},
           {"Panel3", "QLabel"}}},
+        {"Form8",
+         "资料统计",
+         make<stats::StatisticsWindow>(),
+         {{"List1", "QListWidget", nullptr, "类别"},
+          {"List2", "QListWidget"},
+          {"Command3", "QPushButton", "", "", "添加统计项"},
+          {"Command4", "QPushButton", "", "", "删除统计项"},
+          {"Command1", "QPushButton", "统计"},
+          {"Text1", "QPlainTextEdit", nullptr, "统计结果"},
+          {"Picture1", "QWidget"},
+          {"Label2", "QLabel", ""},
+          {"Command2", "QPushButton", "输出"},
+          {"cmdCancel", "QPushButton", "返回"}}},
         {"frmOptions1",
          "用户设置",
          make<settings::UsersWindow>(),
