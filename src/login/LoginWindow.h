@@ -4,9 +4,11 @@
 
 #include <QWidget>
 
-class QComboBox;
-class QLineEdit;
+#include <memory>
 
+namespace Ui {
+class LoginWindow;
+}
 namespace store {
 class Session;
 }
@@ -18,6 +20,7 @@ class LoginWindow : public QWidget {
     Q_OBJECT
 public:
     LoginWindow(store::Session& session, std::vector<UserEntry> users, QWidget* parent = nullptr);
+    ~LoginWindow() override;
 
 signals:
     void loggedIn();
@@ -29,8 +32,7 @@ public slots:
 private:
     store::Session& session_;
     std::vector<UserEntry> users_;
-    QComboBox* names_;
-    QLineEdit* password_;
+    std::unique_ptr<Ui::LoginWindow> ui_;
 };
 
 } // namespace login

@@ -25,29 +25,30 @@
 #include "ui/SingleWindow.h"
 #include "ui/Widgets.h"
 #include "ui/Window.h"
+#include "ui_MainWindow.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QLabel>
-#include <QMenuBar>
 #include <QScopeGuard>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
-#include <QVBoxLayout>
 
 namespace login {
 
 MainWindow::MainWindow(store::Session& session, MainHooks hooks, QWidget* parent)
-    : QMainWindow(parent), session_(session), hooks_(std::move(hooks)) {
-    setObjectName(QStringLiteral("Form2"));
-    setWindowTitle(ui::kProgramTitle);
-    buildMenus();
-    buildToolbar();
-    buildWorkArea();
+    : QMainWindow(parent), session_(session), hooks_(std::move(hooks)),
+      ui_(std::make_unique<Ui::MainWindow>()) {
+    ui_->setupUi(this);
+    image_ = ui_->Image1;
+    label1_ = ui_->Label1;
+    label2_ = ui_->Label2;
+    bindCommands();
+    addStatusPanels();
 
     timer_ = new QTimer(this);
     timer_->setObjectName(QStringLiteral("Timer1"));
@@ -55,7 +56,6 @@ MainWindow::MainWindow(store::Session& session, MainHooks hooks, QWidget* parent
     connect(timer_, &QTimer::timeout, this, &MainWindow::refreshStatus);
     timer_->start();
 
-    resize(800, 600);
     ui::setWindow(*this, ui::screenSize(*this));
     // Scaled to the whole screen it would reach under a panel or off the top edge: it opens
     // maximised, within the screen's free area, title bar visible.
@@ -66,105 +66,71 @@ MainWindow::MainWindow(store::Session& session, MainHooks hooks, QWidget* parent
         ui::startCompanion(session_.programFolder(), QStringLiteral("helppic.exe"));
 }
 
-void MainWindow::buildMenus() {
-    struct Item {
-        const char* key; // nullptr: a separator
-        const char* caption;
-        Command command;
-        QKeySequence shortcut = {};
-    };
-    auto addMenu = [this](const char* key, const char* caption, std::initializer_list<Item> items) {
-        QMenu* menu = menuBar()->addMenu(QString::fromUtf8(caption));
-        menu->setObjectName(QString::fromLatin1(key));
-        for (const Item& item : items) {
-            if (!item.key) {
-                menu->addSeparator();
-                continue;
-            }
-            QAction* action = menu->addAction(QString::fromUtf8(item.caption));
-            action->setObjectName(QString::fromLatin1(item.key));
-            action->setShortcut(item.shortcut);
-            connect(action, &QAction::triggered, this, [this, c = item.command] { run(c, From::Menu); });
-        }
-    };
-    const auto keys = [](const char* k) { return QKeySequence(QString::fromLatin1(k)); };
-    addMenu("S0", "系统管理(&s)",
-            {{"S1", "系统设置(&T)", Command::SystemSettings},
-             {"S2", "用户设置(&U)", Command::Users},
-             {"S5", "重新登录(&R)", Command::Relogin},
-             {"s3", "类别设置(&L)", Command::Categories, keys("Ctrl+L")},
-             {nullptr, nullptr, {}},
-             {"S4", "退出系统(&X)", Command::EndAtOnce}});
-    // Wage processing is not part of the system; its menu entry stays hidden.
-    addMenu("W0", "人员管理(&W)",
-            {{"W1", "信息录入(&D)", Command::Entry, keys("Ctrl+E")},
-             {"W2", "综合查询(&F)", Command::Query, keys("Ctrl+F")},
-             {"W3", "数据统计(&Z)", Command::Statistics},
-             {"w4", "工资处理(&S)", Command::WagesMenu, keys("Ctrl+G")},
-             {nullptr, nullptr, {}},
-             {"DataCheck", "数据检查", Command::DataCheck}});
-    findChild<QAction*>(QStringLiteral("w4"))->setVisible(false);
-    addMenu("D0", "数据库(&D)",
-            {{"Data", "数据库维护(&K)", Command::Maintenance},
-             {"INexcel", "导入EXCEL文件(&O)", Command::ImportExcel},
-             {"OUTexcel", "导出EXCEL文件(&I)", Command::ExportExcel},
-             {"upV", "升级以前版本(&U)", Command::Upgrade},
-             {"hebin", "数据库合并(&H)", Command::Merge},
-             {"Datastar", "数据初始化(&B)", Command::Initialise},
-             {"user", "上机记录(&R)", Command::OperatorLog}});
-    addMenu("H0", "帮助(&H)", {{"H1", "帮助主题(&M)", Command::Help}, {"H2", "关于(&A)", Command::About}});
+MainWindow::~MainWindow() = default;
+
+namespace {
+
+// The one place that says which command each menu item and toolbar button of the form runs.
+struct Binding {
+    QAction* Ui::MainWindow::*action;
+    Command command;
+    From from;
+    QStyle::StandardPixmap icon = {}; // toolbar buttons only
+};
+
+const Binding kBindings[] = {
+    {&Ui::MainWindow::S1, Command::SystemSettings, From::Menu},
+    {&Ui::MainWindow::S2, Command::Users, From::Menu},
+    {&Ui::MainWindow::S5, Command::Relogin, From::Menu},
+    {&Ui::MainWindow::s3, Command::Categories, From::Menu},
+    {&Ui::MainWindow::S4, Command::EndAtOnce, From::Menu},
+    {&Ui::MainWindow::W1, Command::Entry, From::Menu},
+    {&Ui::MainWindow::W2, Command::Query, From::Menu},
+    {&Ui::MainWindow::W3, Command::Statistics, From::Menu},
+    // Wage processing is not part of the system; its menu item stays hidden.
+    {&Ui::MainWindow::w4, Command::WagesMenu, From::Menu},
+    {&Ui::MainWindow::DataCheck, Command::DataCheck, From::Menu},
+    {&Ui::MainWindow::Data, Command::Maintenance, From::Menu},
+    {&Ui::MainWindow::INexcel, Command::ImportExcel, From::Menu},
+    {&Ui::MainWindow::OUTexcel, Command::ExportExcel, From::Menu},
+    {&Ui::MainWindow::upV, Command::Upgrade, From::Menu},
+    {&Ui::MainWindow::hebin, Command::Merge, From::Menu},
+    {&Ui::MainWindow::Datastar, Command::Initialise, From::Menu},
+    {&Ui::MainWindow::user, Command::OperatorLog, From::Menu},
+    {&Ui::MainWindow::H1, Command::Help, From::Menu},
+    {&Ui::MainWindow::H2, Command::About, From::Menu},
+    {&Ui::MainWindow::tt1, Command::SystemSettings, From::Toolbar, QStyle::SP_ComputerIcon},
+    {&Ui::MainWindow::tt2, Command::Users, From::Toolbar, QStyle::SP_DirHomeIcon},
+    {&Ui::MainWindow::tt3, Command::Categories, From::Toolbar, QStyle::SP_FileDialogDetailedView},
+    {&Ui::MainWindow::tt4, Command::Entry, From::Toolbar, QStyle::SP_FileDialogNewFolder},
+    {&Ui::MainWindow::tt5, Command::Query, From::Toolbar, QStyle::SP_FileDialogContentsView},
+    {&Ui::MainWindow::tt6, Command::Statistics, From::Toolbar, QStyle::SP_FileDialogListView},
+    {&Ui::MainWindow::tt7, Command::WagesToolbar, From::Toolbar, QStyle::SP_DriveFDIcon},
+    {&Ui::MainWindow::tt8, Command::Maintenance, From::Toolbar, QStyle::SP_DriveHDIcon},
+    {&Ui::MainWindow::tt9, Command::Calculator, From::Toolbar, QStyle::SP_DesktopIcon},
+    {&Ui::MainWindow::tt11, Command::Leave, From::Toolbar, QStyle::SP_DialogCloseButton},
+};
+
+} // namespace
+
+void MainWindow::bindCommands() {
+    for (const Binding& b : kBindings) {
+        QAction* action = ui_.get()->*b.action;
+        if (b.from == From::Toolbar)
+            ui::setToolIcon(*ui_->Toolbar1, *action, b.icon);
+        connect(action, &QAction::triggered, this, [this, b] { run(b.command, b.from); });
+    }
 }
 
-void MainWindow::buildToolbar() {
-    QToolBar* bar = addToolBar(QStringLiteral("Toolbar1"));
-    bar->setObjectName(QStringLiteral("Toolbar1"));
-    bar->setMovable(false);
-    ui::addToolButtons<Command>(*bar,
-                                {{"tt1", "系统", QStyle::SP_ComputerIcon, Command::SystemSettings},
-                                 {"tt2", "用户", QStyle::SP_DirHomeIcon, Command::Users},
-                                 {"tt3", "类别", QStyle::SP_FileDialogDetailedView, Command::Categories},
-                                 {nullptr, nullptr, {}},
-                                 {"tt4", "录入", QStyle::SP_FileDialogNewFolder, Command::Entry},
-                                 {"tt5", "查询", QStyle::SP_FileDialogContentsView, Command::Query},
-                                 {"tt6", "统计", QStyle::SP_FileDialogListView, Command::Statistics},
-                                 {"tt7", "工资", QStyle::SP_DriveFDIcon, Command::WagesToolbar},
-                                 {nullptr, nullptr, {}},
-                                 {"tt8", "库维护", QStyle::SP_DriveHDIcon, Command::Maintenance},
-                                 {"tt9", "计算器", QStyle::SP_DesktopIcon, Command::Calculator},
-                                 {nullptr, nullptr, {}},
-                                 {"tt11", "退出", QStyle::SP_DialogCloseButton, Command::Leave}},
-                                [this](Command c) { run(c, From::Toolbar); });
-}
-
-void MainWindow::buildWorkArea() {
-    auto* picture = new QWidget(this);
-    picture->setObjectName(QStringLiteral("Picture1"));
-    picture->setProperty("pictureBox", true);
-    auto* layout = new QVBoxLayout(picture);
-    layout->setContentsMargins(0, 0, 0, 0);
-    image_ = new QLabel(picture);
-    image_->setObjectName(QStringLiteral("Image1"));
-    image_->setScaledContents(true);
-    image_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
-    layout->addWidget(image_);
-    label1_ = new QLabel(image_);
-    label1_->setObjectName(QStringLiteral("Label1"));
-    label1_->setGeometry(20, 20, 420, 24);
-    label2_ = new QLabel(image_);
-    label2_->setObjectName(QStringLiteral("Label2"));
-    label2_->setGeometry(20, 50, 420, 24);
-    label2_->hide();
-    setCentralWidget(picture);
-
-    QStatusBar* status = statusBar();
-    status->setObjectName(QStringLiteral("StatusBar1"));
+// A status bar's panels cannot be laid out in a form.
+void MainWindow::addStatusPanels() {
     const int widths[3] = {300, 200, 260};
     for (int i = 0; i < 3; ++i) {
-        panels_[i] = new QLabel(status);
+        panels_[i] = new QLabel(ui_->StatusBar1);
         panels_[i]->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
         panels_[i]->setProperty("statusPanel", true);
         panels_[i]->setFixedWidth(widths[i]);
-        status->addWidget(panels_[i]);
+        ui_->StatusBar1->addWidget(panels_[i]);
     }
 }
 

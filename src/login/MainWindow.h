@@ -4,11 +4,15 @@
 #include <QPointer>
 
 #include <functional>
+#include <memory>
 
 class QCloseEvent;
 class QLabel;
 class QTimer;
 
+namespace Ui {
+class MainWindow;
+}
 namespace store {
 class Session;
 }
@@ -22,7 +26,9 @@ struct MainHooks {
 };
 
 // What the menu items and toolbar buttons run. A new command is one enumerator, its menu item
-// or button, and one case in MainWindow::run; a command without a case does not build.
+// or button in the form, its row in the binding table beside MainWindow::bindCommands, and one
+// case in MainWindow::dispatch; a command without a case, or a row whose item is not in the form,
+// does not build.
 enum class Command {
     SystemSettings, // S1, tt1
     Users,          // S2, tt2
@@ -56,6 +62,7 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     MainWindow(store::Session& session, MainHooks hooks, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Timer1's tick.
     void refreshStatus();
@@ -66,9 +73,8 @@ protected:
 
 private:
     void dispatch(Command command);
-    void buildMenus();
-    void buildToolbar();
-    void buildWorkArea();
+    void bindCommands();
+    void addStatusPanels();
     void loadBackground();
 
     void openEntry();
@@ -83,6 +89,8 @@ private:
 
     store::Session& session_;
     MainHooks hooks_;
+    std::unique_ptr<Ui::MainWindow> ui_;
+    // The form's labels that the commands write to.
     QLabel* image_ = nullptr;
     QLabel* label1_ = nullptr;
     QLabel* label2_ = nullptr;

@@ -9,14 +9,12 @@
 #include "ui/Guard.h"
 #include "ui/Widgets.h"
 #include "ui/Window.h"
+#include "ui_StatisticsWindow.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
-#include <QGridLayout>
-#include <QGroupBox>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QMainWindow>
@@ -27,70 +25,29 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QUrl>
-#include <QVBoxLayout>
 
 namespace stats {
 
 StatisticsWindow::StatisticsWindow(store::Session& session, QWidget* parent)
-    : QWidget(parent, Qt::Window), session_(session) {
-    setObjectName(QStringLiteral("Form8"));
-    setWindowTitle(QStringLiteral("资料统计"));
+    : QWidget(parent, Qt::Window), session_(session), ui_(std::make_unique<Ui::StatisticsWindow>()) {
+    // The form puts the lists at the left over the window's whole height, so that a good part of
+    // the sixty-odd categories shows at once; the report beside them takes the rest of the width.
+    ui_->setupUi(this);
     openInEditor = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
     ui::writeLog(this, session_, QStringLiteral("进入统计系统"));
 
-    auto* categoryFrame = new QGroupBox(QStringLiteral("类别"), this);
-    categories_ = new QListWidget(categoryFrame);
-    categories_->setObjectName(QStringLiteral("List1"));
-    (new QVBoxLayout(categoryFrame))->addWidget(categories_);
-    items_ = new QListWidget(this);
-    items_->setObjectName(QStringLiteral("List2"));
-    add_ = new QPushButton(style()->standardIcon(QStyle::SP_ArrowRight), QString(), this);
-    add_->setObjectName(QStringLiteral("Command3"));
-    add_->setToolTip(QStringLiteral("添加统计项"));
-    remove_ = new QPushButton(style()->standardIcon(QStyle::SP_ArrowLeft), QString(), this);
-    remove_->setObjectName(QStringLiteral("Command4"));
-    remove_->setToolTip(QStringLiteral("删除统计项"));
-    auto* build = new QPushButton(QStringLiteral("统计"), this);
-    build->setObjectName(QStringLiteral("Command1"));
-    auto* out = new QPushButton(QStringLiteral("输出"), this);
-    out->setObjectName(QStringLiteral("Command2"));
-    auto* back = new QPushButton(QStringLiteral("返回"), this);
-    back->setObjectName(QStringLiteral("cmdCancel"));
-
-    auto* resultFrame = new QGroupBox(QStringLiteral("统计结果"), this);
-    result_ = new QPlainTextEdit(resultFrame);
-    result_->setObjectName(QStringLiteral("Text1"));
-    result_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    categories_ = ui_->List1;
+    items_ = ui_->List2;
+    add_ = ui_->Command3;
+    add_->setIcon(style()->standardIcon(QStyle::SP_ArrowRight));
+    remove_ = ui_->Command4;
+    remove_->setIcon(style()->standardIcon(QStyle::SP_ArrowLeft));
+    result_ = ui_->Text1;
     QFont mono(QStringLiteral("Noto Sans Mono CJK SC"));
     mono.setStyleHint(QFont::Monospace);
     result_->setFont(mono);
-    (new QVBoxLayout(resultFrame))->addWidget(result_);
-
-    progressPanel_ = new QWidget(this);
-    progressPanel_->setObjectName(QStringLiteral("Picture1"));
-    progress_ = new QLabel(progressPanel_);
-    progress_->setObjectName(QStringLiteral("Label2"));
-    (new QHBoxLayout(progressPanel_))->addWidget(progress_);
-
-    auto* moveButtons = new QVBoxLayout;
-    moveButtons->addStretch();
-    moveButtons->addWidget(add_);
-    moveButtons->addWidget(remove_);
-    moveButtons->addStretch();
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(progressPanel_, 1);
-    buttons->addWidget(build);
-    buttons->addWidget(out);
-    buttons->addWidget(back);
-    // The lists at the left over the window's whole height, so that a good part of the
-    // sixty-odd categories shows at once; the report beside them takes the rest of the width.
-    auto* grid = new QGridLayout(this);
-    grid->addWidget(categoryFrame, 0, 0);
-    grid->addLayout(moveButtons, 0, 1);
-    grid->addWidget(items_, 0, 2);
-    grid->addWidget(resultFrame, 0, 3);
-    grid->addLayout(buttons, 1, 0, 1, 4);
-    grid->setColumnStretch(3, 1);
+    progressPanel_ = ui_->Picture1;
+    progress_ = ui_->Label2;
 
     connect(categories_, &QListWidget::itemClicked, this, [this] {
         add_->setEnabled(true);
@@ -102,9 +59,9 @@ StatisticsWindow::StatisticsWindow(store::Session& session, QWidget* parent)
     });
     connect(add_, &QPushButton::clicked, this, &StatisticsWindow::addItem);
     connect(remove_, &QPushButton::clicked, this, &StatisticsWindow::removeItem);
-    connect(build, &QPushButton::clicked, this, &StatisticsWindow::buildReport);
-    connect(out, &QPushButton::clicked, this, &StatisticsWindow::output);
-    connect(back, &QPushButton::clicked, this, &StatisticsWindow::leave);
+    connect(ui_->Command1, &QPushButton::clicked, this, &StatisticsWindow::buildReport);
+    connect(ui_->Command2, &QPushButton::clicked, this, &StatisticsWindow::output);
+    connect(ui_->cmdCancel, &QPushButton::clicked, this, &StatisticsWindow::leave);
 
     ui::guard(this, ui::silently(), [&] {
         persons_ = records::countPersons(session_.db());
@@ -121,6 +78,8 @@ StatisticsWindow::StatisticsWindow(store::Session& session, QWidget* parent)
     items_->setFixedWidth(std::max(listWidth, 120));
     placeAtTopLeft();
 }
+
+StatisticsWindow::~StatisticsWindow() = default;
 
 // The top left of the free area; below the menu of a maximised main window, which it would
 // otherwise cover.

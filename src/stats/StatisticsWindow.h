@@ -3,12 +3,16 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class QLabel;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 
+namespace Ui {
+class StatisticsWindow;
+}
 namespace store {
 class Session;
 }
@@ -20,6 +24,7 @@ class StatisticsWindow : public QWidget {
     Q_OBJECT
 public:
     explicit StatisticsWindow(store::Session& session, QWidget* parent = nullptr);
+    ~StatisticsWindow() override;
 
     void addItem();
     void removeItem();
@@ -37,7 +42,9 @@ public:
 
 private:
     store::Session& session_;
+    std::unique_ptr<Ui::StatisticsWindow> ui_;
     qint64 persons_ = 0;
+    // The form's controls the handlers use.
     QListWidget* categories_;
     QListWidget* items_;
     QPushButton* add_;

@@ -19,6 +19,13 @@ const QSize kToolIconSize(24, 24);
 } // namespace
 
 QAction* addToolButton(QToolBar& bar, const char* key, const char* caption, QStyle::StandardPixmap icon) {
+    QAction* action = bar.addAction(QString::fromUtf8(caption));
+    action->setObjectName(QString::fromLatin1(key));
+    setToolIcon(bar, *action, icon);
+    return action;
+}
+
+void setToolIcon(QToolBar& bar, QAction& action, QStyle::StandardPixmap icon) {
     bar.setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     bar.setIconSize(kToolIconSize);
     // The style's icons come in different native sizes and an icon is never scaled up: each is
@@ -29,9 +36,7 @@ QAction* addToolButton(QToolBar& bar, const char* key, const char* caption, QSty
         pixmap = pixmap.scaled(kToolIconSize * ratio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         pixmap.setDevicePixelRatio(ratio);
     }
-    QAction* action = bar.addAction(QIcon(pixmap), QString::fromUtf8(caption));
-    action->setObjectName(QString::fromLatin1(key));
-    return action;
+    action.setIcon(QIcon(pixmap));
 }
 
 QAction* findAction(const QList<QAction*>& actions, const QString& key) {

@@ -27,6 +27,8 @@ template <typename Id> struct ToolButton {
 
 // One button with its key as object name; icons come out one size and captions on one line.
 QAction* addToolButton(QToolBar& bar, const char* key, const char* caption, QStyle::StandardPixmap icon);
+// Gives a button of a toolbar laid out in a form its picture, in the same look.
+void setToolIcon(QToolBar& bar, QAction& action, QStyle::StandardPixmap icon);
 
 // Adds the buttons; each runs `run(id)`. Dispatch is on the typed id, so a button without a
 // command does not build.

@@ -3,10 +3,14 @@
 #include "categories/CategorySettingsWindow.h"
 #include "help/HelpWindow.h"
 #include "login/LogWindow.h"
+#include "login/Login.h"
+#include "login/LoginWindow.h"
+#include "login/MainWindow.h"
 #include "query/QueryWindow.h"
 #include "records/EntryForm.h"
 #include "settings/SystemSettingsWindow.h"
 #include "settings/UsersWindow.h"
+#include "stats/StatisticsWindow.h"
 #include "ui/CharacterLimit.h"
 #include "ui/ScriptedDialogs.h"
 
@@ -14,8 +18,12 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
+#include <QToolBar>
 
 #include <gtest/gtest.h>
 
@@ -78,6 +86,47 @@ void type(QLineEdit& box, const QString& text) {
 // text use.
 TEST(WindowForms, ControlsCarryTheirNamesAndCaptions) {
     const std::vector<Form> forms = {
+        {"Form1",
+         "企事业离Tessaly系统V4.1",
+         [](store::Session& s, const QString&) {
+             return std::make_unique<login::LoginWindow>(s, login::readUsers(s.db()));
+         },
+         {{"Frame1", "QGroupBox", "用户登录"},
+          {"Label1", "QLabel", "用户名", "用户登录"},
+          {"Combo1", "QComboBox", nullptr, "用户登录"},
+          {"Label2", "QLabel", "密  码", "用户登录"},
+          {"Text1", "QLineEdit", nullptr, "用户登录"},
+          {"Command1", "QPushButton", "登录", "用户登录"},
+          {"Command2", "QPushButton", "退出", "用户登录"},
+          {"Picture1", "QLabel"},
+          {"Image1", "QLabel"}}},
+        {"Form2",
+         "企事业离Tessaly系统V4.1",
+         [](store::Session& s, const QString&) {
+             return std::make_unique<login::MainWindow>(s, login::MainHooks{[] {}, [] {}});
+         },
+         {{"Toolbar1", "QToolBar"},
+          {"Picture1", "QWidget"},
+          {"Image1", "QLabel"},
+          {"Label1", "QLabel", ""},
+          {"Label2", "QLabel", ""},
+          {"StatusBar1", "QStatusBar"},
+          {"Panel1", "QLabel"},
+          {"Panel2", "QLabel"},
+          {"Panel3", "QLabel"}}},
+        {"Form8",
+         "资料统计",
+         make<stats::StatisticsWindow>(),
+         {{"List1", "QListWidget", nullptr, "类别"},
+          {"List2", "QListWidget"},
+          {"Command3", "QPushButton", "", "", "添加统计项"},
+          {"Command4", "QPushButton", "", "", "删除统计项"},
+          {"Command1", "QPushButton", "统计"},
+          {"Text1", "QPlainTextEdit", nullptr, "统计结果"},
+          {"Picture1", "QWidget"},
+          {"Label2", "QLabel", ""},
+          {"Command2", "QPushButton", "输出"},
+          {"cmdCancel", "QPushButton", "返回"}}},
         {"frmOptions1",
          "用户设置",
          make<settings::UsersWindow>(),
@@ -196,6 +245,80 @@ TEST(WindowForms, ControlsCarryTheirNamesAndCaptions) {
     ASSERT_EQ(tabs->count(), 1);
     EXPECT_EQ(tabs->tabText(0), QStringLiteral("基本设置"));
     EXPECT_EQ(system.findChild<QWidget*>(QStringLiteral("Combo1"))->font().family(), QStringLiteral("宋体"));
+
+    login::LoginWindow login(*session, login::readUsers(session->db()));
+    const QFont names = login.findChild<QWidget*>(QStringLiteral("Combo1"))->font();
+    EXPECT_EQ(names.family(), QStringLiteral("宋体"));
+    EXPECT_TRUE(names.bold());
+    EXPECT_EQ(names.pointSizeF(), 10.5);
+    const QFont password = login.findChild<QWidget*>(QStringLiteral("Text1"))->font();
+    EXPECT_EQ(password.family(), QStringLiteral("宋体"));
+    EXPECT_EQ(password.pointSizeF(), 12);
+}
+
+// The main window's menus and toolbar by the names the commands are known by, in their order;
+// "-" is a separator.
+TEST(WindowForms, MainWindowMenusAndToolbarCarryTheirNames) {
+    struct Menu {
+        const char* name;
+        const char* title;
+        QStringList items; // name, caption, shortcut, and "hidden" when not shown
+    };
+    const std::vector<Menu> menus = {
+        {"S0",
+         "系统管理(&s)",
+         {"S1 系统设置(&T)", "S2 用户设置(&U)", "S5 重新登录(&R)", "s3 类别设置(&L) Ctrl+L", "-",
+          "S4 退出系统(&X)"}},
+        {"W0",
+         "人员管理(&W)",
+         {"W1 信息录入(&D) Ctrl+E", "W2 综合查询(&F) Ctrl+F", "W3 数据统计(&Z)",
+          "w4 工资处理(&S) Ctrl+G hidden", "-", "DataCheck 数据检查"}},
+        {"D0",
+         "数据库(&D)",
+         {"Data 数据库维护(&K)", "INexcel 导入EXCEL文件(&O)", "OUTexcel 导出EXCEL文件(&I)",
+          "upV 升级以前版本(&U)", "hebin 数据库合并(&H)", "Datastar 数据初始化(&B)", "user 上机记录(&R)"}},
+        {"H0", "帮助(&H)", {"H1 帮助主题(&M)", "H2 关于(&A)"}},
+    };
+    const QStringList toolbar = {"tt1 系统",   "tt2 用户", "tt3 类别", "-", "tt4 录入",
+                                 "tt5 查询",   "tt6 统计", "tt7 工资", "-", "tt8 库维护",
+                                 "tt9 计算器", "-",        "tt11 退出"};
+    const auto describe = [](const QList<QAction*>& actions) {
+        QStringList out;
+        for (const QAction* a : actions) {
+            if (a->isSeparator()) {
+                out << QStringLiteral("-");
+                continue;
+            }
+            QStringList parts = {a->objectName(), a->text()};
+            if (!a->shortcut().isEmpty())
+                parts << a->shortcut().toString(QKeySequence::PortableText);
+            if (!a->isVisible())
+                parts << QStringLiteral("hidden");
+            out << parts.join(QLatin1Char(' '));
+        }
+        return out;
+    };
+
+    ui::ScriptedDialogs dialogs;
+    TestFolder folder;
+    auto session = folder.session();
+    login::MainWindow main(*session, {[] {}, [] {}});
+    const QList<QAction*> bar = main.menuBar()->actions();
+    ASSERT_EQ(bar.size(), qsizetype(menus.size()));
+    for (std::size_t i = 0; i < menus.size(); ++i) {
+        SCOPED_TRACE(menus[i].name);
+        const QMenu* menu = bar[qsizetype(i)]->menu();
+        ASSERT_NE(menu, nullptr);
+        EXPECT_EQ(menu->objectName(), QString::fromLatin1(menus[i].name));
+        EXPECT_EQ(menu->title(), QString::fromUtf8(menus[i].title));
+        EXPECT_EQ(describe(menu->actions()), menus[i].items);
+    }
+    const auto* tools = main.findChild<QToolBar*>(QStringLiteral("Toolbar1"));
+    EXPECT_EQ(describe(tools->actions()), toolbar);
+    EXPECT_FALSE(tools->isMovable());
+    const auto* timer = main.findChild<QTimer*>(QStringLiteral("Timer1"));
+    ASSERT_NE(timer, nullptr);
+    EXPECT_EQ(timer->interval(), 2000);
 }
 
 TEST(WindowForms, TheAboutBoxSaysWhereTheLogIs) {
