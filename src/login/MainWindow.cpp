@@ -15,6 +15,7 @@
 #include "records/EntryWindow.h"
 #include "settings/SystemSettingsWindow.h"
 #include "settings/UsersWindow.h"
+#include "stats/ElderlyWindow.h"
 #include "stats/StatisticsWindow.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
@@ -100,7 +101,8 @@ void MainWindow::buildMenus() {
              {"W3", "数据统计(&Z)", Command::Statistics},
              {"w4", "工资处理(&S)", Command::WagesMenu, keys("Ctrl+G")},
              {nullptr, nullptr, {}},
-             {"DataCheck", "数据检查", Command::DataCheck}});
+             {"DataCheck", "数据检查", Command::DataCheck},
+             {"ElderlyDue", "高龄提醒", Command::ElderlyDue}});
     findChild<QAction*>(QStringLiteral("w4"))->setVisible(false);
     addMenu("D0", "数据库(&D)",
             {{"Data", "数据库维护(&K)", Command::Maintenance},
@@ -267,6 +269,12 @@ void MainWindow::dispatch(Command command) {
     case Command::DataCheck:
         ui::showSingle(dataCheckWindow_, [this] {
             return new records::DataCheckWindow(
+                session_, [this](qint64 rowid) { openPerson(rowid); }, this);
+        });
+        return;
+    case Command::ElderlyDue:
+        ui::showSingle(elderlyWindow_, [this] {
+            return new stats::ElderlyWindow(
                 session_, [this](qint64 rowid) { openPerson(rowid); }, this);
         });
         return;

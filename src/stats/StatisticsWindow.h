@@ -3,17 +3,23 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
+#include <vector>
 
+class QCheckBox;
 class QLabel;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
+class QTabWidget;
 
 namespace store {
 class Session;
 }
 
 namespace stats {
+
+class ChartTab;
 
 // Form8 "资料统计": counts, shares, year counts and aggregates as a text report.
 class StatisticsWindow : public QWidget {
@@ -32,6 +38,10 @@ public:
     // Opens the report in the desktop's text editor; false when none could be started.
     std::function<bool(const QString& path)> openInEditor;
 
+    // The rows to count when "按查询结果统计" is ticked and a query has run; nothing otherwise.
+    std::optional<std::vector<qint64>> scope() const;
+    ChartTab* charts() const { return charts_; }
+
 private:
     store::Session& session_;
     qint64 persons_ = 0;
@@ -42,6 +52,17 @@ private:
     QPlainTextEdit* result_;
     QWidget* progressPanel_;
     QLabel* progress_;
+
+    void addChartsAndScope(QWidget* reportPage);
+    void scopeChanged(bool byResults);
+    void buildReportOf(const std::vector<qint64>& rows);
+    QCheckBox* byResults_ = nullptr;
+    QLabel* resultsNote_ = nullptr;
+    QTabWidget* tabs_ = nullptr;
+    ChartTab* charts_ = nullptr;
 };
+
+inline const QString kNoQueryResult =
+    QStringLiteral("还没有查询结果。请先在“综合查询”中查询，再勾选“按查询结果统计”。");
 
 } // namespace stats
