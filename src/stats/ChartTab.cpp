@@ -83,7 +83,10 @@ void addBars(QChart& chart, const ChartContent& content) {
     }
     auto* series = new QBarSeries;
     series->append(set);
-    series->setLabelsVisible(true);
+    // Numbers over the bars while they fit; beyond that the axis gives them.
+    series->setLabelsVisible(labels.size() <= 40);
+    set->setLabelColor(Qt::black);
+    set->setLabelFont(chartFont(labels.size() > 20 ? 7 : 9));
     series->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
     series->setLabelsFormat(QStringLiteral("@value"));
     chart.addSeries(series);
@@ -92,6 +95,7 @@ void addBars(QChart& chart, const ChartContent& content) {
     x->setLabelsFont(chartFont(labels.size() > 24 ? 7 : 9));
     if (labels.size() > 16)
         x->setLabelsAngle(-90);
+    x->setTruncateLabels(false);
     auto* y = new QValueAxis;
     // Four or five steps of a round size, room above the highest bar for its label.
     const qint64 step = roundUp((highest + highest / 10 + 4) / 4);
@@ -193,7 +197,7 @@ void renderChart(const ChartContent& content, QPainter& painter, const QRectF& t
     QChart* chart = makeChart(content).release();
     scene.addItem(chart); // the scene owns it from here
     // Laid out at a screen-like size and scaled to the target, so text keeps its proportion.
-    const QSizeF size(1200, 1200 * target.height() / std::max(1.0, target.width()));
+    const QSizeF size(960, 960 * target.height() / std::max(1.0, target.width()));
     chart->resize(size);
     chart->layout()->activate();
     scene.setSceneRect(QRectF(QPointF(0, 0), size));

@@ -220,8 +220,8 @@ std::optional<std::vector<qint64>> StatisticsWindow::scope() const {
 
 void StatisticsWindow::scopeChanged(bool byResults) {
     if (byResults && !session_.lastResults()) {
-        ui::inform(this, kNoQueryResult, ui::kProgramTitle, ui::Icon::Information);
         byResults_->setChecked(false);
+        ui::inform(this, kNoQueryResult, ui::kProgramTitle, ui::Icon::Information);
         return;
     }
     resultsNote_->setText(byResults
