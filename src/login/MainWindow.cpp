@@ -101,8 +101,8 @@ void MainWindow::buildMenus() {
              {"W3", "数据统计(&Z)", Command::Statistics},
              {"w4", "工资处理(&S)", Command::WagesMenu, keys("Ctrl+G")},
              {nullptr, nullptr, {}},
-             {"DataCheck", "数据检查", Command::DataCheck},
-             {"ElderlyDue", "高龄提醒", Command::ElderlyDue}});
+             {"ElderlyDue", "高龄提醒", Command::ElderlyDue},
+             {"DataCheck", "数据检查", Command::DataCheck}});
     findChild<QAction*>(QStringLiteral("w4"))->setVisible(false);
     addMenu("D0", "数据库(&D)",
             {{"Data", "数据库维护(&K)", Command::Maintenance},

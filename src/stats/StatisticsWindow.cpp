@@ -25,6 +25,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QTabWidget>
 #include <QUrl>
@@ -118,6 +119,10 @@ StatisticsWindow::StatisticsWindow(store::Session& session, QWidget* parent)
     progressPanel_->hide();
     ui::fitToScreen(*this, {1000, 720});
     move(0, 0);
+    // A tab widget sizes its pages only once it shows; until then the report page takes the
+    // window's size, so its buttons are never laid out at a widget's default size.
+    tabs_->currentWidget()->resize(size());
+    tabs_->currentWidget()->layout()->activate();
 }
 
 QString StatisticsWindow::report() const {
@@ -220,7 +225,11 @@ std::optional<std::vector<qint64>> StatisticsWindow::scope() const {
 
 void StatisticsWindow::scopeChanged(bool byResults) {
     if (byResults && !session_.lastResults()) {
-        byResults_->setChecked(false);
+        {
+            // Nothing was counted by the results yet: nothing to count again.
+            const QSignalBlocker quiet(byResults_);
+            byResults_->setChecked(false);
+        }
         ui::inform(this, kNoQueryResult, ui::kProgramTitle, ui::Icon::Information);
         return;
     }
