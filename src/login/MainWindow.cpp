@@ -16,6 +16,7 @@
 #include "records/EntryWindow.h"
 #include "settings/SystemSettingsWindow.h"
 #include "settings/UsersWindow.h"
+#include "stats/ElderlyWindow.h"
 #include "stats/StatisticsWindow.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
@@ -89,6 +90,7 @@ const Binding kBindings[] = {
     {&Ui::MainWindow::W3, Command::Statistics, From::Menu},
     // Wage processing is not part of the system; its menu item stays hidden.
     {&Ui::MainWindow::w4, Command::WagesMenu, From::Menu},
+    {&Ui::MainWindow::ElderlyDue, Command::ElderlyDue, From::Menu},
     {&Ui::MainWindow::DataCheck, Command::DataCheck, From::Menu},
     {&Ui::MainWindow::Data, Command::Maintenance, From::Menu},
     {&Ui::MainWindow::INexcel, Command::ImportExcel, From::Menu},
@@ -240,6 +242,12 @@ void MainWindow::dispatch(Command command) {
         ui::showSingle(dataCheckWindow_, [this] {
             return new records::DataCheckWindow(
                 session_, [this](qint64 rowid) { openPerson(rowid); }, this, exchange::exportGrid);
+        });
+        return;
+    case Command::ElderlyDue:
+        ui::showSingle(elderlyWindow_, [this] {
+            return new stats::ElderlyWindow(
+                session_, [this](qint64 rowid) { openPerson(rowid); }, this);
         });
         return;
     }

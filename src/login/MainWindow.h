@@ -52,6 +52,7 @@ enum class Command {
     EndAtOnce,      // S4
     Leave,          // tt11
     DataCheck,      // DataCheck 数据检查: ID numbers, dates and duplicates over all persons
+    ElderlyDue,     // ElderlyDue 高龄提醒: who reaches 70, 80, 90 or 100 soon, birthdays this month
 };
 
 // Toolbar commands skip a failing step; menu commands report it.
@@ -106,6 +107,7 @@ private:
     QPointer<QWidget> usersWindow_;
     QPointer<QWidget> helpWindow_;
     QPointer<QWidget> dataCheckWindow_;
+    QPointer<QWidget> elderlyWindow_;
     QPointer<QWidget> importWindow_;
     QPointer<QWidget> maintenanceWindow_;
 };

@@ -229,6 +229,10 @@ void ResultsWindow::load() {
     }
     model_->setList(results_.get());
     expression.clear();
+    std::vector<qint64> shown(std::size_t(results_->count()));
+    for (int i = 0; i < results_->count(); ++i)
+        shown[std::size_t(i)] = results_->rowid(i);
+    session_.lastResults() = std::move(shown);
     connect(grid_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { showPosition(current.row()); });
     if (results_->isEmpty()) {

@@ -2,16 +2,20 @@
 
 #include "categories/CategoryTable.h"
 #include "records/PersonsTable.h"
+#include "stats/ChartTab.h"
+#include "stats/PersonsScope.h"
 #include "stats/Report.h"
 #include "store/CodePage.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
+#include "ui/JobRunner.h"
 #include "ui/Widgets.h"
 #include "ui/Window.h"
 #include "ui_StatisticsWindow.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QGuiApplication>
@@ -23,7 +27,10 @@
 #include <QSaveFile>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
 #include <QStyle>
+#include <QTabWidget>
 #include <QUrl>
 
 namespace stats {
@@ -48,6 +55,10 @@ StatisticsWindow::StatisticsWindow(store::Session& session, QWidget* parent)
     result_->setFont(mono);
     progressPanel_ = ui_->Picture1;
     progress_ = ui_->Label2;
+    // The form's content becomes the report tab; the charts get a tab of their own beside it.
+    auto* reportPage = new QWidget(this);
+    reportPage->setLayout(layout());
+    addChartsAndScope(reportPage);
 
     connect(categories_, &QListWidget::itemClicked, this, [this] {
         add_->setEnabled(true);
@@ -77,6 +88,10 @@ StatisticsWindow::StatisticsWindow(store::Session& session, QWidget* parent)
     categories_->setFixedWidth(std::max(listWidth, 120));
     items_->setFixedWidth(std::max(listWidth, 120));
     placeAtTopLeft();
+    // A tab widget sizes its pages only once it shows; until then the report page takes the
+    // window's size, so its buttons are never laid out at a widget's default size.
+    tabs_->currentWidget()->resize(size());
+    tabs_->currentWidget()->layout()->activate();
 }
 
 StatisticsWindow::~StatisticsWindow() = default;
@@ -115,6 +130,10 @@ void StatisticsWindow::removeItem() {
 }
 
 void StatisticsWindow::buildReport() {
+    if (const auto rows = scope()) {
+        buildReportOf(*rows);
+        return;
+    }
     result_->clear();
     QStringList items;
     for (int i = 0; i < items_->count(); ++i)
@@ -154,6 +173,88 @@ void StatisticsWindow::output() {
 void StatisticsWindow::leave() {
     ui::writeLog(this, session_, QStringLiteral("退出统计系统"));
     close();
+}
+
+} // namespace stats
+
+namespace stats {
+
+// The report as one tab and the charts as a second, with the choice of counting only the last
+// query's persons above both.
+void StatisticsWindow::addChartsAndScope(QWidget* reportPage) {
+    byResults_ = new QCheckBox(QStringLiteral("按查询结果统计"), this);
+    byResults_->setObjectName(QStringLiteral("ByResults"));
+    resultsNote_ = new QLabel(this);
+    resultsNote_->setObjectName(QStringLiteral("ResultsNote"));
+    tabs_ = new QTabWidget(this);
+    tabs_->setObjectName(QStringLiteral("Tabs"));
+    tabs_->addTab(reportPage, QStringLiteral("统计表"));
+    charts_ = new ChartTab(
+        session_, [this] { return scope(); }, tabs_);
+    tabs_->addTab(charts_, QStringLiteral("图表"));
+    auto* scopeRow = new QHBoxLayout;
+    scopeRow->addWidget(byResults_);
+    scopeRow->addWidget(resultsNote_, 1);
+    auto* outer = new QVBoxLayout(this);
+    outer->addLayout(scopeRow);
+    outer->addWidget(tabs_, 1);
+    connect(byResults_, &QCheckBox::toggled, this, &StatisticsWindow::scopeChanged);
+    connect(tabs_, &QTabWidget::currentChanged, this, [this](int tab) {
+        // The first look at the charts shows the first one.
+        if (tabs_->widget(tab) == charts_ && charts_->content().kind == ChartContent::Kind::None)
+            charts_->showChart(0);
+    });
+}
+
+std::optional<std::vector<qint64>> StatisticsWindow::scope() const {
+    if (byResults_ && byResults_->isChecked() && session_.lastResults())
+        return session_.lastResults();
+    return std::nullopt;
+}
+
+void StatisticsWindow::scopeChanged(bool byResults) {
+    if (byResults && !session_.lastResults()) {
+        {
+            // Nothing was counted by the results yet: nothing to count again.
+            const QSignalBlocker quiet(byResults_);
+            byResults_->setChecked(false);
+        }
+        ui::inform(this, kNoQueryResult, ui::kProgramTitle, ui::Icon::Information);
+        return;
+    }
+    resultsNote_->setText(byResults
+                              ? QStringLiteral("（上次查询结果共 %1 人）").arg(session_.lastResults()->size())
+                              : QString());
+    if (charts_->content().kind != ChartContent::Kind::None)
+        charts_->refresh();
+}
+
+// The report over the persons of the last query: counted on a connection of its own, on which
+// the persons table is narrowed to them, so the report's own counting serves unchanged.
+void StatisticsWindow::buildReportOf(const std::vector<qint64>& rows) {
+    result_->clear();
+    QStringList items;
+    for (int i = 0; i < items_->count(); ++i)
+        items << items_->item(i)->text();
+    const int lastYear = session_.now().date().year();
+    QString shown;
+    ui::guard(this, ui::silently(), [&] {
+        ui::JobSetup setup;
+        setup.connection = ui::JobSetup::Connection::ReadOnly;
+        setup.show = [this](const store::Progress& p) {
+            progressPanel_->show();
+            ui::showProgress(*progress_, p.text);
+        };
+        ui::runJob(this, session_, setup, [&](store::Database* db, store::JobControl& control) {
+            PersonsScope narrowed(*db, rows);
+            shown = stats::buildReport(*db, items, narrowed.persons(), lastYear,
+                                       [&control](const QString& progress) { control.note(0, 0, progress); });
+        });
+        shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        result_->setPlainText(shown);
+    });
+    progressPanel_->hide();
+    progress_->clear();
 }
 
 } // namespace stats

@@ -4,11 +4,15 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
+class QCheckBox;
 class QLabel;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
+class QTabWidget;
 
 namespace Ui {
 class StatisticsWindow;
@@ -18,6 +22,8 @@ class Session;
 }
 
 namespace stats {
+
+class ChartTab;
 
 // Form8 "资料统计": counts, shares, year counts and aggregates as a text report.
 class StatisticsWindow : public QWidget {
@@ -40,6 +46,10 @@ public:
     // Opens the report in the desktop's text editor; false when none could be started.
     std::function<bool(const QString& path)> openInEditor;
 
+    // The rows to count when "按查询结果统计" is ticked and a query has run; nothing otherwise.
+    std::optional<std::vector<qint64>> scope() const;
+    ChartTab* charts() const { return charts_; }
+
 private:
     store::Session& session_;
     std::unique_ptr<Ui::StatisticsWindow> ui_;
@@ -52,6 +62,17 @@ private:
     QPlainTextEdit* result_;
     QWidget* progressPanel_;
     QLabel* progress_;
+
+    void addChartsAndScope(QWidget* reportPage);
+    void scopeChanged(bool byResults);
+    void buildReportOf(const std::vector<qint64>& rows);
+    QCheckBox* byResults_ = nullptr;
+    QLabel* resultsNote_ = nullptr;
+    QTabWidget* tabs_ = nullptr;
+    ChartTab* charts_ = nullptr;
 };
+
+inline const QString kNoQueryResult =
+    QStringLiteral("还没有查询结果。请先在“综合查询”中查询，再勾选“按查询结果统计”。");
 
 } // namespace stats

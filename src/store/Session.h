@@ -8,6 +8,8 @@
 #include <QDir>
 
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace store {
 
@@ -46,6 +48,10 @@ public:
     // and empties it.
     QString& pendingExpression() { return pendingExpression_; }
 
+    // The persons the last results window showed, as row identities in its order; nothing until
+    // a query has run. Statistics may count only them.
+    std::optional<std::vector<qint64>>& lastResults() { return lastResults_; }
+
     // True while long work writes on its own connection: grids then serve what they hold rather
     // than wait on the database until the work commits.
     bool jobWriting() const { return jobWriting_; }
@@ -60,6 +66,7 @@ private:
     std::unique_ptr<Database> db_;
     std::unique_ptr<OperatorLog> log_;
     QString pendingExpression_;
+    std::optional<std::vector<qint64>> lastResults_;
     bool jobWriting_ = false;
 };
 

@@ -272,7 +272,7 @@ TEST(WindowForms, MainWindowMenusAndToolbarCarryTheirNames) {
         {"W0",
          "人员管理(&W)",
          {"W1 信息录入(&D) Ctrl+E", "W2 综合查询(&F) Ctrl+F", "W3 数据统计(&Z)",
-          "w4 工资处理(&S) Ctrl+G hidden", "-", "DataCheck 数据检查"}},
+          "w4 工资处理(&S) Ctrl+G hidden", "-", "ElderlyDue 高龄提醒", "DataCheck 数据检查"}},
         {"D0",
          "数据库(&D)",
          {"Data 数据库维护(&K)", "INexcel 导入EXCEL文件(&O)", "OUTexcel 导出EXCEL文件(&I)",
