@@ -396,8 +396,12 @@ private:
         const QString above = store::nocaseUpperBound(like->text);
         if (above.isEmpty())
             return std::nullopt;
+        // One after the other: the parameters are bound in the order they are taken.
+        const QString from = slot(like->text);
+        const QString to = slot(above);
+        const QString whole = slot(pattern.value);
         return QStringLiteral("(%1 >= %2 COLLATE NOCASE AND %1 < %3 COLLATE NOCASE AND jetlike(%1, %4))")
-            .arg(col, slot(like->text), slot(above), slot(pattern.value));
+            .arg(col, from, to, whole);
     }
 
     Operand operand() {
