@@ -1,9 +1,10 @@
 #include "BenchFolder.h"
 
-#include "exchange/ExchangeTables.h"
 #include "exchange/Export.h"
 #include "exchange/Import.h"
 #include "exchange/Workbook.h"
+#include "records/PersonsBulk.h"
+#include "records/StagingTable.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -78,15 +79,15 @@ BENCHMARK(ExcelRead)->Unit(benchmark::kSecond)->Iterations(1);
 // The staging table into the persons table, in one transaction, photos kept.
 static void ExcelImport(benchmark::State& state) {
     store::Session& session = sharedSession();
-    if (exchange::countStaging(session.db()) == 0) {
+    if (records::countStaging(session.db()) == 0) {
         if (!QFileInfo::exists(workbookPath()))
             exportAll();
         exchange::stageWorkbook(session.db(), workbookPath());
     }
     ProgressGaps gaps;
-    exchange::Replacement done;
+    records::Replacement done;
     for (auto _ : state)
-        done = exchange::replacePersons(session.db(), [&gaps](qint64) { gaps.tick(); });
+        done = records::replacePersons(session.db(), [&gaps](qint64) { gaps.tick(); });
     state.counters["persons"] = double(done.persons);
     state.counters["photos_kept"] = double(done.photosKept);
     state.counters["progress_gap_s"] = gaps.seconds();

@@ -1,12 +1,13 @@
 #include "BenchFolder.h"
 
-#include "exchange/ExchangeTables.h"
 #include "exchange/Export.h"
 #include "exchange/Import.h"
 #include "exchange/ImportWindow.h"
 #include "exchange/Workbook.h"
 #include "print/ResultsWindow.h"
 #include "records/PersonListModel.h"
+#include "records/PersonsBulk.h"
+#include "records/StagingTable.h"
 #include "store/RecordSet.h"
 #include "store/Schema.h"
 #include "ui/ScriptedDialogs.h"
@@ -79,7 +80,7 @@ QString workbookPath() {
 // "导入到库中" of 100,000 staged persons through the import window.
 static void UiPauseImport(benchmark::State& state) {
     store::Session& session = sharedSession();
-    if (exchange::countStaging(session.db()) == 0) {
+    if (records::countStaging(session.db()) == 0) {
         if (!QFileInfo::exists(workbookPath())) {
             exchange::WorkbookWriter book(workbookPath());
             exchange::writePersons(book, session.db(), session.state().unitName);
@@ -94,7 +95,7 @@ static void UiPauseImport(benchmark::State& state) {
         dialogs.answer({true});
         state.SetIterationTime(longestPause([&] { window.importStaging(); }));
     }
-    state.counters["staged"] = double(exchange::countStaging(session.db()));
+    state.counters["staged"] = double(records::countStaging(session.db()));
 }
 BENCHMARK(UiPauseImport)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 

@@ -1,5 +1,7 @@
 #include "categories/CategoryTable.h"
 
+#include "records/PersonsBulk.h"
+#include "records/PersonsTable.h"
 #include "store/Database.h"
 #include "store/JetValues.h"
 #include "store/Job.h"
@@ -136,7 +138,7 @@ ScanResult scanDistinct(store::Database& db, int column) {
 
 ScanResult scanDistinct(store::Database& db, int column, store::JobControl& control) {
     ScanResult result;
-    const qint64 total = db.scalar(QStringLiteral("SELECT count(*) FROM wslib")).toLongLong();
+    const qint64 total = records::countPersons(db);
     if (total == 0)
         return result; // the window reports an empty table like an overfull one
     const std::vector<store::TableColumn> fields = store::tableColumns(db, store::schema::kPersons);
@@ -144,8 +146,7 @@ ScanResult scanDistinct(store::Database& db, int column, store::JobControl& cont
         return result;
     const store::TableColumn& field = fields[std::size_t(column)];
     const bool yesNo = field.type == store::JetType::Boolean;
-    store::Statement st =
-        db.prepare(QStringLiteral("SELECT %1 FROM wslib ORDER BY rowid").arg(store::quoted(field.name)));
+    store::Statement st = records::personsColumnInStoredOrder(db, field.name);
     QSet<QString> seen;
     qint64 n = 0;
     while (st.step()) {

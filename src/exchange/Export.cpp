@@ -1,8 +1,9 @@
 #include "exchange/Export.h"
 
-#include "exchange/ExchangeTables.h"
 #include "exchange/Workbook.h"
+#include "records/PersonsBulk.h"
 #include "records/PersonsTable.h"
+#include "records/StagingTable.h"
 #include "store/Database.h"
 #include "store/JetValues.h"
 
@@ -28,21 +29,21 @@ void writeRows(WorkbookWriter& book, const std::vector<store::TableColumn>& colu
 
 void writePersons(WorkbookWriter& book, store::Database& db, const QString& unitName,
                   const ExportProgress& progress) {
-    const std::vector<store::TableColumn> columns = personsColumns(db);
+    const std::vector<store::TableColumn> columns = records::personsColumns(db);
     book.setPlain(0, 0, unitName);
     for (int j = 0; j < int(columns.size()); ++j)
         book.setPlain(1, j, columns[std::size_t(j)].name);
     const qint64 total = records::countPersons(db);
-    writeRows(book, columns, 2, total, progress, [&](const auto& row) { forEachPerson(db, row); });
+    writeRows(book, columns, 2, total, progress, [&](const auto& row) { records::forEachPerson(db, row); });
 }
 
 void writeResults(WorkbookWriter& book, store::Database& db, const std::vector<qint64>& rowids,
                   const ExportProgress& progress) {
-    const std::vector<store::TableColumn> columns = personsColumns(db);
+    const std::vector<store::TableColumn> columns = records::personsColumns(db);
     for (int j = 0; j < int(columns.size()); ++j)
         book.setPlain(0, j, columns[std::size_t(j)].name);
     writeRows(book, columns, 1, qint64(rowids.size()), progress,
-              [&](const auto& row) { forEachPersonOf(db, rowids, row); });
+              [&](const auto& row) { records::forEachPersonOf(db, rowids, row); });
 }
 
 QString workbookFileName(const QString& chosen) {

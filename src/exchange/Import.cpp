@@ -1,8 +1,9 @@
 #include "exchange/Import.h"
 
-#include "exchange/ExchangeTables.h"
 #include "exchange/SheetReader.h"
 #include "exchange/Workbook.h"
+#include "records/PersonsBulk.h"
+#include "records/StagingTable.h"
 #include "store/Database.h"
 #include "store/JetValues.h"
 #include "store/Job.h"
@@ -126,7 +127,7 @@ int stageWorkbook(store::Database& db, const QString& path, const std::function<
     // A database failure names the cell being processed and keeps its cause.
     QString reference = cellReference(0, 2);
     try {
-        const std::vector<store::TableColumn> columns = stagingColumns(db);
+        const std::vector<store::TableColumn> columns = records::stagingColumns(db);
         const int width = int(columns.size());
         std::unique_ptr<SheetReader> sheet = openSheet(path, width);
         SheetRow row;
@@ -155,8 +156,8 @@ int stageWorkbook(store::Database& db, const QString& path, const std::function<
             }
         };
         try {
-            clearStaging(db);
-            StagingAppender appender(db);
+            records::clearStaging(db);
+            records::StagingAppender appender(db);
             QVariantList values;
             int expected = 3;
             for (;; ++expected) {

@@ -2,13 +2,14 @@
 
 #include "ui_ImportWindow.h"
 
-#include "exchange/ExchangeTables.h"
 #include "exchange/Import.h"
 #include "exchange/StagingModel.h"
 #include "exchange/Workbook.h"
 #include "records/DataCheckWindow.h"
 #include "records/PersonRecord.h"
+#include "records/PersonsBulk.h"
 #include "records/PersonsTable.h"
+#include "records/StagingTable.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
@@ -148,13 +149,13 @@ void ImportWindow::importStaging() {
     if (ui::guard(this, ui::silently(), [&] {
             ui::runJob(this, session_, counting, [&](store::Database* db, store::JobControl&) {
                 persons = records::countPersons(*db);
-                staged = countStaging(*db);
+                staged = records::countStaging(*db);
             });
         }))
         question += QStringLiteral("\r\n") + replacementText(persons, staged);
     if (!ui::confirm(this, question))
         return;
-    Replacement result;
+    records::Replacement result;
     bool cancelled = false;
     ui::JobSetup setup;
     setup.cancellable = true;
@@ -162,7 +163,7 @@ void ImportWindow::importStaging() {
     const bool done = ui::guard(this, ui::stopWith(kImportFailed, ui::kProgramTitle, ui::Icon::None), [&] {
         try {
             ui::runJob(this, session_, setup, [&](store::Database* db, store::JobControl& control) {
-                result = replacePersons(*db, [&](qint64 n) {
+                result = records::replacePersons(*db, [&](qint64 n) {
                     control.report(n, staged, QStringLiteral("正在导入第%1条记录。").arg(n));
                 });
             });

@@ -1,8 +1,9 @@
 #include "exchange/StagingModel.h"
 
-#include "exchange/ExchangeTables.h"
 #include "exchange/Import.h"
 #include "exchange/Workbook.h"
+#include "records/PersonsBulk.h"
+#include "records/StagingTable.h"
 #include "store/RecordSet.h"
 #include "store/Session.h"
 #include "ui/Guard.h"
@@ -17,7 +18,7 @@ StagingModel::~StagingModel() = default;
 void StagingModel::reload() {
     beginResetModel();
     rows_.reset();
-    columns_ = stagingColumns(db_);
+    columns_ = records::stagingColumns(db_);
     rows_ = std::make_unique<store::RecordSet>(db_, store::schema::kStaging);
     endResetModel();
 }
@@ -74,7 +75,7 @@ bool StagingModel::setData(const QModelIndex& index, const QVariant& value, int 
     const qint64 rowid = rows_->rowid(index.row());
     const bool stored = ui::guard(nullptr, ui::silently(), [&] {
         const std::optional<QVariant> v = columnValue(column, value.toString());
-        setStagingValue(db_, rowid, column.name, v ? *v : QVariant());
+        records::setStagingValue(db_, rowid, column.name, v ? *v : QVariant());
     });
     if (!stored) {
         if (rejected_)

@@ -1,6 +1,8 @@
 #include "records/DataCheck.h"
 
 #include "records/IdNumber.h"
+#include "records/PersonsBulk.h"
+#include "records/StagingTable.h"
 #include "store/Database.h"
 #include "store/JetValues.h"
 
@@ -162,19 +164,18 @@ DataCheckReport checkData(store::Database& db, const QDate& today, store::JobCon
         report.findings.push_back({fault, p.rowid, p.number, names.of(p), p.idNumber, detail});
     };
 
-    store::Statement st = db.prepare(QStringLiteral("SELECT rowid, \"个人编号\", \"姓名\", \"性别\", "
-                                                    "\"出生年月\", \"身份证号码\", \"退休年月\" FROM wslib"));
+    store::Statement st = personsForCheck(db);
     while (st.step()) {
         const int index = int(persons.size());
         if (index % 1024 == 0)
             control.report(index, 0, QStringLiteral("正在检查第%1人……").arg(index + 1));
-        const std::string_view name = st.utf8(2);
-        persons.push_back({st.integer(0), st.text(1).trimmed(), st.text(5), std::uint32_t(names.bytes.size()),
-                           std::uint32_t(name.size())});
+        const std::string_view name = st.utf8(kCheckName);
+        persons.push_back({st.integer(kCheckRowid), st.text(kCheckNumber).trimmed(), st.text(kCheckId),
+                           std::uint32_t(names.bytes.size()), std::uint32_t(name.size())});
         names.bytes += name;
         const Person& p = persons.back();
-        const std::optional<QDate> birth = storedDate(st.utf8(4));
-        const std::optional<QDate> retired = storedDate(st.utf8(6));
+        const std::optional<QDate> birth = storedDate(st.utf8(kCheckBirth));
+        const std::optional<QDate> retired = storedDate(st.utf8(kCheckRetired));
 
         const IdNumber id = IdNumber::check(p.idNumber, today);
         if (!id.isEmpty() && !id.isValid())
@@ -186,7 +187,7 @@ DataCheckReport checkData(store::Database& db, const QDate& today, store::JobCon
             if (birth && yearMonth(*birth) != yearMonth(id.birth))
                 add(Fault::BirthContradictsId, p,
                     QStringLiteral("出生年月 %1，身份证号码为 %2").arg(ym(*birth), ym(id.birth)));
-            const QString sex = storedSex(st.utf8(3));
+            const QString sex = storedSex(st.utf8(kCheckSex));
             if (!sex.isEmpty() && sex != id.sex())
                 add(Fault::SexContradictsId, p,
                     QStringLiteral("性别 %1，身份证号码为 %2").arg(sex, id.sex()));
@@ -227,8 +228,7 @@ DataCheckReport checkData(store::Database& db, const QDate& today, store::JobCon
 int convertOldIdNumbers(store::Database& db, const QDate& today, store::JobControl& control) {
     std::vector<std::pair<qint64, QString>> changes;
     {
-        store::Statement st = db.prepare(QStringLiteral(
-            "SELECT rowid, \"身份证号码\" FROM wslib WHERE length(trim(\"身份证号码\")) >= 15"));
+        store::Statement st = personsWithLongIdNumbers(db);
         while (st.step()) {
             const IdNumber id = IdNumber::check(st.text(1), today);
             if (id.isOldForm())
@@ -236,8 +236,7 @@ int convertOldIdNumbers(store::Database& db, const QDate& today, store::JobContr
         }
     }
     store::Transaction tx(db);
-    store::Statement update =
-        db.prepare(QStringLiteral("UPDATE wslib SET \"身份证号码\" = ? WHERE rowid = ?"));
+    store::Statement update = idNumberWriter(db);
     qint64 done = 0;
     for (const auto& [rowid, number] : changes) {
         control.report(done++, qint64(changes.size()), QStringLiteral("正在转换身份证号码……"));
@@ -284,7 +283,7 @@ IdSummary summariseIds(const std::vector<StagedId>& rows, const QDate& today, in
 
 IdSummary summariseStagedIds(store::Database& db, const QDate& today, int rowsListed) {
     std::vector<StagedId> rows;
-    store::Statement st = db.prepare(QStringLiteral("SELECT \"身份证号码\" FROM wslib0 ORDER BY rowid"));
+    store::Statement st = stagedIdNumbers(db);
     for (int row = 3; st.step(); ++row)
         rows.push_back({row, st.text(0)});
     return summariseIds(rows, today, rowsListed);
@@ -301,24 +300,12 @@ std::optional<PersonRef> personWithSameId(store::Database& db, const QString& ty
         forms << id.number18 << idNumber15(id.number18);
     forms.removeAll(QString());
     forms.removeDuplicates();
-    QVariantList params;
-    for (const QString& f : forms)
-        params << f;
-    params << exceptRowid;
-    store::Statement st = db.prepare(
-        QStringLiteral("SELECT \"个人编号\", \"姓名\" FROM wslib WHERE upper(trim(\"身份证号码\")) IN (%1) "
-                       "AND rowid <> ? ORDER BY \"个人编号\", rowid LIMIT 1")
-            .arg(QStringList(forms.size(), QStringLiteral("upper(?)")).join(QLatin1Char(','))));
-    st.bindAll(params);
-    if (!st.step())
-        return std::nullopt;
-    return PersonRef{st.text(0), st.text(1)};
+    return firstPersonWithIdNumber(db, forms, exceptRowid);
 }
 
 int personsSharingIds(store::Database& db, const QDate& today) {
     QHash<QString, int> counts;
-    store::Statement st = db.prepare(
-        QStringLiteral("SELECT \"身份证号码\" FROM wslib WHERE trim(coalesce(\"身份证号码\", '')) <> ''"));
+    store::Statement st = personsIdNumbers(db);
     while (st.step()) {
         const IdNumber id = IdNumber::check(st.text(0), today);
         if (id.isValid())

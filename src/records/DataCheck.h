@@ -1,5 +1,6 @@
 #pragma once
 
+#include "records/PersonsTable.h"
 #include "store/Job.h"
 
 #include <QDate>
@@ -77,10 +78,6 @@ IdSummary summariseStagedIds(store::Database& db, const QDate& today, int rowsLi
 
 // The first other person (by personal number) whose stored ID number is this one, in either
 // form; nothing when there is none or the number is empty.
-struct PersonRef {
-    QString number;
-    QString name;
-};
 std::optional<PersonRef> personWithSameId(store::Database& db, const QString& typed, qint64 exceptRowid,
                                           const QDate& today);
 

@@ -1,5 +1,7 @@
 #include "records/PersonColumns.h"
 
+#include "store/Database.h"
+
 #include <array>
 
 namespace records {
@@ -120,6 +122,10 @@ QString declaredType(const PersonColumn& column) {
         return QStringLiteral("LONGBINARY");
     }
     return QString();
+}
+
+QString sqlName(int ordinal) {
+    return store::quoted(personColumn(ordinal).columnName());
 }
 
 } // namespace records

@@ -45,6 +45,15 @@ inline constexpr int kReturnee = 63;    // 归侨
 inline constexpr int kPhoto = 64;       // 相片
 inline constexpr int kColumnCount = 65;
 
+// Ordinals of the columns the persons table's statements name.
+inline constexpr int kPersonalNumber = 0; // 个人编号
+inline constexpr int kPersonName = 1;     // 姓名
+inline constexpr int kSex = 5;            // 性别
+inline constexpr int kNation = 6;         // 民族
+inline constexpr int kBirth = 7;          // 出生年月
+inline constexpr int kIdNumber = 8;       // 身份证号码
+inline constexpr int kRetired = 13;       // 退休年月
+
 // Places in the entry window's focus order of the controls that show no column.
 inline constexpr int kTabSearchCategory = 58; // Combo1
 inline constexpr int kTabSearchValue = 59;    // Combo2
@@ -58,5 +67,7 @@ const PersonColumn& personColumn(int ordinal);
 int ordinalOf(QStringView name);
 // The declared SQL type that carries the column's Jet kind (see store/Schema).
 QString declaredType(const PersonColumn& column);
+// The column's name as a statement spells it (double-quoted).
+QString sqlName(int ordinal);
 
 } // namespace records

@@ -1,5 +1,6 @@
 #include "records/PersonsTable.h"
 
+#include "records/PersonColumns.h"
 #include "store/Database.h"
 #include "store/RecordSet.h"
 #include "store/Schema.h"
@@ -7,42 +8,56 @@
 namespace records {
 
 namespace {
-const QString kByNumber = QStringLiteral("\"个人编号\", rowid");
+
+const QString kPersons = store::schema::kPersons;
+
+QString byNumber() {
+    return sqlName(kPersonalNumber) + QStringLiteral(", rowid");
+}
+
 } // namespace
 
 std::unique_ptr<store::RecordSet> openPersonList(store::Database& db) {
-    return std::make_unique<store::RecordSet>(db, store::schema::kPersons, QString(), QVariantList(),
-                                              kByNumber);
+    return std::make_unique<store::RecordSet>(db, kPersons, QString(), QVariantList(), byNumber());
 }
 
 std::unique_ptr<store::RecordSet> findPersons(store::Database& db, const Condition& condition) {
-    return std::make_unique<store::RecordSet>(db, store::schema::kPersons, condition.sql, condition.params,
-                                              kByNumber);
+    return std::make_unique<store::RecordSet>(db, kPersons, condition.sql, condition.params, byNumber());
 }
 
 qint64 addNumberedPerson(store::Database& db, const QString& number) {
-    db.exec(QStringLiteral("INSERT INTO wslib(\"个人编号\") VALUES (?)"), {number});
+    db.exec(QStringLiteral("INSERT INTO %1(%2) VALUES (?)").arg(kPersons, sqlName(kPersonalNumber)),
+            {number});
     return db.lastInsertRowId();
 }
 
 void writePerson(store::Database& db, qint64 rowid, const Entries& entries) {
-    writeRow(db, store::schema::kPersons, rowid, entries);
+    writeRow(db, kPersons, rowid, entries);
 }
 
 void deletePerson(store::Database& db, qint64 rowid) {
-    db.exec(QStringLiteral("DELETE FROM wslib WHERE rowid = ?"), {rowid});
+    db.exec(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(kPersons), {rowid});
 }
 
 void deleteAllPersons(store::Database& db) {
-    db.exec(QStringLiteral("DELETE FROM wslib"));
+    db.exec(QStringLiteral("DELETE FROM %1").arg(kPersons));
 }
 
 namespace {
 
+// `columns` spells the index's columns with %1 and %2 for the columns of `first` and `second`.
 struct PersonIndex {
     const char* name;
     const char* columns;
+    int first;
+    int second = -1;
 };
+
+QString columnsOf(const PersonIndex& index) {
+    const QString form = QString::fromLatin1(index.columns);
+    return index.second < 0 ? form.arg(sqlName(index.first))
+                            : form.arg(sqlName(index.first), sqlName(index.second));
+}
 
 // Lists come ordered by personal number, so a searched column carries it: the list is read from
 // the index alone, without visiting each found person's row. Each index costs its share of every
@@ -51,14 +66,14 @@ struct PersonIndex {
 // category searches; an equality on any other column compiles to the same SQL and is answered
 // from the table.
 const PersonIndex kIndexes[] = {
-    {"wslib_number", "\"个人编号\""},
+    {"wslib_number", "%1", kPersonalNumber},
     // The ID number lookup compares upper(trim(...)): SQLite's upper folds ASCII only, as NOCASE
     // does, and this SQLite cannot match an expression index through a COLLATE.
-    {"wslib_id_number", "upper(trim(\"身份证号码\"))"},
-    {"wslib_id", "\"身份证号码\", \"个人编号\""},
-    {"wslib_name", "\"姓名\", \"个人编号\""},
-    {"wslib_c5", "\"性别\", \"个人编号\""},
-    {"wslib_c6", "\"民族\", \"个人编号\""},
+    {"wslib_id_number", "upper(trim(%1))", kIdNumber},
+    {"wslib_id", "%1, %2", kIdNumber, kPersonalNumber},
+    {"wslib_name", "%1, %2", kPersonName, kPersonalNumber},
+    {"wslib_c5", "%1, %2", kSex, kPersonalNumber},
+    {"wslib_c6", "%1, %2", kNation, kPersonalNumber},
 };
 
 std::vector<const PersonIndex*> missingIndexes(store::Database& db) {
@@ -84,7 +99,8 @@ namespace {
 // condition names both; they are gathered again once the table has grown to twice its size.
 // An empty table has none to gather.
 bool statisticsWanted(store::Database& db, bool indexesMade) {
-    const qint64 last = db.scalar(QStringLiteral("SELECT coalesce(max(rowid), 0) FROM wslib")).toLongLong();
+    const qint64 last =
+        db.scalar(QStringLiteral("SELECT coalesce(max(rowid), 0) FROM %1").arg(kPersons)).toLongLong();
     if (last == 0)
         return false;
     if (indexesMade)
@@ -93,8 +109,8 @@ bool statisticsWanted(store::Database& db, bool indexesMade) {
             .toLongLong() == 0)
         return true;
     const QString stat =
-        db.scalar(
-              QStringLiteral("SELECT stat FROM sqlite_stat1 WHERE tbl = 'wslib' AND idx = 'wslib_number'"))
+        db.scalar(QStringLiteral("SELECT stat FROM sqlite_stat1 WHERE tbl = ? AND idx = 'wslib_number'"),
+                  {kPersons})
             .toString();
     const qint64 rows = stat.section(QLatin1Char(' '), 0, 0).toLongLong();
     return rows == 0 || last > 2 * rows;
@@ -112,15 +128,15 @@ bool addPersonIndexes(store::Database& db, const IndexProgress& progress) {
         if (done == int(missing.size())) {
             if (progress && !progress(done, total, QStringLiteral("ANALYZE")))
                 return false;
-            db.exec(QStringLiteral("ANALYZE wslib"));
+            db.exec(QStringLiteral("ANALYZE %1").arg(kPersons));
             continue;
         }
         const PersonIndex& index = *missing[std::size_t(done)];
-        const QString columns = QString::fromUtf8(index.columns);
+        const QString columns = columnsOf(index);
         if (progress && !progress(done, total, columns))
             return false;
-        db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON wslib(%2)")
-                    .arg(QString::fromLatin1(index.name), columns));
+        db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2(%3)")
+                    .arg(QString::fromLatin1(index.name), kPersons, columns));
     }
     if (progress && total > 0)
         progress(total, total, QString());
@@ -135,7 +151,50 @@ void dropSearchIndexes(store::Database& db) {
 }
 
 qint64 countPersons(store::Database& db) {
-    return db.scalar(QStringLiteral("SELECT count(*) FROM wslib")).toLongLong();
+    return db.scalar(QStringLiteral("SELECT count(*) FROM %1").arg(kPersons)).toLongLong();
+}
+
+QByteArray readPhoto(store::Database& db, qint64 rowid) {
+    return db
+        .scalar(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(sqlName(kPhoto), kPersons), {rowid})
+        .toByteArray();
+}
+
+void storePhoto(store::Database& db, qint64 rowid, const QByteArray& bytes) {
+    db.exec(QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?").arg(kPersons, sqlName(kPhoto)),
+            {bytes.isEmpty() ? QVariant() : QVariant(bytes), rowid});
+}
+
+void clearPhoto(store::Database& db, qint64 rowid) {
+    db.exec(QStringLiteral("UPDATE %1 SET %2 = NULL WHERE rowid = ?").arg(kPersons, sqlName(kPhoto)),
+            {rowid});
+}
+
+store::Statement numberAndPhotoReader(store::Database& db) {
+    return db.prepare(QStringLiteral("SELECT %1, %2 FROM %3 WHERE rowid = ?")
+                          .arg(sqlName(kPersonalNumber), sqlName(kPhoto), kPersons));
+}
+
+store::Statement numberReader(store::Database& db) {
+    return db.prepare(
+        QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(sqlName(kPersonalNumber), kPersons));
+}
+
+std::optional<PersonRef> firstPersonWithIdNumber(store::Database& db, const QStringList& forms,
+                                                 qint64 exceptRowid) {
+    QVariantList params;
+    for (const QString& f : forms)
+        params << f;
+    params << exceptRowid;
+    store::Statement st = db.prepare(
+        QStringLiteral(
+            "SELECT %1, %2 FROM %3 WHERE upper(trim(%4)) IN (%5) AND rowid <> ? ORDER BY %1, rowid LIMIT 1")
+            .arg(sqlName(kPersonalNumber), sqlName(kPersonName), kPersons, sqlName(kIdNumber),
+                 QStringList(forms.size(), QStringLiteral("upper(?)")).join(QLatin1Char(','))));
+    st.bindAll(params);
+    if (!st.step())
+        return std::nullopt;
+    return PersonRef{st.text(0), st.text(1)};
 }
 
 } // namespace records

@@ -3,17 +3,23 @@
 #include "records/EntryRules.h"
 #include "records/PersonRecord.h"
 
+#include <QByteArray>
+#include <QStringList>
+
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace store {
 class Database;
 class RecordSet;
+class Statement;
 } // namespace store
 
 namespace records {
 
-// The persons table wslib: the statements the windows run on it live here.
+// The persons table wslib: the statements on it live here (the lists, searches and row
+// statements) and in records/PersonsBulk (whole-table reads and writes).
 
 // The entry window's list: every person by personal number (ties in stored order).
 std::unique_ptr<store::RecordSet> openPersonList(store::Database& db);
@@ -26,6 +32,26 @@ qint64 addNumberedPerson(store::Database& db, const QString& number);
 void writePerson(store::Database& db, qint64 rowid, const Entries& entries);
 void deletePerson(store::Database& db, qint64 rowid);
 qint64 countPersons(store::Database& db);
+
+// The photo of a person: the bytes of an image file as they were in the file, no header, no
+// conversion; empty when the person has none.
+QByteArray readPhoto(store::Database& db, qint64 rowid);
+// Replaces the photo by `bytes` in one statement (empty bytes store Null). Throws store::SqlError.
+void storePhoto(store::Database& db, qint64 rowid, const QByteArray& bytes);
+void clearPhoto(store::Database& db, qint64 rowid);
+// Look-ups of one person by rowid (bind it as 1) for the photo export and import: the first
+// reads 个人编号 and 相片, the second 个人编号 alone.
+store::Statement numberAndPhotoReader(store::Database& db);
+store::Statement numberReader(store::Database& db);
+
+struct PersonRef {
+    QString number;
+    QString name;
+};
+// The first person (by personal number) but `exceptRowid` whose stored ID number, trimmed,
+// equals one of `forms` (compared in upper case).
+std::optional<PersonRef> firstPersonWithIdNumber(store::Database& db, const QStringList& forms,
+                                                 qint64 exceptRowid);
 // Empties the persons table (data initialisation).
 void deleteAllPersons(store::Database& db);
 // Reports (done, total, text) before each step; false asks to stop.

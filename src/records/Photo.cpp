@@ -152,19 +152,6 @@ QString folded(const QString& name) {
 PhotoFileError::PhotoFileError(const QString& cause, const QString& detail)
     : std::runtime_error(detail.toStdString()), cause_(cause) {}
 
-QByteArray readPhoto(store::Database& db, qint64 rowid) {
-    return db.scalar(QStringLiteral("SELECT \"相片\" FROM wslib WHERE rowid = ?"), {rowid}).toByteArray();
-}
-
-void storePhoto(store::Database& db, qint64 rowid, const QByteArray& bytes) {
-    db.exec(QStringLiteral("UPDATE wslib SET \"相片\" = ? WHERE rowid = ?"),
-            {bytes.isEmpty() ? QVariant() : QVariant(bytes), rowid});
-}
-
-void clearPhoto(store::Database& db, qint64 rowid) {
-    db.exec(QStringLiteral("UPDATE wslib SET \"相片\" = NULL WHERE rowid = ?"), {rowid});
-}
-
 QByteArray readPictureFile(const QString& path) {
     try {
         return readWhole(path);
@@ -258,7 +245,7 @@ PhotoBatch exportPhotos(store::Database& db, const std::vector<qint64>& rowids, 
     const PhotoFiles files(folder);
     std::optional<store::Statement> st;
     try {
-        st = db.prepare(QStringLiteral("SELECT \"个人编号\", \"相片\" FROM wslib WHERE rowid = ?"));
+        st = numberAndPhotoReader(db);
     } catch (const std::exception& e) {
         qCWarning(lcPhoto) << "photo export: the database failed:" << e.what();
         stop(batch, std::current_exception());
@@ -307,7 +294,7 @@ PhotoBatch importPhotos(store::Database& db, const std::vector<qint64>& rowids, 
     const PhotoFiles files(folder);
     std::optional<store::Statement> st;
     try {
-        st = db.prepare(QStringLiteral("SELECT \"个人编号\" FROM wslib WHERE rowid = ?"));
+        st = numberReader(db);
     } catch (const std::exception& e) {
         qCWarning(lcPhoto) << "photo import: the database failed:" << e.what();
         stop(batch, std::current_exception());

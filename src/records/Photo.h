@@ -1,5 +1,7 @@
 #pragma once
 
+#include "records/PersonsTable.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QLoggingCategory>
@@ -28,12 +30,8 @@ inline const QString kPictureFilter = QStringLiteral(
 // A picture file larger than this is refused rather than read into memory.
 inline constexpr qint64 kMaxPhotoBytes = qint64(64) * 1024 * 1024;
 
-// The photo of a person: the bytes of an image file as they were in the file, no header, no
-// conversion; empty when the person has none.
-QByteArray readPhoto(store::Database& db, qint64 rowid);
-// Replaces the photo by `bytes` in one statement (empty bytes store Null). Throws store::SqlError.
-void storePhoto(store::Database& db, qint64 rowid, const QByteArray& bytes);
-void clearPhoto(store::Database& db, qint64 rowid);
+// readPhoto, storePhoto and clearPhoto, the statements on the photo column, are in
+// records/PersonsTable.
 // The bytes of a picture file, at most kMaxPhotoBytes; empty when it cannot be read.
 QByteArray readPictureFile(const QString& path);
 

@@ -1,6 +1,7 @@
 #include "stats/Report.h"
 
 #include "categories/CategoryTable.h"
+#include "records/PersonsBulk.h"
 #include "store/CodePage.h"
 #include "store/Database.h"
 #include "store/JetValues.h"
@@ -279,11 +280,10 @@ std::map<int, Tally> tally(store::Database& db, const std::vector<Column>& colum
         t.byValue.build();
         t.byYear.assign(std::size_t(std::max(0, lastYear - 1899)), 0);
         targets.push_back({column, &t});
-        select << store::quoted(column->name);
+        select << column->name;
     }
     DecimalCache decimals;
-    store::Statement st =
-        db.prepare(QStringLiteral("SELECT %1 FROM wslib").arg(select.join(QStringLiteral(", "))));
+    store::Statement st = records::personsColumnsOf(db, select);
     while (st.step()) {
         for (int at = 0; at < int(targets.size()); ++at) {
             Tally& t = *targets[std::size_t(at)].tally;

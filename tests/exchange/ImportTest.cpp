@@ -1,11 +1,12 @@
 #include "exchange/Import.h"
 #include "TestFolder.h"
-#include "exchange/ExchangeTables.h"
 #include "exchange/Export.h"
 #include "exchange/SamplePersons.h"
 #include "exchange/SheetReader.h"
 #include "exchange/Workbook.h"
 #include "records/PersonColumns.h"
+#include "records/PersonsBulk.h"
+#include "records/StagingTable.h"
 #include "store/Database.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +27,7 @@ struct Fixture {
         const QString path = file(name);
         WorkbookWriter book(path);
         book.setPlain(0, 0, QStringLiteral("单位"));
-        const auto columns = stagingColumns(db());
+        const auto columns = records::stagingColumns(db());
         for (int j = 0; j < int(columns.size()); ++j)
             book.setPlain(1, j, titles.count(j) ? titles.at(j) : columns[std::size_t(j)].name);
         for (std::size_t r = 0; r < rows.size(); ++r) {
@@ -73,7 +74,7 @@ TEST(ExchangeImport, ExportedPersonsComeBackColumnByColumn) {
         book.save();
     }
     EXPECT_EQ(stageWorkbook(f.db(), path), 60);
-    const Replacement done = replacePersons(f.db());
+    const records::Replacement done = records::replacePersons(f.db());
     EXPECT_EQ(done.persons, 60);
     EXPECT_EQ(done.photosKept, photos); // every person keeps the photo
 
@@ -208,7 +209,7 @@ TEST(ExchangeImport, AWordInADateColumnNamesItsCellAndKeepsEarlierRows) {
 
 TEST(ExchangeImport, ColumnRulesForTypedValues) {
     Fixture f;
-    const auto columns = stagingColumns(f.db());
+    const auto columns = records::stagingColumns(f.db());
     const auto& date = columns[7];
     const auto& number = columns[27];
     const auto& flag = columns[18];
@@ -256,13 +257,13 @@ TEST(ExchangeImport, AFailingPersonLeavesThePersonsTableAsItWas) {
         return countRows(f.db(), QStringLiteral("sqlite_master"), QStringLiteral("name = 'wslib_id_number'"));
     };
     ASSERT_EQ(idIndex(), 1);
-    EXPECT_THROW(replacePersons(f.db()), store::SqlError);
+    EXPECT_THROW(records::replacePersons(f.db()), store::SqlError);
     EXPECT_EQ(testing_support::personsInStoredOrder(f.db()), before);
     EXPECT_EQ(countRows(f.db(), QStringLiteral("wslib"), QStringLiteral("\"相片\" IS NOT NULL")), photos);
     EXPECT_EQ(idIndex(), 1) << "the ID number index, dropped for the load, is back";
 
     f.db().exec(QStringLiteral("DROP TRIGGER refuse"));
-    EXPECT_EQ(replacePersons(f.db()).persons, 3);
+    EXPECT_EQ(records::replacePersons(f.db()).persons, 3);
     EXPECT_EQ(idIndex(), 1);
 }
 
@@ -274,7 +275,7 @@ TEST(ExchangeImport, PhotosStayWithTheSameNumberAndName) {
         "('000003', '丙', x'03'), ('000003', '丙', x'33'), ('000004', '丁', NULL), ('000004', '丁', x'04')"));
     f.db().exec(QStringLiteral("INSERT INTO wslib0 (\"个人编号\", \"姓名\") VALUES ('000001', '甲'), "
                                "('000002', '乙改'), ('000003', '丙'), ('000004', '丁'), ('000005', '戊')"));
-    const Replacement done = replacePersons(f.db());
+    const records::Replacement done = records::replacePersons(f.db());
     EXPECT_EQ(done.persons, 5);
     EXPECT_EQ(done.photosKept, 2);
     const auto photo = [&](const char* number) {
@@ -302,5 +303,5 @@ TEST(ExchangeImport, AnOlderXlsWorkbookImports) {
     EXPECT_EQ(f.staged(1, "民族"), QVariant(QStringLiteral("回族")));
     EXPECT_EQ(f.staged(1, "出生年月"), QVariant(QStringLiteral("1948-11-02")));
     EXPECT_EQ(f.staged(1, "劳模").toLongLong(), 0);
-    EXPECT_EQ(replacePersons(f.db()).persons, 2);
+    EXPECT_EQ(records::replacePersons(f.db()).persons, 2);
 }

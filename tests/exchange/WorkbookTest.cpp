@@ -1,9 +1,10 @@
 #include "exchange/Workbook.h"
 #include "TestFolder.h"
-#include "exchange/ExchangeTables.h"
 #include "exchange/Export.h"
 #include "exchange/Import.h"
 #include "exchange/SheetReader.h"
+#include "records/PersonsBulk.h"
+#include "records/StagingTable.h"
 
 #include <QDir>
 #include <QFile>
@@ -296,7 +297,7 @@ TEST(ExchangeWorkbook, ModesFollowTheUmaskOrTheReplacedFile) {
 TEST(ExchangeWorkbook, CellsWithoutValuesAreNamedByTheirOwnReference) {
     testing_support::TestFolder folder;
     auto session = folder.session();
-    const auto columns = stagingColumns(session->db());
+    const auto columns = records::stagingColumns(session->db());
     QByteArray titles = "<row r=\"2\">";
     for (std::size_t j = 0; j < columns.size(); ++j)
         titles += "<c r=\"" + columnLetters(int(j)).toLatin1() + "2\" t=\"inlineStr\"><is><t>" +

@@ -1,6 +1,5 @@
 #include "TestFolder.h"
 
-#include "exchange/ExchangeTables.h"
 #include "exchange/GridExport.h"
 #include "exchange/ImportWindow.h"
 #include "exchange/SheetReader.h"
@@ -9,6 +8,8 @@
 #include "records/DataCheckWindow.h"
 #include "records/EntryForm.h"
 #include "records/EntryWindow.h"
+#include "records/PersonsBulk.h"
+#include "records/StagingTable.h"
 #include "store/RecordSet.h"
 #include "ui/ScriptedDialogs.h"
 
@@ -166,7 +167,7 @@ TEST(DataCheckWindow, AStagedWorkbookGetsAWordOnItsIdNumbers) {
     {
         exchange::WorkbookWriter book(path);
         book.setPlain(0, 0, QStringLiteral("单位"));
-        const auto columns = exchange::stagingColumns(f.session->db());
+        const auto columns = records::stagingColumns(f.session->db());
         for (int j = 0; j < int(columns.size()); ++j)
             book.setPlain(1, j, columns[std::size_t(j)].name);
         const char* ids[] = {"11010519491231002X", "110105194912310021", "110105491231002", "", "12345"};
@@ -193,7 +194,7 @@ TEST(DataCheckWindow, AStagedWorkbookGetsAWordOnItsIdNumbers) {
     {
         exchange::WorkbookWriter book(path);
         book.setPlain(0, 0, QStringLiteral("单位"));
-        const auto columns = exchange::stagingColumns(f.session->db());
+        const auto columns = records::stagingColumns(f.session->db());
         for (int j = 0; j < int(columns.size()); ++j)
             book.setPlain(1, j, columns[std::size_t(j)].name);
         book.setText(2, 0, QStringLiteral("000001"));

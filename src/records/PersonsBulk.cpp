@@ -1,0 +1,149 @@
+#include "records/PersonsBulk.h"
+
+#include "records/PersonColumns.h"
+#include "records/PersonsTable.h"
+#include "records/StagingTable.h"
+#include "store/Database.h"
+
+#include <QStringList>
+
+namespace records {
+
+namespace {
+
+const QString kPersons = store::schema::kPersons;
+const QString kStaging = store::schema::kStaging;
+
+QString columnList(const std::vector<store::TableColumn>& columns) {
+    QStringList names;
+    for (const store::TableColumn& c : columns)
+        names << store::quoted(c.name);
+    return names.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+std::vector<store::TableColumn> personsColumns(store::Database& db) {
+    std::vector<store::TableColumn> columns = store::tableColumns(db, kPersons);
+    if (!columns.empty())
+        columns.pop_back();
+    return columns;
+}
+
+void forEachPerson(store::Database& db, const std::function<void(const store::Statement&)>& row) {
+    store::Statement st =
+        db.prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3, rowid")
+                       .arg(columnList(personsColumns(db)), kPersons, sqlName(kPersonalNumber)));
+    while (st.step())
+        row(st);
+}
+
+void forEachPersonOf(store::Database& db, const std::vector<qint64>& rowids,
+                     const std::function<void(const store::Statement&)>& row) {
+    store::Statement st = db.prepare(
+        QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(columnList(personsColumns(db)), kPersons));
+    for (qint64 id : rowids) {
+        st.reset();
+        st.bind(1, id);
+        if (st.step())
+            row(st);
+    }
+}
+
+Replacement replacePersons(store::Database& db, const std::function<void(qint64)>& progress) {
+    const std::vector<store::TableColumn> persons = personsColumns(db);
+    const std::vector<store::TableColumn> staging = stagingColumns(db);
+    Replacement result;
+    store::Transaction tx(db);
+    // A hundred thousand rows go in and out: making the search indexes once at the end is
+    // cheaper than keeping them up row by row. The rollback of a failure restores them.
+    dropSearchIndexes(db);
+    // The new rows go in after the old ones, so that photos can be matched before the old rows go.
+    const qint64 lastOld =
+        db.scalar(QStringLiteral("SELECT coalesce(max(rowid), 0) FROM %1").arg(kPersons)).toLongLong();
+    QStringList marks;
+    for (std::size_t i = 0; i < persons.size(); ++i)
+        marks << QStringLiteral("?");
+    store::Statement insert =
+        db.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                       .arg(kPersons, columnList(persons), marks.join(QStringLiteral(", "))));
+    store::Statement rows =
+        db.prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(columnList(staging), kStaging));
+    // The first old person with exactly the same number and name gives the photo; the number's
+    // index (which ignores case) finds the candidates.
+    store::Statement firstOld = db.prepare(
+        QStringLiteral("SELECT rowid, %2 IS NOT NULL FROM %1 WHERE rowid <= ?1 AND %3 = ?2"
+                       " AND %3 = ?2 COLLATE BINARY AND %4 = ?3 COLLATE BINARY ORDER BY rowid LIMIT 1")
+            .arg(kPersons, sqlName(kPhoto), sqlName(kPersonalNumber), sqlName(kPersonName)));
+    store::Statement copyPhoto =
+        db.prepare(QStringLiteral("UPDATE %1 SET %2 = (SELECT %2 FROM %1 WHERE rowid = ?) WHERE rowid = ?")
+                       .arg(kPersons, sqlName(kPhoto)));
+    const int n = int(std::min(persons.size(), staging.size()));
+    while (rows.step()) {
+        insert.reset();
+        for (int j = 0; j < n; ++j)
+            insert.bind(j + 1, rows.value(j));
+        for (int j = n; j < int(persons.size()); ++j)
+            insert.bind(j + 1, QVariant());
+        insert.run();
+        const qint64 added = db.lastInsertRowId();
+        if (!rows.isNull(0) && !rows.isNull(1)) {
+            firstOld.reset();
+            firstOld.bind(1, lastOld).bind(2, rows.value(0)).bind(3, rows.value(1));
+            if (firstOld.step() && firstOld.integer(1)) {
+                const qint64 source = firstOld.integer(0);
+                copyPhoto.reset();
+                copyPhoto.bind(1, source).bind(2, added);
+                copyPhoto.run();
+                ++result.photosKept;
+            }
+        }
+        ++result.persons;
+        if (progress)
+            progress(result.persons);
+    }
+    db.exec(QStringLiteral("DELETE FROM %1 WHERE rowid <= ?").arg(kPersons), {lastOld});
+    // Each index takes a while at a million persons: the progress shows the work goes on.
+    addPersonIndexes(db, [&](int, int, const QString&) {
+        if (progress)
+            progress(result.persons);
+        return true;
+    });
+    tx.commit();
+    return result;
+}
+
+store::Statement personsForCheck(store::Database& db) {
+    return db.prepare(QStringLiteral("SELECT rowid, %2, %3, %4, %5, %6, %7 FROM %1")
+                          .arg(kPersons, sqlName(kPersonalNumber), sqlName(kPersonName), sqlName(kSex),
+                               sqlName(kBirth), sqlName(kIdNumber), sqlName(kRetired)));
+}
+
+store::Statement personsWithLongIdNumbers(store::Database& db) {
+    return db.prepare(QStringLiteral("SELECT rowid, %2 FROM %1 WHERE length(trim(%2)) >= 15")
+                          .arg(kPersons, sqlName(kIdNumber)));
+}
+
+store::Statement idNumberWriter(store::Database& db) {
+    return db.prepare(
+        QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?").arg(kPersons, sqlName(kIdNumber)));
+}
+
+store::Statement personsIdNumbers(store::Database& db) {
+    return db.prepare(QStringLiteral("SELECT %2 FROM %1 WHERE trim(coalesce(%2, '')) <> ''")
+                          .arg(kPersons, sqlName(kIdNumber)));
+}
+
+store::Statement personsColumnInStoredOrder(store::Database& db, const QString& column) {
+    return db.prepare(
+        QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(store::quoted(column), kPersons));
+}
+
+store::Statement personsColumnsOf(store::Database& db, const QStringList& columns) {
+    QStringList quoted;
+    for (const QString& c : columns)
+        quoted << store::quoted(c);
+    return db.prepare(QStringLiteral("SELECT %1 FROM %2").arg(quoted.join(QStringLiteral(", ")), kPersons));
+}
+
+} // namespace records

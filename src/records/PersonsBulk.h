@@ -1,0 +1,57 @@
+#pragma once
+
+#include "store/Schema.h"
+
+#include <QStringList>
+#include <QVariantList>
+
+#include <functional>
+#include <vector>
+
+namespace store {
+class Database;
+class Statement;
+} // namespace store
+
+namespace records {
+
+// The statements that read or write the whole persons table wslib at once (its row-by-row
+// statements are in records/PersonsTable, the staging table's in records/StagingTable). The
+// cursors are prepared statements the caller steps through; their columns are as listed.
+
+// The persons table's columns but the last (the photo), as the file declares them.
+std::vector<store::TableColumn> personsColumns(store::Database& db);
+
+// Every person in ascending 个人编号, all columns but the photo; `row` reads the statement.
+void forEachPerson(store::Database& db, const std::function<void(const store::Statement&)>& row);
+// The persons with these rowids, in this order, all columns but the photo.
+void forEachPersonOf(store::Database& db, const std::vector<qint64>& rowids,
+                     const std::function<void(const store::Statement&)>& row);
+
+struct Replacement {
+    qint64 persons = 0;
+    qint64 photosKept = 0;
+};
+
+// Replaces every person with the staging rows, in their stored order, in one transaction: on any
+// failure the persons table stays exactly as it was. A new person whose 个人编号 and 姓名 both
+// equal those of a replaced person keeps that person's photo (the first such in stored order).
+// `progress` gets the count of rows copied so far. Throws store::SqlError.
+Replacement replacePersons(store::Database& db, const std::function<void(qint64)>& progress = {});
+
+// The data check's cursor over every person in stored order; its columns:
+enum CheckColumn { kCheckRowid, kCheckNumber, kCheckName, kCheckSex, kCheckBirth, kCheckId, kCheckRetired };
+store::Statement personsForCheck(store::Database& db);
+// rowid and 身份证号码 of the persons whose trimmed ID number has 15 or more characters.
+store::Statement personsWithLongIdNumbers(store::Database& db);
+// Writes one 身份证号码: bind the number (1) and the rowid (2), then run.
+store::Statement idNumberWriter(store::Database& db);
+// The 身份证号码 of every person who has one that is not blank.
+store::Statement personsIdNumbers(store::Database& db);
+
+// One column's values in stored order (the category scan).
+store::Statement personsColumnInStoredOrder(store::Database& db, const QString& column);
+// These columns of every person, in this order, the table read as it is stored (statistics).
+store::Statement personsColumnsOf(store::Database& db, const QStringList& columns);
+
+} // namespace records

@@ -1,0 +1,78 @@
+#include "records/StagingTable.h"
+
+#include "records/PersonColumns.h"
+#include "store/Database.h"
+
+#include <QStringList>
+
+namespace records {
+
+namespace {
+
+const QString kStaging = store::schema::kStaging;
+
+QString columnList(const std::vector<store::TableColumn>& columns) {
+    QStringList names;
+    for (const store::TableColumn& c : columns)
+        names << store::quoted(c.name);
+    return names.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+std::vector<store::TableColumn> stagingColumns(store::Database& db) {
+    return store::tableColumns(db, kStaging);
+}
+
+struct StagingAppender::Impl {
+    store::Statement insert;
+    int columns;
+};
+
+StagingAppender::StagingAppender(store::Database& db) {
+    const std::vector<store::TableColumn> columns = stagingColumns(db);
+    QStringList marks;
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        marks << QStringLiteral("?");
+    d_ = std::make_unique<Impl>(
+        Impl{db.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                            .arg(kStaging, columnList(columns), marks.join(QStringLiteral(", ")))),
+             int(columns.size())});
+}
+
+StagingAppender::~StagingAppender() = default;
+
+void StagingAppender::append(const QVariantList& values) {
+    d_->insert.reset();
+    for (int i = 0; i < d_->columns; ++i)
+        d_->insert.bind(i + 1, i < values.size() ? values.at(i) : QVariant());
+    d_->insert.run();
+}
+
+void clearStaging(store::Database& db) {
+    db.exec(QStringLiteral("DELETE FROM %1").arg(kStaging));
+}
+
+qint64 countStaging(store::Database& db) {
+    return db.scalar(QStringLiteral("SELECT count(*) FROM %1").arg(kStaging)).toLongLong();
+}
+
+void setStagingValue(store::Database& db, qint64 rowid, const QString& column, const QVariant& value) {
+    db.exec(QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?").arg(kStaging, store::quoted(column)),
+            {value, rowid});
+}
+
+QVariant firstStagingRow(store::Database& db) {
+    return db.scalar(QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid LIMIT 1").arg(kStaging));
+}
+
+qint64 addEmptyStagingRow(store::Database& db) {
+    db.exec(QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(kStaging));
+    return db.lastInsertRowId();
+}
+
+store::Statement stagedIdNumbers(store::Database& db) {
+    return db.prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(sqlName(kIdNumber), kStaging));
+}
+
+} // namespace records

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "store/Schema.h"
+
+#include <QVariantList>
+
+#include <memory>
+#include <vector>
+
+namespace store {
+class Database;
+class Statement;
+} // namespace store
+
+namespace records {
+
+// The staging table wslib0: the rows an import reviews before they replace the persons, whose
+// first row is also the entry template. Every statement on it lives here.
+
+// The staging table's columns, in order.
+std::vector<store::TableColumn> stagingColumns(store::Database& db);
+
+// Appends staging rows; a null value leaves its column unset.
+class StagingAppender {
+public:
+    explicit StagingAppender(store::Database& db);
+    ~StagingAppender();
+    StagingAppender(const StagingAppender&) = delete;
+    StagingAppender& operator=(const StagingAppender&) = delete;
+    void append(const QVariantList& values);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d_;
+};
+
+void clearStaging(store::Database& db);
+qint64 countStaging(store::Database& db);
+// One staging value, written as the review grid edits it.
+void setStagingValue(store::Database& db, qint64 rowid, const QString& column, const QVariant& value);
+
+// The rowid of the first staging row (the template); Null when the table is empty.
+QVariant firstStagingRow(store::Database& db);
+// Appends a staging row with every column unset; its rowid.
+qint64 addEmptyStagingRow(store::Database& db);
+
+// Every staging row's 身份证号码 (column 0), in stored order.
+store::Statement stagedIdNumbers(store::Database& db);
+
+} // namespace records
