@@ -2,6 +2,7 @@
 
 #include "exchange/SourceDatabase.h"
 #include "records/PersonColumns.h"
+#include "records/PersonsTable.h"
 #include "stats/Report.h"
 #include "store/Database.h"
 #include "store/Schema.h"
@@ -148,6 +149,7 @@ MergeCounts mergePersons(store::Database& target, SourceDatabase& source, const 
     }
 
     store::Transaction tx(target);
+    records::dropSearchIndexesFor(target, persons->rowCount());
     TargetIndex index =
         indexTarget(target, records::personColumn(0).columnName(), records::personColumn(1).columnName());
     // A matched row already holds the source's number and name, exactly: the update leaves
@@ -226,6 +228,7 @@ MergeCounts mergePersons(store::Database& target, SourceDatabase& source, const 
         if (keyed)
             index[key].push_back(target.lastInsertRowId());
     }
+    records::addPersonIndexes(target);
     tx.commit();
     return counts;
 }

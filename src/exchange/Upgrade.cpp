@@ -2,6 +2,7 @@
 
 #include "exchange/SourceDatabase.h"
 #include "records/PersonColumns.h"
+#include "records/PersonsTable.h"
 #include "store/Database.h"
 #include "store/Schema.h"
 
@@ -167,11 +168,15 @@ void upgradeFrom(store::Database& target, SourceDatabase& old) {
                               QStringLiteral("no table %1").arg(rule.table), rule.table);
     }
     store::Transaction tx(target);
+    // The persons are replaced whole: their indexes are made once at the end, which also gives
+    // them to a file that lacked them.
+    records::dropSearchIndexes(target);
     for (const Rule& rule : rules()) {
         copyTable(target, old, rule);
         if (rule.table == store::schema::kCategories)
             addMissingDefinitions(target);
     }
+    records::addPersonIndexes(target);
     tx.commit();
 }
 
