@@ -2,6 +2,7 @@
 
 #include "exchange/SourceDatabase.h"
 #include "records/PersonColumns.h"
+#include "records/PersonsTable.h"
 #include "store/Database.h"
 #include "store/JetValues.h"
 #include "store/Job.h"
@@ -148,6 +149,7 @@ MergeCounts mergePersons(store::Database& target, SourceDatabase& source, store:
     }
 
     store::Transaction tx(target);
+    records::dropSearchIndexesFor(target, persons->rowCount());
     TargetIndex index =
         indexTarget(target, records::personColumn(0).columnName(), records::personColumn(1).columnName());
     // A matched row already holds the source's number and name, exactly: the update leaves
@@ -225,6 +227,7 @@ MergeCounts mergePersons(store::Database& target, SourceDatabase& source, store:
         if (keyed)
             index[key].push_back(target.lastInsertRowId());
     }
+    records::addPersonIndexes(target);
     tx.commit();
     return counts;
 }

@@ -2,6 +2,7 @@
 
 #include "exchange/SourceDatabase.h"
 #include "records/PersonColumns.h"
+#include "records/PersonsTable.h"
 #include "store/Database.h"
 #include "store/Schema.h"
 
@@ -169,11 +170,15 @@ void upgradeFrom(store::Database& target, SourceDatabase& old, store::JobControl
                               QStringLiteral("no table %1").arg(rule.table), rule.table);
     }
     store::Transaction tx(target);
+    // The persons are replaced whole: their indexes are made once at the end, which also gives
+    // them to a file that lacked them.
+    records::dropSearchIndexes(target);
     for (const Rule& rule : rules()) {
         copyTable(target, old, rule, control);
         if (rule.table == store::schema::kCategories)
             addMissingDefinitions(target);
     }
+    records::addPersonIndexes(target);
     control.checkpoint();
     tx.commit();
 }

@@ -8,6 +8,7 @@
 #include "records/PersonsTable.h"
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
+#include "ui/JobRunner.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -99,7 +100,7 @@ bool AppController::startUp() {
             ui::inform(nullptr, readOnlyDatabaseMessage(session_.databasePath()), ui::kProgramTitle,
                        ui::Icon::Exclamation);
         else // an index that cannot be made only costs speed
-            ui::guard(nullptr, ui::silently(), [&] { records::addPersonIndexes(session_.db()); });
+            ui::guard(nullptr, ui::silently(), [&] { addPersonIndexes(); });
     } catch (const store::OpenError& e) {
         ui::inform(nullptr, startupFailureMessage(e), ui::kProgramTitle, ui::Icon::Critical);
         return false;
@@ -116,6 +117,21 @@ bool AppController::startUp() {
     connect(login_, &LoginWindow::quitRequested, this, [this] { quit(); });
     login_->show();
     return true;
+}
+
+// At a million persons the indexes take tens of seconds: the runner's panel shows the steps and
+// offers 取消, which is safe (an index is made whole or not at all; the rest wait for the next start).
+void AppController::addPersonIndexes() {
+    if (records::personIndexSteps(session_.db()) == 0)
+        return;
+    ui::JobSetup setup;
+    setup.cancellable = true;
+    ui::runJob(nullptr, session_, setup, [](store::Database* db, store::JobControl& control) {
+        records::addPersonIndexes(*db, [&](int done, int total, const QString&) {
+            control.note(done, total, personIndexProgressText(done, total));
+            return !control.stopRequested();
+        });
+    });
 }
 
 bool AppController::eventFilter(QObject* watched, QEvent* event) {

@@ -43,6 +43,7 @@ private:
     bool takeLock();
     void noteInterruptedRestore();
     bool startUp();
+    void addPersonIndexes();
     void showMain();
 
     store::Session session_;

@@ -4,6 +4,8 @@
 #include "store/Passwords.h"
 #include "store/Session.h"
 
+#include <algorithm>
+
 #include <QDir>
 #include <QLoggingCategory>
 
@@ -55,6 +57,12 @@ QString folderNotWritableMessage(const QString& folder) {
 QString readOnlyDatabaseMessage(const QString& path) {
     return QStringLiteral("数据库文件“%1”是只读的：可以查看，但所做的修改都不能保存。")
         .arg(QDir::toNativeSeparators(path));
+}
+
+QString personIndexProgressText(int done, int total) {
+    return QStringLiteral("正在为人员表建立索引（第%1步，共%2步）……")
+        .arg(std::min(done + 1, total))
+        .arg(total);
 }
 
 namespace {

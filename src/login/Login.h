@@ -39,6 +39,9 @@ QString startupFailureMessage(const store::OpenError& error);
 QString folderNotWritableMessage(const QString& folder);
 // lib.mdb opens only for reading.
 QString readOnlyDatabaseMessage(const QString& path);
+// The start-up's progress while it makes the persons table's missing indexes; `done` steps of
+// `total` are finished.
+QString personIndexProgressText(int done, int total);
 // The question before starting despite a lock file another computer left.
 QString foreignLockQuestion(const QString& host, const QDateTime& when);
 // ... and despite one that cannot be read.

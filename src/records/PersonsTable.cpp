@@ -76,6 +76,11 @@ const PersonIndex kIndexes[] = {
     {"wslib_c6", "%1, %2", kNation, kPersonalNumber},
 };
 
+// Keeping the search indexes up row by row costs several times what making them costs per person
+// (Merge100k, 100,000 into 100,000: 6.6 s of CPU kept up, 4.7 s made anew): past a quarter of the
+// table, making them anew is taken to win; a few persons into a large table keep them.
+constexpr qint64 kRebuildShare = 4;
+
 std::vector<const PersonIndex*> missingIndexes(store::Database& db) {
     std::vector<const PersonIndex*> missing;
     for (const PersonIndex& index : kIndexes) {
@@ -118,6 +123,13 @@ bool statisticsWanted(store::Database& db, bool indexesMade) {
 
 } // namespace
 
+int personIndexSteps(store::Database& db) {
+    if (db.isReadOnly())
+        return 0;
+    const int missing = missingPersonIndexes(db);
+    return missing + (statisticsWanted(db, missing > 0) ? 1 : 0);
+}
+
 bool addPersonIndexes(store::Database& db, const IndexProgress& progress) {
     if (db.isReadOnly())
         return true;
@@ -148,6 +160,13 @@ void dropSearchIndexes(store::Database& db) {
         if (QLatin1String(index.name) != QLatin1String("wslib_number"))
             db.exec(QStringLiteral("DROP INDEX IF EXISTS %1").arg(QString::fromLatin1(index.name)));
     }
+}
+
+bool dropSearchIndexesFor(store::Database& db, qint64 incoming) {
+    if (incoming * kRebuildShare < countPersons(db))
+        return false;
+    dropSearchIndexes(db);
+    return true;
 }
 
 qint64 countPersons(store::Database& db) {

@@ -64,8 +64,15 @@ using IndexProgress = std::function<bool(int done, int total, const QString& tex
 bool addPersonIndexes(store::Database& db, const IndexProgress& progress = {});
 // How many of those indexes the file lacks.
 int missingPersonIndexes(store::Database& db);
+// How many steps addPersonIndexes would take now (the missing indexes and the planner's figures);
+// 0 when there is nothing to do or the file is read-only.
+int personIndexSteps(store::Database& db);
 // For a bulk replacement, which makes them again with addPersonIndexes at its end: every index
 // but the personal number's, which the replacement itself uses.
 void dropSearchIndexes(store::Database& db);
+// The same before adding or changing `incoming` persons, when they are many against the table's:
+// then making the indexes again at the end (addPersonIndexes) costs less than keeping them up row
+// by row. True when they were dropped.
+bool dropSearchIndexesFor(store::Database& db, qint64 incoming);
 
 } // namespace records

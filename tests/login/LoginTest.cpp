@@ -10,6 +10,7 @@
 #include "ui/CharacterLimit.h"
 #include "ui/ScriptedDialogs.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
@@ -17,11 +18,13 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLockFile>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -379,6 +382,8 @@ TEST(StartUp, NamesTheRealCauseWhenTheFolderOrTheFileCannotBeUsed) {
     }
 }
 
+// Missing indexes are made on the job runner, its panel showing the steps with 取消; a stop keeps
+// what was made and the next start makes the rest. A read-only file opens and gets none.
 TEST(StartUp, GivesADatabaseFromAnEarlierVersionItsIndexes) {
     ui::ScriptedDialogs dialogs;
     TestFolder folder;
@@ -391,12 +396,44 @@ TEST(StartUp, GivesADatabaseFromAnEarlierVersionItsIndexes) {
     };
     const QString shipped = indexes();
     EXPECT_EQ(shipped, QStringLiteral("wslib_c5,wslib_c6,wslib_id,wslib_id_number,wslib_name,wslib_number"));
+    store::Database holder(folder.file(QStringLiteral("lib.mdb")));
+    holder.exec(QStringLiteral("DROP INDEX wslib_id_number"));
+    holder.exec(QStringLiteral("DROP INDEX wslib_c6"));
+    const QString older = indexes();
     {
-        store::Database db(folder.file(QStringLiteral("lib.mdb")));
-        EXPECT_EQ(records::missingPersonIndexes(db), 0);
-        db.exec(QStringLiteral("DROP INDEX wslib_id_number"));
-        db.exec(QStringLiteral("DROP INDEX wslib_c6"));
+        AppController app(folder.path());
+        app.session().openOptions().readOnly = true;
+        ASSERT_TRUE(app.start());
+        EXPECT_NE(app.loginWindow(), nullptr);
+        EXPECT_EQ(indexes(), older);
+        EXPECT_EQ(dialogs.shown.size(), 1) << "the read-only message alone";
+        dialogs.clear();
     }
+    // The first index waits for the holder's write; meanwhile the panel shows the step, and 取消
+    // stops the work after that index.
+    holder.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    QString shown;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->objectName() != QStringLiteral("JobPanel") || !poll.isActive())
+                continue;
+            shown = window->findChild<QLabel*>()->text();
+            if (shown.isEmpty())
+                continue;
+            poll.stop();
+            window->findChild<QPushButton*>(QStringLiteral("JobCancel"))->click();
+            holder.exec(QStringLiteral("ROLLBACK"));
+        }
+    });
+    poll.start(20);
+    {
+        AppController app(folder.path());
+        ASSERT_TRUE(app.start());
+        EXPECT_NE(app.loginWindow(), nullptr);
+    }
+    EXPECT_EQ(shown, QStringLiteral("正在为人员表建立索引（第1步，共2步）……"));
+    EXPECT_EQ(records::missingPersonIndexes(holder), 1);
     AppController app(folder.path());
     ASSERT_TRUE(app.start());
     EXPECT_EQ(indexes(), shipped);

@@ -1,10 +1,15 @@
 #include "QueryFixture.h"
 
+#include "exchange/JetFixtures.h"
 #include "exchange/Maintenance.h"
+#include "exchange/Merge.h"
+#include "exchange/SourceDatabase.h"
+#include "exchange/Upgrade.h"
 #include "query/ConditionParser.h"
 #include "records/EntryRules.h"
 #include "records/PersonsTable.h"
 #include "store/Database.h"
+#include "store/Schema.h"
 
 #include <gtest/gtest.h>
 
@@ -184,4 +189,32 @@ TEST(IndexedConditions, CompactKeepsTheIndexes) {
     EXPECT_GT(
         session->db().scalar(QStringLiteral("SELECT count(*) FROM sqlite_stat1 WHERE tbl = 'wslib'")).toInt(),
         0);
+}
+
+// The upgrade and a large merge drop the search indexes for speed and make them again inside
+// their transaction: the file has them afterwards, and a refused merge leaves them as they were.
+TEST(IndexedConditions, UpgradeAndMergeKeepTheIndexes) {
+    testing_support::TestFolder folder;
+    auto session = folder.session();
+    store::Database& db = session->db();
+    const QString password = QString::fromLatin1(store::Database::kPassword);
+    const auto otherOffice = [&] {
+        return exchange::SourceDatabase::open(
+            testing_support::jetFixture(QStringLiteral("legacy_lib_v4_other_office.mdb")), password);
+    };
+    db.exec(QStringLiteral("DROP INDEX wslib_c6")); // an older file's
+    exchange::upgradeFrom(
+        db, *exchange::SourceDatabase::open(testing_support::jetFixture(QStringLiteral("legacy_lib_v4.mdb")),
+                                            password));
+    EXPECT_EQ(records::missingPersonIndexes(db), 0);
+    ASSERT_GE(otherOffice()->table(store::schema::kPersons)->rowCount() * 4, records::countPersons(db))
+        << "large enough to drop them";
+
+    db.exec(
+        QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON wslib BEGIN SELECT RAISE(ABORT, 'no'); END"));
+    EXPECT_THROW(exchange::mergePersons(db, *otherOffice()), exchange::MergeRefused);
+    EXPECT_EQ(records::missingPersonIndexes(db), 0);
+    db.exec(QStringLiteral("DROP TRIGGER refuse"));
+    EXPECT_GT(exchange::mergePersons(db, *otherOffice()).added, 0);
+    EXPECT_EQ(records::missingPersonIndexes(db), 0);
 }
