@@ -3,12 +3,12 @@
 #include "print/Roster.h"
 #include "print/Surface.h"
 
-#include <QPageLayout>
+#include "print/Pages.h"
+
 #include <QPainter>
-#include <QPdfWriter>
-#include <QSaveFile>
 
 #include <numeric>
+#include <optional>
 #include <stdexcept>
 
 namespace print {
@@ -78,33 +78,12 @@ void ListPages::draw(Surface& s, int page) const {
 }
 
 void writeListPdf(const QString& path, const ListPages& pages) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw std::runtime_error(file.errorString().toStdString());
-    {
-        QPdfWriter writer(&file);
-        writer.setCreator(QStringLiteral("Tessaly"));
-        writer.setResolution(600);
-        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
-                                         QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
-        QPainter painter;
-        if (!painter.begin(&writer)) {
-            file.cancelWriting();
-            throw std::runtime_error("the PDF file cannot be written");
-        }
-        PainterSurface surface(painter, Faces::Pdf);
-        for (int page = 1; page <= pages.pageCount(); ++page) {
-            if (page > 1)
-                writer.newPage();
-            pages.draw(surface, page);
-        }
-        if (!painter.end()) {
-            file.cancelWriting();
-            throw std::runtime_error("the PDF file cannot be written");
-        }
-    }
-    if (!file.commit())
-        throw std::runtime_error(file.errorString().toStdString());
+    std::optional<PainterSurface> surface;
+    writePdfPages(path, pages.pageCount(), [&](QPainter& painter, int page) {
+        if (!surface)
+            surface.emplace(painter, Faces::Pdf);
+        pages.draw(*surface, page);
+    });
 }
 
 } // namespace print

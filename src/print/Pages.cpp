@@ -11,6 +11,7 @@
 #include <QSaveFile>
 
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 Q_LOGGING_CATEGORY(lcPrint, "tessaly.print")
@@ -80,8 +81,13 @@ RowAt personRows(store::Database& db, std::vector<qint64> rowids) {
     };
 }
 
-bool writePdf(const QString& path, const ResultPages& pages, int first, int last,
-              const std::function<bool(int, int)>& progress) {
+QPageLayout a4Landscape() {
+    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(0, 0, 0, 0),
+                       QPageLayout::Millimeter);
+}
+
+bool writePdfPages(const QString& path, int pageCount, const std::function<void(QPainter&, int)>& draw,
+                   const std::function<bool(int, int)>& progress) {
     // Written beside the target and renamed over it only when whole, so a cancelled or failed
     // run leaves an earlier file of that name as it was.
     QSaveFile file(path);
@@ -91,18 +97,15 @@ bool writePdf(const QString& path, const ResultPages& pages, int first, int last
         QPdfWriter writer(&file);
         writer.setCreator(QStringLiteral("Tessaly"));
         writer.setResolution(600);
-        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
-                                         QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
+        writer.setPageLayout(a4Landscape());
         QPainter painter;
         if (!painter.begin(&writer))
             throw std::runtime_error("the PDF file cannot be written");
-        PainterSurface surface(painter, Faces::Pdf);
-        const int total = last - first + 1;
-        for (int page = first; page <= last; ++page) {
-            if (page > first)
+        for (int page = 1; page <= pageCount; ++page) {
+            if (page > 1)
                 writer.newPage();
-            pages.draw(surface, page, 1, Target::Paper);
-            if (progress && !progress(page - first + 1, total)) {
+            draw(painter, page);
+            if (progress && !progress(page, pageCount)) {
                 painter.end();
                 file.cancelWriting();
                 return false;
@@ -117,6 +120,19 @@ bool writePdf(const QString& path, const ResultPages& pages, int first, int last
     if (!file.commit())
         throw std::runtime_error(file.errorString().toStdString());
     return true;
+}
+
+bool writePdf(const QString& path, const ResultPages& pages, int first, int last,
+              const std::function<bool(int, int)>& progress) {
+    std::optional<PainterSurface> surface;
+    return writePdfPages(
+        path, last - first + 1,
+        [&](QPainter& painter, int page) {
+            if (!surface)
+                surface.emplace(painter, Faces::Pdf);
+            pages.draw(*surface, first + page - 1, 1, Target::Paper);
+        },
+        progress);
 }
 
 } // namespace print

@@ -4,10 +4,13 @@
 #include "store/PrintRecord.h"
 
 #include <QImage>
+#include <QPageLayout>
 #include <QString>
 
 #include <functional>
 #include <vector>
+
+class QPainter;
 
 namespace store {
 class Database;
@@ -16,6 +19,16 @@ class Database;
 namespace print {
 
 class Surface;
+
+// A4 landscape without margins, in millimetres: the page of every form, list and chart.
+QPageLayout a4Landscape();
+
+// Writes `pageCount` pages into one PDF file on that page, each drawn by `draw(painter, page)` (page
+// from 1); the file is written beside `path` and replaces it only once it is whole. `progress(done,
+// total)` runs after each page and returns false to cancel. Returns false when cancelled; throws
+// std::runtime_error when the file cannot be written. Either way an earlier file at `path` stays.
+bool writePdfPages(const QString& path, int pageCount, const std::function<void(QPainter&, int page)>& draw,
+                   const std::function<bool(int done, int total)>& progress = {});
 
 // Rosters of fifteen persons to a page, or one information sheet per person.
 enum class Mode { Roster, Sheet };

@@ -25,9 +25,7 @@
 #include <QHorizontalStackedBarSeries>
 #include <QLabel>
 #include <QListWidget>
-#include <QPageLayout>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
@@ -162,11 +160,6 @@ void addPyramid(QChart& chart, const AgeStructure& ages) {
     series->attachAxis(x);
     chart.legend()->setAlignment(Qt::AlignBottom);
     chart.legend()->setFont(chartFont(9));
-}
-
-void setUpPrinterPage(QPagedPaintDevice& device) {
-    device.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(0, 0, 0, 0),
-                                     QPageLayout::Millimeter));
 }
 
 // The chart on an A4 landscape page, 15 mm from every edge.
@@ -361,26 +354,13 @@ void ChartTab::savePicture() {
 }
 
 bool ChartTab::writePdf(const QString& path) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    try {
+        return print::writePdfPages(
+            path, 1, [&](QPainter& painter, int) { drawPage(content_, painter, *painter.device()); });
+    } catch (const std::exception& e) {
+        qWarning() << "chart PDF not written:" << e.what();
         return false;
-    {
-        QPdfWriter writer(&file);
-        writer.setCreator(QStringLiteral("Tessaly"));
-        writer.setResolution(600);
-        setUpPrinterPage(writer);
-        QPainter painter;
-        if (!painter.begin(&writer)) {
-            file.cancelWriting();
-            return false;
-        }
-        drawPage(content_, painter, writer);
-        if (!painter.end()) {
-            file.cancelWriting();
-            return false;
-        }
     }
-    return file.commit();
 }
 
 void ChartTab::savePdf() {
@@ -412,7 +392,7 @@ void ChartTab::printChart() {
     }
     QPrinter device(printer, QPrinter::HighResolution);
     device.setFullPage(true);
-    setUpPrinterPage(device);
+    device.setPageLayout(print::a4Landscape());
     QPainter painter;
     if (!painter.begin(&device)) {
         ui::inform(this, QStringLiteral("打印机不能使用，没有打印。"), ui::kProgramTitle,

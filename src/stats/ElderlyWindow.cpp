@@ -188,8 +188,7 @@ void ElderlyWindow::printList() {
     const print::ListPages list = pages();
     QPrinter device(printer, QPrinter::HighResolution);
     device.setFullPage(true);
-    device.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(0, 0, 0, 0),
-                                     QPageLayout::Millimeter));
+    device.setPageLayout(print::a4Landscape());
     QPainter painter;
     if (!painter.begin(&device)) {
         ui::inform(this, QStringLiteral("打印机不能使用，没有打印。"), ui::kProgramTitle,

@@ -228,8 +228,11 @@ TEST(QueryWindow, ARejectedConditionSaysWhatWasNotUnderstoodAndWaitsForClearing)
     f.window->clearCondition();
     f.condition(5, QStringLiteral("="), QStringLiteral("男"));
     f.window->startQuery();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return f.results() != nullptr; }));
-    EXPECT_EQ(f.results()->resultCount(), 3);
+    // The refused queries' results window gives way to the new one once it opens.
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        const print::ResultsWindow* results = f.results();
+        return results && results->resultCount() == 3;
+    }));
 }
 
 TEST(QueryWindow, ASavedConditionThatIsNotARegularFileIsNotRead) {
