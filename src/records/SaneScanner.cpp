@@ -115,7 +115,7 @@ public:
         return out;
     }
 
-    Scan acquire(const QString& device, const std::function<void()>& keepAlive) override {
+    Scan acquire(const QString& device, const std::function<bool()>& goOn) override {
         if (!initialised_)
             return {Status::InitFailed, {}};
         SANE_Handle raw = nullptr;
@@ -136,7 +136,7 @@ public:
             Frame f;
             if (sane_get_parameters(h.get(), &f.p) != SANE_STATUS_GOOD)
                 return {Status::Failed, {}};
-            const SANE_Status read = readFrame(h.get(), f, keepAlive);
+            const SANE_Status read = readFrame(h.get(), f, goOn);
             if (read != SANE_STATUS_GOOD) {
                 qCWarning(lcScanner) << "scan failed:" << sane_strstatus(read);
                 return {statusOf(read), {}};
@@ -153,7 +153,7 @@ public:
     }
 
 private:
-    static SANE_Status readFrame(SANE_Handle h, Frame& f, const std::function<void()>& keepAlive) {
+    static SANE_Status readFrame(SANE_Handle h, Frame& f, const std::function<bool()>& goOn) {
         std::vector<SANE_Byte> buffer(64 * 1024);
         int reads = 0;
         for (;;) {
@@ -166,8 +166,10 @@ private:
             if (f.bytes.size() + length > kMaxScanBytes)
                 return SANE_STATUS_NO_MEM;
             f.bytes.append(reinterpret_cast<const char*>(buffer.data()), length);
-            if (keepAlive && ++reads % 16 == 0)
-                keepAlive();
+            if (goOn && ++reads % 16 == 0 && !goOn()) {
+                sane_cancel(h);
+                return SANE_STATUS_CANCELLED;
+            }
         }
     }
 

@@ -6,11 +6,11 @@
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
+#include "ui/JobRunner.h"
 #include "ui/Window.h"
 
 #include "ui_ScanWindow.h"
 
-#include <QApplication>
 #include <QSaveFile>
 
 #include <cmath>
@@ -170,11 +170,14 @@ void ScanWindow::acquire() {
             ui::inform(this, kInitFailed, kInfo, ui::Icon::Critical);
             return;
         }
-        QPointer<ScanWindow> alive(this);
-        const Scanner::Scan scan = scanner_->acquire(
-            device, [] { QApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
-        if (!alive)
-            return;
+        // The scan runs beside the windows; the runner's 取消 stops the device.
+        ui::JobSetup setup;
+        setup.connection = ui::JobSetup::Connection::None;
+        setup.cancellable = true;
+        Scanner::Scan scan;
+        ui::runJob(this, session_, setup, [&](store::Database*, store::JobControl& control) {
+            scan = scanner_->acquire(device, [&control] { return !control.stopRequested(); });
+        });
         switch (scan.status) {
         case Scanner::Status::Ok:
             if (!editor_.takeIn(scan.picture))

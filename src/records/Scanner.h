@@ -26,8 +26,9 @@ public:
     // False when the scanner interface cannot be used at all; the window then does not open.
     virtual bool initialise() = 0;
     virtual std::vector<Device> devices() = 0;
-    // Scans one picture from the device. `keepAlive` is called now and then while it reads.
-    virtual Scan acquire(const QString& device, const std::function<void()>& keepAlive) = 0;
+    // Scans one picture from the device; may run on a worker thread. `goOn` is asked now and then
+    // while it reads: false tells the device to stop, and the scan ends as Cancelled.
+    virtual Scan acquire(const QString& device, const std::function<bool()>& goOn) = 0;
 };
 
 // SANE: initialised here, left again when the object goes.

@@ -28,10 +28,10 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QVBoxLayout>
 #include <QStyle>
 #include <QTabWidget>
 #include <QUrl>
+#include <QVBoxLayout>
 
 namespace stats {
 
@@ -129,22 +129,35 @@ void StatisticsWindow::removeItem() {
     remove_->setEnabled(false);
 }
 
+// The report is counted on a read-only connection of the job's own, so the windows keep painting
+// meanwhile; over the last query's persons the persons table is narrowed on that connection, so
+// the report's own counting serves unchanged.
 void StatisticsWindow::buildReport() {
-    if (const auto rows = scope()) {
-        buildReportOf(*rows);
-        return;
-    }
     result_->clear();
     QStringList items;
     for (int i = 0; i < items_->count(); ++i)
         items << items_->item(i)->text();
+    const int lastYear = session_.now().date().year();
+    const std::optional<std::vector<qint64>> rows = scope();
+    const qint64 persons = persons_;
+    QString shown;
     // Counting that fails is marked in the report itself; anything else ends the report silently.
     ui::guard(this, ui::silently(), [&] {
-        QString shown = stats::buildReport(session_.db(), items, persons_, session_.now().date().year(),
-                                           [this](const QString& progress) {
-                                               progressPanel_->show();
-                                               ui::showProgress(*progress_, progress);
-                                           });
+        ui::JobSetup setup;
+        setup.connection = ui::JobSetup::Connection::ReadOnly;
+        setup.show = [this](const store::Progress& p) {
+            progressPanel_->show();
+            ui::showProgress(*progress_, p.text);
+        };
+        ui::runJob(this, session_, setup, [&](store::Database* db, store::JobControl& control) {
+            const auto note = [&control](const QString& progress) { control.note(0, 0, progress); };
+            if (rows) {
+                PersonsScope narrowed(*db, *rows);
+                shown = stats::buildReport(*db, items, narrowed.persons(), lastYear, note);
+            } else {
+                shown = stats::buildReport(*db, items, persons, lastYear, note);
+            }
+        });
         shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         result_->setPlainText(shown);
     });
@@ -227,34 +240,6 @@ void StatisticsWindow::scopeChanged(bool byResults) {
                               : QString());
     if (charts_->content().kind != ChartContent::Kind::None)
         charts_->refresh();
-}
-
-// The report over the persons of the last query: counted on a connection of its own, on which
-// the persons table is narrowed to them, so the report's own counting serves unchanged.
-void StatisticsWindow::buildReportOf(const std::vector<qint64>& rows) {
-    result_->clear();
-    QStringList items;
-    for (int i = 0; i < items_->count(); ++i)
-        items << items_->item(i)->text();
-    const int lastYear = session_.now().date().year();
-    QString shown;
-    ui::guard(this, ui::silently(), [&] {
-        ui::JobSetup setup;
-        setup.connection = ui::JobSetup::Connection::ReadOnly;
-        setup.show = [this](const store::Progress& p) {
-            progressPanel_->show();
-            ui::showProgress(*progress_, p.text);
-        };
-        ui::runJob(this, session_, setup, [&](store::Database* db, store::JobControl& control) {
-            PersonsScope narrowed(*db, rows);
-            shown = stats::buildReport(*db, items, narrowed.persons(), lastYear,
-                                       [&control](const QString& progress) { control.note(0, 0, progress); });
-        });
-        shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        result_->setPlainText(shown);
-    });
-    progressPanel_->hide();
-    progress_->clear();
 }
 
 } // namespace stats

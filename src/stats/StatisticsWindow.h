@@ -65,7 +65,6 @@ private:
 
     void addChartsAndScope(QWidget* reportPage);
     void scopeChanged(bool byResults);
-    void buildReportOf(const std::vector<qint64>& rows);
     QCheckBox* byResults_ = nullptr;
     QLabel* resultsNote_ = nullptr;
     QTabWidget* tabs_ = nullptr;

@@ -3,7 +3,6 @@
 #include "ui/JobRunner.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
@@ -71,7 +70,6 @@ void showProgress(QLabel& label, const QString& text) {
     if (label.text() == text)
         return;
     label.setText(text);
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 } // namespace ui

@@ -58,8 +58,9 @@ void setUpRecordGrid(QTableView& grid);
 // Widens every column whose header would otherwise be clipped.
 void fitHeaders(QTableView& grid);
 
-// Shows a progress text and lets the window repaint; nothing when the text is unchanged, so a
-// loop may call it for every row.
+// Shows a progress text; nothing when the text is unchanged, so a loop may call it for every
+// row. It repaints with the window's next turn of its event loop (work that wants it seen runs
+// on the job runner).
 void showProgress(QLabel& label, const QString& text);
 
 } // namespace ui

@@ -9,6 +9,7 @@
 #include "ui/ScriptedDialogs.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -19,6 +20,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -31,7 +34,7 @@ class NoScanner : public Scanner {
 public:
     bool initialise() override { return false; }
     std::vector<Device> devices() override { return {}; }
-    Scan acquire(const QString&, const std::function<void()>&) override { return {}; }
+    Scan acquire(const QString&, const std::function<bool()>&) override { return {}; }
 };
 
 void useSaneTestConfig() {
@@ -457,4 +460,42 @@ TEST(ScanWindow, ScansFromTheSaneTestDevice) {
     EXPECT_EQ(scanned.size(), QSize(39, 29));
     EXPECT_FALSE(scanned.allGray()) << "scanned in colour";
     EXPECT_EQ(f.scan->editor().working(), scanned);
+}
+
+// A scanner that reads until it is told to stop, as a long scan does.
+class EndlessScanner : public Scanner {
+public:
+    bool initialise() override { return true; }
+    std::vector<Device> devices() override { return {{QStringLiteral("slow"), QStringLiteral("slow")}}; }
+    Scan acquire(const QString&, const std::function<bool()>& goOn) override {
+        while (goOn())
+            QThread::msleep(5);
+        return {Status::Cancelled, {}};
+    }
+};
+
+// The scan is read beside the windows; the runner's 取消 tells the device to stop.
+TEST(ScanWindow, CancelStopsTheScan) {
+    Scanning f;
+    f.addPerson(QStringLiteral("000001"));
+    EntryWindow entry(
+        *f.session, [] {}, &f.host);
+    QWidget* scan = ScanWindow::open(entry, std::make_unique<EndlessScanner>());
+    ASSERT_NE(scan, nullptr);
+    bool pressed = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* stop = w->findChild<QPushButton*>(QStringLiteral("JobCancel"));
+                stop && w->isVisible()) {
+                stop->click();
+                pressed = true;
+                poll.stop();
+            }
+    });
+    poll.start(20);
+    QTest::mouseClick(scan->findChild<QPushButton*>(QStringLiteral("cmdAcquire")), Qt::LeftButton);
+    EXPECT_TRUE(pressed);
+    EXPECT_EQ(f.dialogs.last().text, QStringLiteral("已取消！"));
+    delete scan;
 }

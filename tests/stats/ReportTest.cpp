@@ -2,10 +2,11 @@
 
 #include "categories/CategoryTable.h"
 #include "stats/Report.h"
-#include "store/Schema.h"
 #include "stats/StatisticsWindow.h"
 #include "store/CodePage.h"
 #include "store/JetValues.h"
+#include "store/Schema.h"
+#include "ui/JobRunner.h"
 #include "ui/ScriptedDialogs.h"
 
 #include <QFile>
@@ -148,7 +149,13 @@ TEST(StatisticsWindow, BuildsAndWritesTheReport) {
     EXPECT_EQ(list2->count(), 2) << "an item may be added twice";
     list2->setCurrentRow(1);
     window.removeItem();
+    // Counted on a job's read-only connection, not on the window's.
+    std::vector<bool> jobConnections;
+    const auto previous =
+        ui::setJobConnectionHook([&](store::Database& own) { jobConnections.push_back(own.isReadOnly()); });
     window.buildReport();
+    ui::setJobConnectionHook(previous);
+    EXPECT_EQ(jobConnections, std::vector<bool>{true});
     EXPECT_TRUE(window.report().startsWith(bars(32) + QStringLiteral("性别 统计结果")));
     window.output();
     EXPECT_EQ(opened, folder.file(QStringLiteral("tongji.txt")));
