@@ -3,6 +3,7 @@
 #include "exchange/ExportCommands.h"
 #include "print/PrintSettings.h"
 #include "print/PrintSettingsWindow.h"
+#include "print/Printer.h"
 #include "print/Surface.h"
 #include "query/ConditionParser.h"
 #include "query/QueryBuilder.h"
@@ -515,14 +516,9 @@ void ResultsWindow::printPage() {
         return;
     }
     QPrinter device(printer, QPrinter::HighResolution);
-    device.setFullPage(true);
-    device.setPageLayout(print::a4Landscape());
     QPainter painter;
-    if (!painter.begin(&device)) {
-        ui::inform(this, QStringLiteral("打印机不能使用，没有打印。"), ui::kProgramTitle,
-                   ui::Icon::Exclamation);
+    if (!print::startPrinting(this, device, painter))
         return;
-    }
     PainterSurface surface(painter, Faces::Screen, [&] { painter.end(); });
     shown.draw(surface, page, 1, Target::Paper);
     if (painter.isActive())

@@ -1,5 +1,6 @@
 #include "stats/ChartTab.h"
 
+#include "print/Printer.h"
 #include "print/ResultsWindow.h"
 #include "print/Surface.h"
 #include "records/PersonsTable.h"
@@ -391,14 +392,9 @@ void ChartTab::printChart() {
         return;
     }
     QPrinter device(printer, QPrinter::HighResolution);
-    device.setFullPage(true);
-    device.setPageLayout(print::a4Landscape());
     QPainter painter;
-    if (!painter.begin(&device)) {
-        ui::inform(this, QStringLiteral("打印机不能使用，没有打印。"), ui::kProgramTitle,
-                   ui::Icon::Exclamation);
+    if (!print::startPrinting(this, device, painter))
         return;
-    }
     drawPage(content_, painter, device);
     painter.end();
 }

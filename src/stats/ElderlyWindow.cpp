@@ -5,6 +5,7 @@
 #include "exchange/Workbook.h"
 #include "print/DueList.h"
 #include "print/PrintSettings.h"
+#include "print/Printer.h"
 #include "print/ResultsWindow.h"
 #include "print/Surface.h"
 #include "store/Session.h"
@@ -187,14 +188,9 @@ void ElderlyWindow::printList() {
     }
     const print::ListPages list = pages();
     QPrinter device(printer, QPrinter::HighResolution);
-    device.setFullPage(true);
-    device.setPageLayout(print::a4Landscape());
     QPainter painter;
-    if (!painter.begin(&device)) {
-        ui::inform(this, QStringLiteral("打印机不能使用，没有打印。"), ui::kProgramTitle,
-                   ui::Icon::Exclamation);
+    if (!print::startPrinting(this, device, painter))
         return;
-    }
     print::PainterSurface surface(painter, print::Faces::Screen);
     for (int page = 1; page <= list.pageCount(); ++page) {
         if (page > 1)
