@@ -40,9 +40,10 @@ bool ranToEnd(const std::function<void()>& job) {
 }
 } // namespace
 
-CategorySettingsWindow::CategorySettingsWindow(store::Session& session, QWidget* parent)
+CategorySettingsWindow::CategorySettingsWindow(store::Session& session, ColumnScan scan, QWidget* parent)
     : QWidget(parent, Qt::Window), session_(session), ui_(std::make_unique<Ui::CategorySettingsWindow>()) {
     ui_->setupUi(this);
+    scanColumn_ = std::move(scan);
     categories_ = ui_->List1;
     values_ = ui_->List2;
     value_ = ui_->Text2;
@@ -157,7 +158,7 @@ void CategorySettingsWindow::scanClicked() {
     if (!ui::guard(this, ui::silently(), [&] {
             const auto setup = labelledJob(progress_, ui::JobSetup::Connection::ReadOnly);
             ui::runJob(this, session_, setup, [&](store::Database* db, store::JobControl& control) {
-                result = scanDistinct(*db, column, control);
+                result = scanColumn_(*db, column, control);
             });
         }))
         result.complete = false;

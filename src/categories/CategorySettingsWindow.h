@@ -1,7 +1,11 @@
 #pragma once
 
+#include "categories/CategoryTable.h"
+#include "store/Job.h"
+
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -13,8 +17,9 @@ namespace Ui {
 class CategorySettingsWindow;
 }
 namespace store {
+class Database;
 class Session;
-}
+} // namespace store
 
 namespace categories {
 
@@ -22,7 +27,11 @@ namespace categories {
 class CategorySettingsWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit CategorySettingsWindow(store::Session& session, QWidget* parent = nullptr);
+    // Lists the distinct values of one persons column; given by the opener, which knows the
+    // persons table.
+    using ColumnScan = std::function<ScanResult(store::Database&, int column, store::JobControl&)>;
+
+    CategorySettingsWindow(store::Session& session, ColumnScan scan, QWidget* parent = nullptr);
     ~CategorySettingsWindow() override;
 
     void selectCategory(int position);
@@ -35,6 +44,7 @@ public slots:
     void leaveClicked();
 
 private:
+    ColumnScan scanColumn_;
     QString category() const;
     void reloadValues();
     int selectedColumn();

@@ -1,7 +1,5 @@
 #include "categories/CategoryTable.h"
 
-#include "records/PersonsBulk.h"
-#include "records/PersonsTable.h"
 #include "store/Database.h"
 #include "store/JetValues.h"
 #include "store/Job.h"
@@ -16,21 +14,12 @@ namespace {
 // Definition and value rows are told apart by kmbz alone.
 const QString kIsDefinition = QStringLiteral("trim(coalesce(kmbz, '')) = ''");
 
-QString asText(const QVariant& v) {
-    if (v.isNull())
-        return QString();
-    if (v.typeId() == QMetaType::QByteArray)
-        return QString();
-    return v.toString();
-}
+} // namespace
 
-// "完成" and the share done in percent, as the settings window's progress label reads.
 QString percentDone(qint64 done, qint64 total, int decimals) {
     return QStringLiteral("完成") + store::formatFixed(double(done) / double(total) * 100.0, decimals) +
            QStringLiteral("%");
 }
-
-} // namespace
 
 QStringList loadKM(store::Database& db) {
     QStringList names;
@@ -130,44 +119,6 @@ bool deleteValue(store::Database& db, const QString& category, const QString& va
         return false;
     db.exec(QStringLiteral("DELETE FROM km WHERE rowid = ?"), {rowid});
     return true;
-}
-
-ScanResult scanDistinct(store::Database& db, int column) {
-    return scanDistinct(db, column, store::untracked());
-}
-
-ScanResult scanDistinct(store::Database& db, int column, store::JobControl& control) {
-    ScanResult result;
-    const qint64 total = records::countPersons(db);
-    if (total == 0)
-        return result; // the window reports an empty table like an overfull one
-    const std::vector<store::TableColumn> fields = store::tableColumns(db, store::schema::kPersons);
-    if (column < 0 || column >= int(fields.size()))
-        return result;
-    const store::TableColumn& field = fields[std::size_t(column)];
-    const bool yesNo = field.type == store::JetType::Boolean;
-    store::Statement st = records::personsColumnInStoredOrder(db, field.name);
-    QSet<QString> seen;
-    qint64 n = 0;
-    while (st.step()) {
-        ++n;
-        const QVariant v = st.value(0);
-        QString text = asText(v);
-        if (yesNo && !v.isNull())
-            text = v.toLongLong() ? QStringLiteral("是") : QStringLiteral("否");
-        // The buffer holds 10,000 texts; record n compares slots 1 to n+1 and stores slot n.
-        // Slots not yet filled are empty, so an empty value always finds its slot in time.
-        const bool found = text.isEmpty() || seen.contains(text);
-        if ((!found && n + 1 > kScanSlots) || n > kScanSlots)
-            return result;
-        if (!found) {
-            result.values << text;
-            seen.insert(text);
-        }
-        control.report(n, total, percentDone(n, total, 1));
-    }
-    result.complete = true;
-    return result;
 }
 
 void replaceValues(store::Database& db, const QString& category, int column, const QStringList& values) {

@@ -61,10 +61,8 @@ struct ScanResult {
 // The scan keeps room for 10,000 values, as the window always has.
 inline constexpr qint64 kScanSlots = 10000;
 
-// Reads one persons column over the whole table in stored order and lists each distinct
-// non-empty value once, reporting "完成12.3%" after each person. Linear in the number of persons.
-ScanResult scanDistinct(store::Database& db, int column, store::JobControl& control);
-ScanResult scanDistinct(store::Database& db, int column);
+// "完成" and the share done in percent, as the settings window's progress label reads.
+QString percentDone(qint64 done, qint64 total, int decimals);
 
 // Replaces every value row of the category with one row per value, in one transaction, reporting
 // "完成12.34%" after each row. A stop asked through `control` rolls it all back (store::Cancelled).

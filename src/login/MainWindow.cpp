@@ -12,6 +12,7 @@
 #include "login/MainCommands.h"
 #include "print/ResultsWindow.h"
 #include "query/QueryWindow.h"
+#include "records/CategoryScan.h"
 #include "records/DataCheckWindow.h"
 #include "records/EntryWindow.h"
 #include "settings/SystemSettingsWindow.h"
@@ -176,8 +177,9 @@ void MainWindow::dispatch(Command command) {
         ui::showSingle(usersWindow_, [this] { return new settings::UsersWindow(session_, this); });
         return;
     case Command::Categories:
-        ui::showSingle(categoryWindow_,
-                       [this] { return new categories::CategorySettingsWindow(session_, this); });
+        ui::showSingle(categoryWindow_, [this] {
+            return new categories::CategorySettingsWindow(session_, records::scanDistinct, this);
+        });
         return;
     case Command::Entry:
         return openEntry();

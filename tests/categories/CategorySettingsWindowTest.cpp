@@ -3,6 +3,7 @@
 #include "categories/CategorySettingsWindow.h"
 #include "categories/CategoryTable.h"
 #include "login/MainWindow.h"
+#include "records/CategoryScan.h"
 #include "store/Database.h"
 #include "ui/JobRunner.h"
 #include "ui/ScriptedDialogs.h"
@@ -23,7 +24,7 @@ using testing_support::countRows;
 namespace {
 
 struct Fixture {
-    Fixture() : session(folder.session(QStringLiteral("张三"))), window(*session) {
+    Fixture() : session(folder.session(QStringLiteral("张三"))), window(*session, records::scanDistinct) {
         list1 = window.findChild<QListWidget*>(QStringLiteral("List1"));
         list2 = window.findChild<QListWidget*>(QStringLiteral("List2"));
         text2 = window.findChild<QLineEdit*>(QStringLiteral("Text2"));

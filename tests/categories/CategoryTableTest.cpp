@@ -1,6 +1,7 @@
 #include "TestFolder.h"
 
 #include "categories/CategoryTable.h"
+#include "records/CategoryScan.h"
 #include "store/Database.h"
 #include "store/Job.h"
 
@@ -98,7 +99,7 @@ TEST(CategoryTable, ScanListsDistinctValuesInOrderOfFirstOccurrence) {
     testing_support::TestFolder folder;
     auto session = folder.session();
     auto& db = session->db();
-    EXPECT_FALSE(scanDistinct(db, 5).complete) << "an empty persons table";
+    EXPECT_FALSE(records::scanDistinct(db, 5).complete) << "an empty persons table";
 
     const QStringList cycle = {QStringLiteral("女"), QString(), QStringLiteral("男"), QStringLiteral("女"),
                                QStringLiteral("未知")};
@@ -112,7 +113,7 @@ TEST(CategoryTable, ScanListsDistinctValuesInOrderOfFirstOccurrence) {
         tx.commit();
     }
     store::JobControl control;
-    const ScanResult result = scanDistinct(db, 5, control);
+    const ScanResult result = records::scanDistinct(db, 5, control);
     EXPECT_TRUE(result.complete);
     EXPECT_EQ(result.values,
               (QStringList{QStringLiteral("女"), QStringLiteral("男"), QStringLiteral("未知")}));
@@ -124,7 +125,7 @@ TEST(CategoryTable, ScanListsDistinctValuesInOrderOfFirstOccurrence) {
 
     // More persons than the buffer holds: refused even when the values repeat.
     db.exec(QStringLiteral("INSERT INTO wslib(\"性别\") VALUES ('男'), ('男')"));
-    EXPECT_FALSE(scanDistinct(db, 5).complete);
+    EXPECT_FALSE(records::scanDistinct(db, 5).complete);
 }
 
 TEST(CategoryTable, ReplaceAndClearValues) {

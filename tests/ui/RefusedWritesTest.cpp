@@ -10,6 +10,7 @@
 #include "print/PrintSettingsWindow.h"
 #include "print/ResultsWindow.h"
 #include "query/QueryWindow.h"
+#include "records/CategoryScan.h"
 #include "records/DataCheckWindow.h"
 #include "records/EntryForm.h"
 #include "records/EntryRules.h"
@@ -174,7 +175,8 @@ TEST_P(RefusedWrites, EveryButtonOfEveryWindowEndsInAMessageOrSilenceAndChangesN
              w->findChild<QListWidget*>(QStringLiteral("List2"))->addItem(QStringLiteral("性别"));
              return w;
          }},
-        {"categories", [&] { return new categories::CategorySettingsWindow(*f.session); }},
+        {"categories",
+         [&] { return new categories::CategorySettingsWindow(*f.session, records::scanDistinct); }},
         {"users", [&] { return new settings::UsersWindow(*f.session); }},
         {"system settings", [&] { return new settings::SystemSettingsWindow(*f.session, [] {}); }},
         {"log", [&] { return new login::LogWindow(*f.session); }},

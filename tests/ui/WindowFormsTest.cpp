@@ -7,6 +7,7 @@
 #include "login/LoginWindow.h"
 #include "login/MainWindow.h"
 #include "query/QueryWindow.h"
+#include "records/CategoryScan.h"
 #include "records/EntryForm.h"
 #include "settings/SystemSettingsWindow.h"
 #include "settings/UsersWindow.h"
@@ -165,7 +166,9 @@ TEST(WindowForms, ControlsCarryTheirNamesAndCaptions) {
           {"cmdCancel", "QPushButton", "退出"}}},
         {"frmOptions2",
          "类别设置",
-         make<categories::CategorySettingsWindow>(),
+         [](store::Session& session, const QString&) {
+             return std::make_unique<categories::CategorySettingsWindow>(session, records::scanDistinct);
+         },
          {{"List1", "QListWidget", nullptr, "类别选择"},
           {"List2", "QListWidget", nullptr, "类别明细设置"},
           {"Text2", "QLineEdit", nullptr, "类别明细设置"},
@@ -346,8 +349,10 @@ TEST(CharacterLimits, BoxesTakeTheirFullLengthInCharacters) {
          [](store::Session& s) { return std::make_unique<settings::SystemSettingsWindow>(s, [] {}); },
          "Text2", 50},
         {"categories",
-         [](store::Session& s) { return std::make_unique<categories::CategorySettingsWindow>(s); }, "Text2",
-         50},
+         [](store::Session& s) {
+             return std::make_unique<categories::CategorySettingsWindow>(s, records::scanDistinct);
+         },
+         "Text2", 50},
     };
     ui::ScriptedDialogs dialogs;
     TestFolder folder;
