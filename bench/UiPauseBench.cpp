@@ -3,6 +3,7 @@
 #include "exchange/Export.h"
 #include "exchange/Import.h"
 #include "exchange/ImportWindow.h"
+#include "exchange/MergeCommands.h"
 #include "exchange/Workbook.h"
 #include "print/ResultsWindow.h"
 #include "records/PersonListModel.h"
@@ -14,7 +15,9 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTableView>
@@ -117,3 +120,24 @@ static void UiPausePdf(benchmark::State& state) {
     state.counters["fileKB"] = double(QFileInfo(dir.filePath(QStringLiteral("roster.pdf"))).size()) / 1024.0;
 }
 BENCHMARK(UiPausePdf)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// 数据库合并 of another office's copy of the same 100,000 persons (every one updated) from the main
+// window's command.
+static void UiPauseMerge(benchmark::State& state) {
+    store::Session& session = sharedSession();
+    QTemporaryDir dir;
+    const QString other = dir.filePath(QStringLiteral("other.mdb"));
+    QFile::copy(session.databasePath(), other);
+    ui::ScriptedDialogs dialogs;
+    QWidget window;
+    QLabel label(&window);
+    window.show();
+    for (auto _ : state) {
+        dialogs.files.enqueue(other);
+        state.SetIterationTime(longestPause([&] { exchange::runMerge(&window, session, &label); }));
+    }
+    // What the merge said at its end: the counts, or why it did not run.
+    if (!dialogs.shown.isEmpty())
+        state.SetLabel(dialogs.last().text.toStdString());
+}
+BENCHMARK(UiPauseMerge)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
