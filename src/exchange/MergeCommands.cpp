@@ -3,6 +3,7 @@
 #include "exchange/Merge.h"
 #include "exchange/SourceDatabase.h"
 #include "exchange/Upgrade.h"
+#include "records/DataCheck.h"
 #include "records/DataCheckWindow.h"
 #include "store/Database.h"
 #include "store/Session.h"
@@ -11,6 +12,8 @@
 #include "ui/JobRunner.h"
 
 #include <QLabel>
+
+#include <optional>
 
 namespace exchange {
 
@@ -51,6 +54,8 @@ void runMerge(QWidget* window, store::Session& session, QLabel* progress) {
     setup.show = [progress](const store::Progress& p) { progress->setText(p.text); };
     const QString source = chosen.trimmed();
     MergeCounts counts;
+    std::optional<int> sharing;
+    const QDate today = session.now().date();
     const bool merged = ui::guard(
         window, ui::stopWith(notLegal, ui::kProgramTitle, ui::Icon::None),
         {ui::whenCancelled(), ui::when<std::exception>(notMerged)},
@@ -59,6 +64,13 @@ void runMerge(QWidget* window, store::Session& session, QLabel* progress) {
                 const std::unique_ptr<SourceDatabase> other =
                     SourceDatabase::open(source, databasePassword());
                 counts = mergePersons(*db, *other, control);
+                // Counted here too, so the windows never wait for it; the persons are merged
+                // whatever this count meets.
+                try {
+                    sharing = records::personsSharingIds(*db, today);
+                } catch (const std::exception& e) {
+                    qCWarning(lcWindow) << "persons sharing ID numbers not counted:" << e.what();
+                }
             });
         },
         QStringLiteral("合并数据库"));
@@ -69,7 +81,8 @@ void runMerge(QWidget* window, store::Session& session, QLabel* progress) {
     ui::inform(window, mergeResultText(counts));
     progress->hide();
     ui::guard(window, ui::silently(), [&] { session.log().write(QStringLiteral("退出合并库")); });
-    records::tellSharedIdNumbers(window, session);
+    if (sharing)
+        records::tellSharedIdNumbers(window, *sharing);
 }
 
 void runUpgrade(QWidget* window, store::Session& session, QLabel* progress) {

@@ -179,8 +179,12 @@ void tellStagedIdNumbers(QWidget* parent, store::Session& session) {
 void tellSharedIdNumbers(QWidget* parent, store::Session& session) {
     int sharing = 0;
     if (ui::guard(parent, ui::silently(),
-                  [&] { sharing = personsSharingIds(session.db(), session.now().date()); }) &&
-        sharing > 0)
+                  [&] { sharing = personsSharingIds(session.db(), session.now().date()); }))
+        tellSharedIdNumbers(parent, sharing);
+}
+
+void tellSharedIdNumbers(QWidget* parent, int sharing) {
+    if (sharing > 0)
         ui::inform(
             parent,
             QStringLiteral("合并后共有 %1 人的身份证号码与其他人员相同，可在“人员管理”的“数据检查”中查看。")

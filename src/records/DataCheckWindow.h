@@ -57,5 +57,7 @@ void tellStagedIdNumbers(QWidget* parent, store::Session& session);
 // After a merge: a separate word on how many persons now share an ID number with another, only
 // when some do.
 void tellSharedIdNumbers(QWidget* parent, store::Session& session);
+// The same for a count already made (by the merge's own job).
+void tellSharedIdNumbers(QWidget* parent, int sharing);
 
 } // namespace records
