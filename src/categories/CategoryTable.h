@@ -75,4 +75,7 @@ void replaceValues(store::Database& db, const QString& category, int column, con
 // Deletes every value row of every category; definition rows stay.
 void clearAllValues(store::Database& db);
 
+// Writes the definition rows and the value lists that the program is installed with.
+void writeShippedCategories(store::Database& db);
+
 } // namespace categories
