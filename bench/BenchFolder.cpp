@@ -2,7 +2,7 @@
 
 #include "PersonGenerator.h"
 #include "records/PersonsTable.h"
-#include "records/ShippedDatabase.h"
+#include "login/ShippedDatabase.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,7 +35,7 @@ void writeGeneratedDatabase(const QString& path, int persons) {
             QFile::copy(path, cached);
         return;
     }
-    records::writeShippedDatabase(path);
+    login::writeShippedDatabase(path);
     {
         store::Database db(path);
         PersonGenerator().fill(db, persons);

@@ -3,7 +3,7 @@
 
 #include "records/DataCheck.h"
 #include "records/IdNumber.h"
-#include "records/ShippedDatabase.h"
+#include "login/ShippedDatabase.h"
 #include "store/Database.h"
 
 #include <QTemporaryDir>

@@ -4,7 +4,7 @@
 #include "exchange/Merge.h"
 #include "exchange/SourceDatabase.h"
 #include "exchange/Upgrade.h"
-#include "records/ShippedDatabase.h"
+#include "login/ShippedDatabase.h"
 #include "store/Database.h"
 
 #include <QFile>
@@ -72,7 +72,7 @@ static void UpgradeLegacy(benchmark::State& state) {
     QTemporaryDir dir;
     const QString shipped = dir.filePath(QStringLiteral("shipped.mdb"));
     const QString work = dir.filePath(QStringLiteral("lib.mdb"));
-    records::writeShippedDatabase(shipped);
+    login::writeShippedDatabase(shipped);
     for (auto _ : state) {
         state.PauseTiming();
         QFile::remove(work);

@@ -1,7 +1,7 @@
 #include "PersonGenerator.h"
 
 #include "records/Photo.h"
-#include "records/ShippedDatabase.h"
+#include "login/ShippedDatabase.h"
 #include "store/Database.h"
 #include "store/RecordSet.h"
 #include "store/Schema.h"
@@ -26,7 +26,7 @@ struct PhotoFolder {
 
     PhotoFolder() {
         const QString path = dir.filePath(QStringLiteral("lib.mdb"));
-        records::writeShippedDatabase(path);
+        login::writeShippedDatabase(path);
         persons = qEnvironmentVariableIsSet("TESSALY_BENCH_PERSONS")
                       ? qEnvironmentVariableIntValue("TESSALY_BENCH_PERSONS")
                       : 100000;

@@ -1,6 +1,6 @@
 #include "TestFolder.h"
 
-#include "records/ShippedDatabase.h"
+#include "login/ShippedDatabase.h"
 
 #include <QAction>
 #include <QFile>
@@ -17,7 +17,7 @@ QString templateDatabase() {
     static QTemporaryDir dir;
     static const QString path = [] {
         const QString p = dir.filePath(QStringLiteral("lib.mdb"));
-        records::writeShippedDatabase(p);
+        login::writeShippedDatabase(p);
         return p;
     }();
     return path;

@@ -1,7 +1,7 @@
 // Writes the files that the program folder is installed with, lib.mdb and 1.jpg … 12.jpg, where
 // the folder lacks them. An existing lib.mdb is the office's database: it is never touched, so
 // rebuilding the program keeps every person, user and setting.
-#include "records/ShippedDatabase.h"
+#include "login/ShippedDatabase.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -57,7 +57,7 @@ void writeDatabaseIfMissing(const QDir& folder) {
         return;
     const QString partial = folder.filePath(QStringLiteral("lib.mdb.partial"));
     QFile::remove(partial);
-    records::writeShippedDatabase(partial);
+    login::writeShippedDatabase(partial);
     if (!QFile::rename(partial, path))
         throw std::runtime_error("cannot rename lib.mdb.partial to lib.mdb");
     std::printf("tessaly_shipgen: wrote the shipped %s\n", qPrintable(QDir::toNativeSeparators(path)));

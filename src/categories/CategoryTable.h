@@ -73,4 +73,8 @@ void replaceValues(store::Database& db, const QString& category, int column, con
 // Deletes every value row of every category; definition rows stay.
 void clearAllValues(store::Database& db);
 
+// Writes the definition rows (one per persons column, named in column order) and the value lists
+// that the program is installed with.
+void writeShippedCategories(store::Database& db, const QStringList& personsColumns);
+
 } // namespace categories

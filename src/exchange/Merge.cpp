@@ -2,6 +2,7 @@
 
 #include "exchange/SourceDatabase.h"
 #include "records/PersonColumns.h"
+#include "records/PersonsBulk.h"
 #include "records/PersonsTable.h"
 #include "store/Database.h"
 #include "store/JetValues.h"
@@ -36,10 +37,9 @@ struct KeyHash {
 // Target rows by number and name, in stored order within each key.
 using TargetIndex = std::unordered_map<Key, std::vector<qint64>, KeyHash>;
 
-TargetIndex indexTarget(store::Database& db, const QString& number, const QString& name) {
+TargetIndex indexTarget(store::Database& db) {
     TargetIndex index;
-    store::Statement st = db.prepare(QStringLiteral("SELECT rowid, %1, %2 FROM wslib ORDER BY rowid")
-                                         .arg(store::quoted(number), store::quoted(name)));
+    store::Statement st = records::personsKeysInStoredOrder(db);
     while (st.step()) {
         if (st.isNull(1) || st.isNull(2))
             continue; // Null never matches
@@ -52,32 +52,6 @@ TargetIndex indexTarget(store::Database& db, const QString& number, const QStrin
 // take is looked for column by column.
 bool isRuleRefusal(int code) {
     return code == SQLITE_CONSTRAINT_TRIGGER;
-}
-
-// The first merged column whose value wslib refuses on its own, tried in a savepoint that is
-// always rolled back: as the new row's only value, or as the one change to the matched row.
-int refusedColumn(store::Database& db, const QStringList& names, const QVariantList& values, qint64 rowid,
-                  store::SqlError* why) {
-    for (int i = rowid < 0 ? 0 : 2; i < kMergedColumns; ++i) {
-        store::Savepoint probe(db);
-        bool refused = false;
-        try {
-            if (rowid < 0)
-                db.exec(QStringLiteral("INSERT INTO wslib (%1) VALUES (?)").arg(names[i]), {values[i]});
-            else
-                db.exec(QStringLiteral("UPDATE wslib SET %1 = ? WHERE rowid = ?").arg(names[i]),
-                        {values[i], rowid});
-        } catch (const store::SqlError& e) {
-            if (!e.isConstraint())
-                throw;
-            refused = true;
-            *why = e;
-        }
-        probe.rollback();
-        if (refused)
-            return i;
-    }
-    return -1;
 }
 
 QString shown(const QVariant& v) {
@@ -136,7 +110,6 @@ QString mergeFailureCause(const std::exception& e) {
 MergeCounts mergePersons(store::Database& target, SourceDatabase& source, store::JobControl& control) {
     std::unique_ptr<SourceTable> persons = source.table(store::schema::kPersons);
 
-    QStringList names;
     std::vector<int> from; // source position of each merged column
     for (int ordinal = 0; ordinal < kMergedColumns; ++ordinal) {
         const QString name = records::personColumn(ordinal).columnName();
@@ -144,28 +117,15 @@ MergeCounts mergePersons(store::Database& target, SourceDatabase& source, store:
         if (at < 0)
             throw SourceError(SourceFailure::MissingColumn, QString(),
                               QStringLiteral("persons column %1 missing").arg(name), persons->name());
-        names << store::quoted(name);
         from.push_back(at);
     }
 
     store::Transaction tx(target);
     records::dropSearchIndexesFor(target, persons->rowCount());
-    TargetIndex index =
-        indexTarget(target, records::personColumn(0).columnName(), records::personColumn(1).columnName());
+    TargetIndex index = indexTarget(target);
     // A matched row already holds the source's number and name, exactly: the update leaves
     // them (and the index on the number) alone.
-    QStringList sets;
-    QStringList marks;
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        if (i >= 2)
-            sets << names[i] + QStringLiteral(" = ?");
-        marks << QStringLiteral("?");
-    }
-    store::Statement update = target.prepare(
-        QStringLiteral("UPDATE wslib SET %1 WHERE rowid = ?").arg(sets.join(QStringLiteral(", "))));
-    store::Statement insert =
-        target.prepare(QStringLiteral("INSERT INTO wslib (%1) VALUES (%2)")
-                           .arg(names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))));
+    records::PersonWriter writer(target, kMergedColumns);
 
     MergeCounts counts;
     const qint64 total = persons->rowCount();
@@ -179,53 +139,50 @@ MergeCounts mergePersons(store::Database& target, SourceDatabase& source, store:
                               persons->name());
         }
     };
+    // The current source row's value of each merged column, by ordinal.
+    const records::PersonWriter::Values value = [&](int ordinal) -> const QVariant& {
+        return row.at(from[std::size_t(ordinal)]);
+    };
     while (nextRow()) {
         ++counts.processed;
         control.report(counts.processed, total, mergeProgressText(counts.processed, total));
-        // Binds the source's columns `first` to 60 from parameter 1 on.
-        auto bindColumns = [&](store::Statement& st, int first) {
-            st.reset();
-            for (int i = first; i < kMergedColumns; ++i)
-                st.bind(i - first + 1, row.at(from[std::size_t(i)]));
-        };
-        const QVariant& number = row.at(from[0]);
-        const QVariant& name = row.at(from[1]);
-        // Names the source row, its column and the reason when wslib refuses the row.
-        const auto run = [&](store::Statement& st, qint64 rowid) {
-            try {
-                st.run();
-            } catch (const store::SqlError& e) {
-                if (!e.isConstraint())
-                    throw;
-                st.reset();
-                store::SqlError why = e;
-                QVariantList values;
-                for (int i = 0; i < kMergedColumns; ++i)
-                    values << row.at(from[std::size_t(i)]);
-                const int column =
-                    isRuleRefusal(e.code()) ? -1 : refusedColumn(target, names, values, rowid, &why);
-                throw MergeRefused(counts.processed, number, name, column,
-                                   column < 0 ? QVariant() : values[column], why.code(),
-                                   QString::fromUtf8(why.what()));
-            }
+        const QVariant& number = value(0);
+        const QVariant& name = value(1);
+        // Names the source row, its column and the reason when the persons table refuses the row.
+        const auto refused = [&](const store::SqlError& e, qint64 rowid) {
+            store::SqlError why = e;
+            const int column = isRuleRefusal(e.code()) ? -1 : writer.refusedColumn(rowid, value, &why);
+            return MergeRefused(counts.processed, number, name, column,
+                                column < 0 ? QVariant() : value(column), why.code(),
+                                QString::fromUtf8(why.what()));
         };
         const bool keyed = !number.isNull() && !name.isNull();
         const Key key = keyed ? Key{number.toString(), name.toString()} : Key{};
         const auto match = keyed ? index.find(key) : index.end();
         if (match != index.end()) {
             for (const qint64 rowid : match->second) {
-                bindColumns(update, 2);
-                update.bind(kMergedColumns - 1, rowid);
-                run(update, rowid);
+                try {
+                    writer.update(rowid, value);
+                } catch (const store::SqlError& e) {
+                    if (!e.isConstraint())
+                        throw;
+                    throw refused(e, rowid);
+                }
                 ++counts.updated;
             }
             continue;
         }
-        bindColumns(insert, 0);
-        run(insert, -1);
+        qint64 added = 0;
+        try {
+            added = writer.insert(value);
+        } catch (const store::SqlError& e) {
+            if (!e.isConstraint())
+                throw;
+            throw refused(e, -1);
+        }
         ++counts.added;
         if (keyed)
-            index[key].push_back(target.lastInsertRowId());
+            index[key].push_back(added);
     }
     records::addPersonIndexes(target);
     tx.commit();

@@ -231,4 +231,47 @@ store::PrintRecord loadRecord(store::Database& db) {
     return p;
 }
 
+// A roster of nine columns and fifteen rows on A4 landscape (297 × 210 mm).
+void writeShippedPrintRows(store::Database& db) {
+    const QVariantList row = {10.0,
+                              15.0,
+                              30.0, // hang1, left, ding
+                              20.0,
+                              40.0,
+                              52.0,
+                              74.0,
+                              134.0,
+                              159.0,
+                              181.0,
+                              241.0,
+                              267.0, // lie1 … lie9
+                              0.0,   // lie10
+                              18.0,
+                              10.0,
+                              QStringLiteral("黑体"),
+                              QStringLiteral("宋体"),
+                              1.0, // fonts, page choice
+                              QStringLiteral("离退休人员花名册"),
+                              QString(),
+                              QString(),
+                              QString(), // bz1 … bz4
+                              QString(),
+                              QString(),
+                              QString(), // bz5 … bz7
+                              0.0,
+                              0.0,
+                              0.0,
+                              0.0}; // the four shifts
+    QStringList marks;
+    for (int i = 0; i < row.size(); ++i)
+        marks << QStringLiteral("?");
+    store::Statement insert =
+        db.prepare(QStringLiteral("INSERT INTO %1 VALUES (%2)")
+                       .arg(store::quoted(store::schema::kPrint), marks.join(QLatin1Char(','))));
+    for (int i = 0; i < 3; ++i) {
+        insert.reset();
+        insert.bindAll(row).run();
+    }
+}
+
 } // namespace print

@@ -62,4 +62,7 @@ store::PrintRecord recordFromFields(const PrintFields& fields);
 // or store::SqlError.
 store::PrintRecord loadRecord(store::Database& db);
 
+// Writes the three rows that the program is installed with.
+void writeShippedPrintRows(store::Database& db);
+
 } // namespace print

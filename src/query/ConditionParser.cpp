@@ -3,6 +3,7 @@
 #include "store/Database.h"
 #include "store/JetLike.h"
 #include "store/JetValues.h"
+#include "store/Schema.h"
 
 #include <QRegularExpression>
 
@@ -432,8 +433,9 @@ private:
             // The persons table may qualify its columns: wslib.姓名, [wslib].[姓名].
             QString name = t.text.trimmed();
             if (peek().kind == Tok::Dot) {
-                if (name.compare(QLatin1String("wslib"), Qt::CaseInsensitive) != 0)
-                    throw notUnderstood(written, QStringLiteral("条件只能用人员表（wslib）的字段"));
+                if (name.compare(store::schema::kPersons, Qt::CaseInsensitive) != 0)
+                    throw notUnderstood(
+                        written, QStringLiteral("条件只能用人员表（%1）的字段").arg(store::schema::kPersons));
                 next();
                 const Token& column = next();
                 if (column.kind != Tok::Identifier)

@@ -113,6 +113,92 @@ Replacement replacePersons(store::Database& db, const std::function<void(qint64)
     return result;
 }
 
+store::Statement personsKeysInStoredOrder(store::Database& db) {
+    return db.prepare(QStringLiteral("SELECT rowid, %2, %3 FROM %1 ORDER BY rowid")
+                          .arg(kPersons, sqlName(kPersonalNumber), sqlName(kPersonName)));
+}
+
+namespace {
+
+QStringList quotedNames(int columns) {
+    QStringList names;
+    for (int i = 0; i < columns; ++i)
+        names << sqlName(i);
+    return names;
+}
+
+store::Statement prepareUpdate(store::Database& db, const QStringList& names) {
+    QStringList sets;
+    for (qsizetype i = 2; i < names.size(); ++i)
+        sets << names[i] + QStringLiteral(" = ?");
+    return db.prepare(
+        QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(kPersons, sets.join(QStringLiteral(", "))));
+}
+
+store::Statement prepareInsert(store::Database& db, const QStringList& names) {
+    QStringList marks;
+    for (qsizetype i = 0; i < names.size(); ++i)
+        marks << QStringLiteral("?");
+    return db.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                          .arg(kPersons, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))));
+}
+
+// Runs a write; on failure resets it, so that nothing of it stays pending.
+void runOrReset(store::Statement& st) {
+    try {
+        st.run();
+    } catch (...) {
+        st.reset();
+        throw;
+    }
+}
+
+} // namespace
+
+PersonWriter::PersonWriter(store::Database& db, int columns)
+    : db_(db), columns_(columns), names_(quotedNames(columns)), update_(prepareUpdate(db, names_)),
+      insert_(prepareInsert(db, names_)) {}
+
+void PersonWriter::update(qint64 rowid, const Values& value) {
+    update_.reset();
+    for (int i = 2; i < columns_; ++i)
+        update_.bind(i - 1, value(i));
+    update_.bind(columns_ - 1, rowid);
+    runOrReset(update_);
+}
+
+qint64 PersonWriter::insert(const Values& value) {
+    insert_.reset();
+    for (int i = 0; i < columns_; ++i)
+        insert_.bind(i + 1, value(i));
+    runOrReset(insert_);
+    return db_.lastInsertRowId();
+}
+
+int PersonWriter::refusedColumn(qint64 rowid, const Values& value, store::SqlError* why) {
+    for (int i = rowid < 0 ? 0 : 2; i < columns_; ++i) {
+        store::Savepoint probe(db_);
+        bool refused = false;
+        try {
+            if (rowid < 0)
+                db_.exec(QStringLiteral("INSERT INTO %1 (%2) VALUES (?)").arg(kPersons, names_[i]),
+                         {value(i)});
+            else
+                db_.exec(QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?").arg(kPersons, names_[i]),
+                         {value(i), rowid});
+        } catch (const store::SqlError& e) {
+            if (!e.isConstraint())
+                throw;
+            refused = true;
+            *why = e;
+        }
+        probe.rollback();
+        if (refused)
+            return i;
+    }
+    return -1;
+}
+
 store::Statement personsForCheck(store::Database& db) {
     return db.prepare(QStringLiteral("SELECT rowid, %2, %3, %4, %5, %6, %7 FROM %1")
                           .arg(kPersons, sqlName(kPersonalNumber), sqlName(kPersonName), sqlName(kSex),

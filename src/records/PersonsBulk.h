@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/Database.h"
 #include "store/Schema.h"
 
 #include <QStringList>
@@ -7,11 +8,6 @@
 
 #include <functional>
 #include <vector>
-
-namespace store {
-class Database;
-class Statement;
-} // namespace store
 
 namespace records {
 
@@ -38,6 +34,35 @@ struct Replacement {
 // equal those of a replaced person keeps that person's photo (the first such in stored order).
 // `progress` gets the count of rows copied so far. Throws store::SqlError.
 Replacement replacePersons(store::Database& db, const std::function<void(qint64)>& progress = {});
+
+// rowid, 个人编号 and 姓名 of every person in stored order (the merge's key index).
+store::Statement personsKeysInStoredOrder(store::Database& db);
+
+// Writes whole persons by the first `columns` columns of the table (the merge), its update and
+// insert prepared once. `value(ordinal)` gives a column's value. Throws store::SqlError; a
+// statement that fails is reset, so a probe may follow within the same transaction.
+class PersonWriter {
+public:
+    using Values = std::function<const QVariant&(int ordinal)>;
+
+    PersonWriter(store::Database& db, int columns);
+
+    // Columns 2 on of the person `rowid`: its 个人编号 and 姓名, and their index, stay untouched.
+    void update(qint64 rowid, const Values& value);
+    // A new person; returns its rowid.
+    qint64 insert(const Values& value);
+    // The first column whose value the table refuses on its own, -1 if none: as the new person's
+    // only value (rowid < 0), or as the one change to the person `rowid` (columns 2 on). Each try
+    // runs in a savepoint that is always rolled back; `why` gets the refusal.
+    int refusedColumn(qint64 rowid, const Values& value, store::SqlError* why);
+
+private:
+    store::Database& db_;
+    int columns_;
+    QStringList names_; // quoted, in ordinal order
+    store::Statement update_;
+    store::Statement insert_;
+};
 
 // The data check's cursor over every person in stored order; its columns:
 enum CheckColumn { kCheckRowid, kCheckNumber, kCheckName, kCheckSex, kCheckBirth, kCheckId, kCheckRetired };

@@ -216,4 +216,25 @@ std::optional<PersonRef> firstPersonWithIdNumber(store::Database& db, const QStr
     return PersonRef{st.text(0), st.text(1)};
 }
 
+namespace {
+
+QList<store::schema::ColumnSpec> personsColumnSpecs(bool withPhoto) {
+    QList<store::schema::ColumnSpec> cols;
+    for (const PersonColumn& c : personColumns()) {
+        if (c.kind == Kind::Photo && !withPhoto)
+            continue;
+        cols.append({c.columnName(), declaredType(c), c.size});
+    }
+    return cols;
+}
+
+} // namespace
+
+void createTables(store::Database& db) {
+    store::schema::createTable(db, store::schema::kPersons, personsColumnSpecs(true));
+    store::schema::createTable(db, store::schema::kStaging, personsColumnSpecs(false));
+    store::schema::createSmallTables(db);
+    addPersonIndexes(db);
+}
+
 } // namespace records

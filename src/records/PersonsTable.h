@@ -75,4 +75,8 @@ void dropSearchIndexes(store::Database& db);
 // by row. True when they were dropped.
 bool dropSearchIndexesFor(store::Database& db, qint64 incoming);
 
+// Creates all seven tables and their indexes in an empty database: the persons and staging
+// tables from the column table, the small tables from store/Schema.
+void createTables(store::Database& db);
+
 } // namespace records

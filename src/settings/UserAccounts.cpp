@@ -2,6 +2,8 @@
 
 #include "store/Database.h"
 #include "store/Passwords.h"
+#include "store/ProgramState.h"
+#include "store/Schema.h"
 
 namespace settings {
 
@@ -47,6 +49,11 @@ bool deleteUser(store::Database& db, const QString& name) {
         return false;
     db.exec(QStringLiteral("DELETE FROM basic WHERE rowid = ?"), {rowid});
     return true;
+}
+
+void writeShippedUsers(store::Database& db) {
+    db.exec(QStringLiteral("INSERT INTO %1 VALUES (?, ?, 0)").arg(store::quoted(store::schema::kUsers)),
+            {store::kSuperUser, store::hashPassword(QString())});
 }
 
 } // namespace settings

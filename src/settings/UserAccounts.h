@@ -30,4 +30,7 @@ void addUser(store::Database& db, const QString& name, const QString& password);
 bool changePassword(store::Database& db, const QString& name, const QString& password);
 bool deleteUser(store::Database& db, const QString& name);
 
+// Writes the one user the program is installed with: the super user, with an empty password.
+void writeShippedUsers(store::Database& db);
+
 } // namespace settings

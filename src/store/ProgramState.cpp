@@ -2,6 +2,7 @@
 
 #include "store/Database.h"
 #include "store/JetValues.h"
+#include "store/Schema.h"
 
 namespace store {
 
@@ -39,6 +40,13 @@ void writeUnitSettings(Database& db, const QString& unitName, const QString& uni
     db.exec(QStringLiteral("UPDATE \"system\" SET dwmc = ?, dwxz = ?, bakpath = ?, backpicture = ? WHERE ") +
                 kFirstRow,
             {unitName, unitType, backupFolder, backgroundPicture});
+}
+
+void writeShippedSettings(Database& db) {
+    // Light yellow (255, 255, 204) as a Windows RGB value.
+    db.exec(QStringLiteral("INSERT INTO %1 VALUES (?, ?, ?, ?, ?)").arg(quoted(schema::kSettings)),
+            {QStringLiteral("示例市离退休人员服务中心"), QStringLiteral("事业单位"),
+             QStringLiteral("13434879"), QString(), QStringLiteral("1.jpg")});
 }
 
 } // namespace store

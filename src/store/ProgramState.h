@@ -29,6 +29,9 @@ void writeInputColour(Database& db, qint32 colour);
 void writeUnitSettings(Database& db, const QString& unitName, const QString& unitType,
                        const QString& backupFolder, const QString& backgroundPicture);
 
+// Writes the settings row the program is installed with (the backup folder left empty).
+void writeShippedSettings(Database& db);
+
 // The stored colour text as a number: empty or non-numeric gives 0.
 qint32 parseInputColour(const QString& stored);
 

@@ -2,7 +2,8 @@
 #include "exchange/MaintenanceFiles.h"
 
 #include "exchange/Maintenance.h"
-#include "records/ShippedDatabase.h"
+#include "login/ShippedDatabase.h"
+#include "records/PersonsTable.h"
 #include "store/Database.h"
 #include "store/Schema.h"
 

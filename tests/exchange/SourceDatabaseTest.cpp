@@ -5,7 +5,8 @@
 #include "exchange/SourceDatabase.h"
 #include "store/Database.h"
 #include "store/JetValues.h"
-#include "records/ShippedDatabase.h"
+#include "login/ShippedDatabase.h"
+#include "records/PersonsTable.h"
 #include "store/Schema.h"
 
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "TestFolder.h"
 
 #include "records/PersonColumns.h"
-#include "records/ShippedDatabase.h"
+#include "login/ShippedDatabase.h"
 #include "store/Database.h"
 #include "store/RecordSet.h"
 #include "store/Schema.h"

@@ -2,15 +2,7 @@
 
 #include <QString>
 
-namespace store {
-class Database;
-}
-
-namespace records {
-
-// Creates all seven tables and their indexes in an empty database: the persons and staging
-// tables from the column table, the small tables from store/Schema.
-void createTables(store::Database& db);
+namespace login {
 
 // Writes the lib.mdb that the program is installed with: the seven tables, the super user
 // (empty password), the settings row, the category definitions and value lists, and the
@@ -18,4 +10,4 @@ void createTables(store::Database& db);
 // wherever the program is installed, never a folder of the machine that built it.
 void writeShippedDatabase(const QString& path);
 
-} // namespace records
+} // namespace login
