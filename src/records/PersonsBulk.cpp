@@ -14,13 +14,6 @@ namespace {
 const QString kPersons = store::schema::kPersons;
 const QString kStaging = store::schema::kStaging;
 
-QString columnList(const std::vector<store::TableColumn>& columns) {
-    QStringList names;
-    for (const store::TableColumn& c : columns)
-        names << store::quoted(c.name);
-    return names.join(QStringLiteral(", "));
-}
-
 } // namespace
 
 std::vector<store::TableColumn> personsColumns(store::Database& db) {
@@ -33,15 +26,15 @@ std::vector<store::TableColumn> personsColumns(store::Database& db) {
 void forEachPerson(store::Database& db, const std::function<void(const store::Statement&)>& row) {
     store::Statement st =
         db.prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3, rowid")
-                       .arg(columnList(personsColumns(db)), kPersons, sqlName(kPersonalNumber)));
+                       .arg(store::columnList(personsColumns(db)), kPersons, sqlName(kPersonalNumber)));
     while (st.step())
         row(st);
 }
 
 void forEachPersonOf(store::Database& db, const std::vector<qint64>& rowids,
                      const std::function<void(const store::Statement&)>& row) {
-    store::Statement st = db.prepare(
-        QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(columnList(personsColumns(db)), kPersons));
+    store::Statement st = db.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                                         .arg(store::columnList(personsColumns(db)), kPersons));
     for (qint64 id : rowids) {
         st.reset();
         st.bind(1, id);
@@ -66,9 +59,9 @@ Replacement replacePersons(store::Database& db, const std::function<void(qint64)
         marks << QStringLiteral("?");
     store::Statement insert =
         db.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                       .arg(kPersons, columnList(persons), marks.join(QStringLiteral(", "))));
-    store::Statement rows =
-        db.prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(columnList(staging), kStaging));
+                       .arg(kPersons, store::columnList(persons), marks.join(QStringLiteral(", "))));
+    store::Statement rows = db.prepare(
+        QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(store::columnList(staging), kStaging));
     // The first old person with exactly the same number and name gives the photo; the number's
     // index (which ignores case) finds the candidates.
     store::Statement firstOld = db.prepare(

@@ -11,13 +11,6 @@ namespace {
 
 const QString kStaging = store::schema::kStaging;
 
-QString columnList(const std::vector<store::TableColumn>& columns) {
-    QStringList names;
-    for (const store::TableColumn& c : columns)
-        names << store::quoted(c.name);
-    return names.join(QStringLiteral(", "));
-}
-
 } // namespace
 
 std::vector<store::TableColumn> stagingColumns(store::Database& db) {
@@ -36,7 +29,7 @@ StagingAppender::StagingAppender(store::Database& db) {
         marks << QStringLiteral("?");
     d_ = std::make_unique<Impl>(
         Impl{db.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                            .arg(kStaging, columnList(columns), marks.join(QStringLiteral(", ")))),
+                            .arg(kStaging, store::columnList(columns), marks.join(QStringLiteral(", ")))),
              int(columns.size())});
 }
 

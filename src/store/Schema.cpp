@@ -30,6 +30,13 @@ int textSize(const QString& declaredType) {
     return t.mid(5, t.size() - 6).toInt();
 }
 
+QString columnList(const std::vector<TableColumn>& columns) {
+    QStringList names;
+    for (const TableColumn& c : columns)
+        names << quoted(c.name);
+    return names.join(QStringLiteral(", "));
+}
+
 std::vector<TableColumn> tableColumns(Database& db, const QString& table) {
     std::vector<TableColumn> columns;
     Statement st = db.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table)));

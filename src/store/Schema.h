@@ -32,6 +32,8 @@ struct TableColumn {
     JetType type;
 };
 std::vector<TableColumn> tableColumns(Database& db, const QString& table);
+// The columns' quoted names joined by ", ", for a select or insert list.
+QString columnList(const std::vector<TableColumn>& columns);
 
 namespace schema {
 
