@@ -1,6 +1,7 @@
 #include "print/ResultsWindow.h"
 
 #include "exchange/ExportCommands.h"
+#include "print/PagePicture.h"
 #include "print/PrintSettings.h"
 #include "print/PrintSettingsWindow.h"
 #include "print/Printer.h"
@@ -16,12 +17,11 @@
 #include "ui/SingleWindow.h"
 #include "ui/Widgets.h"
 #include "ui/Window.h"
+#include "ui_ResultsWindow.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QFileInfo>
-#include <QFrame>
-#include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
@@ -31,134 +31,70 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTableView>
-#include <QToolBar>
-#include <QVBoxLayout>
 #include <QWheelEvent>
 
 #include <cmath>
 
 namespace print {
 
-// Picture3: the page picture inside the viewport; a click on it toggles the zoom.
-class PagePicture : public QWidget {
-public:
-    PagePicture(std::function<void()> onClick, std::function<void(QWheelEvent*)> onWheel, QWidget* parent)
-        : QWidget(parent), onClick_(std::move(onClick)), onWheel_(std::move(onWheel)) {}
-
-    void setImage(QImage image) {
-        image_ = std::move(image);
-        resize(image_.size());
-        update();
-    }
-    const QImage& image() const { return image_; }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.drawImage(0, 0, image_);
-    }
-    void mousePressEvent(QMouseEvent*) override { onClick_(); }
-    void wheelEvent(QWheelEvent* event) override { onWheel_(event); }
-
-private:
-    std::function<void()> onClick_;
-    std::function<void(QWheelEvent*)> onWheel_;
-    QImage image_;
-};
-
-// Picture2: the viewport the page picture moves in; the wheel scrolls the page there too.
-class PageViewport : public QWidget {
-public:
-    PageViewport(std::function<void(QWheelEvent*)> onWheel, QWidget* parent)
-        : QWidget(parent), onWheel_(std::move(onWheel)) {}
-
-protected:
-    void wheelEvent(QWheelEvent* event) override { onWheel_(event); }
-
-private:
-    std::function<void(QWheelEvent*)> onWheel_;
-};
-
 ResultsWindow::ResultsWindow(store::Session& session, QWidget* parent, QSize screen)
-    : QWidget(parent, Qt::Window), session_(session) {
-    setObjectName(QStringLiteral("Form7"));
-    setWindowTitle(QStringLiteral("查询结果"));
-
-    auto* bar = new QToolBar(this);
-    bar->setObjectName(QStringLiteral("Toolbar1"));
+    : QWidget(parent, Qt::Window), session_(session), ui_(std::make_unique<Ui::ResultsWindow>()) {
+    ui_->setupUi(this);
+    // The toolbar spans the window's top edge, outside the margins of what is below it.
+    layout()->setMenuBar(ui_->Toolbar1);
     using C = ResultsCommand;
-    actions_ = ui::addToolButtons<C>(*bar,
-                                     {{"tt1", "上一页", QStyle::SP_ArrowLeft, C::PreviousPage},
-                                      {"tt2", "下一页", QStyle::SP_ArrowRight, C::NextPage},
-                                      {"tt3", "打印预览", QStyle::SP_FileDialogContentsView, C::Preview},
-                                      {"tt4", "记录显示", QStyle::SP_FileDialogDetailedView, C::ListView},
-                                      {"tt5", "多人一页", QStyle::SP_FileDialogListView, C::Roster},
-                                      {"tt6", "单人一页", QStyle::SP_FileIcon, C::Sheet},
-                                      {"tt7", "打印", QStyle::SP_DriveHDIcon, C::Print},
-                                      {"tt9", "打印设置", QStyle::SP_ComputerIcon, C::PrintSettings},
-                                      {"tt10", "输出PDF", QStyle::SP_DialogSaveButton, C::WholePdf},
-                                      {"tt8", "返回", QStyle::SP_DialogCloseButton, C::Close}},
-                                     [this](C c) { run(c); });
+    const struct {
+        QAction* action;
+        QStyle::StandardPixmap icon;
+        ResultsCommand command;
+    } buttons[] = {{ui_->tt1, QStyle::SP_ArrowLeft, C::PreviousPage},
+                   {ui_->tt2, QStyle::SP_ArrowRight, C::NextPage},
+                   {ui_->tt3, QStyle::SP_FileDialogContentsView, C::Preview},
+                   {ui_->tt4, QStyle::SP_FileDialogDetailedView, C::ListView},
+                   {ui_->tt5, QStyle::SP_FileDialogListView, C::Roster},
+                   {ui_->tt6, QStyle::SP_FileIcon, C::Sheet},
+                   {ui_->tt7, QStyle::SP_DriveHDIcon, C::Print},
+                   {ui_->tt9, QStyle::SP_ComputerIcon, C::PrintSettings},
+                   {ui_->tt10, QStyle::SP_DialogSaveButton, C::WholePdf},
+                   {ui_->tt8, QStyle::SP_DialogCloseButton, C::Close}};
+    for (const auto& b : buttons) {
+        ui::setToolIcon(*ui_->Toolbar1, *b.action, b.icon);
+        connect(b.action, &QAction::triggered, this, [this, c = b.command] { run(c); });
+        actions_ << b.action;
+    }
 
     model_ = new records::PersonListModel(session_.db().columnNames(store::schema::kPersons), this);
     model_->followJobs(session_);
-    grid_ = new QTableView(this);
-    grid_->setObjectName(QStringLiteral("DBGrid1"));
+    grid_ = ui_->DBGrid1;
     grid_->setModel(model_);
     ui::setUpRecordGrid(*grid_);
     grid_->setColumnWidth(0, ui::twipsToPixels(*this, 1200));
     grid_->setColumnWidth(1, ui::twipsToPixels(*this, 1000));
 
     // The page view: a frame exactly over the grid with the viewport and its scroll bars.
-    frame_ = new QFrame(this);
-    frame_->setObjectName(QStringLiteral("Frame1"));
-    frame_->setFrameShape(QFrame::StyledPanel);
+    frame_ = ui_->Frame1;
+    viewport_ = ui_->Picture2;
+    picture_ = ui_->Picture3;
     const auto onWheel = [this](QWheelEvent* event) { wheel(event); };
-    viewport_ = new PageViewport(onWheel, frame_);
-    viewport_->setObjectName(QStringLiteral("Picture2"));
-    viewport_->setAutoFillBackground(true);
-    QPalette dark = viewport_->palette();
-    dark.setColor(QPalette::Window, QColor(128, 128, 128));
-    viewport_->setPalette(dark);
-    picture_ = new PagePicture([this] { pageClicked(); }, onWheel, viewport_);
-    picture_->setObjectName(QStringLiteral("Picture3"));
-    hscroll_ = new QScrollBar(Qt::Horizontal, frame_);
-    hscroll_->setObjectName(QStringLiteral("HScroll1"));
-    vscroll_ = new QScrollBar(Qt::Vertical, frame_);
-    vscroll_->setObjectName(QStringLiteral("VScroll1"));
+    viewport_->onWheel = onWheel;
+    picture_->onWheel = onWheel;
+    picture_->onClick = [this] { pageClicked(); };
+    hscroll_ = ui_->HScroll1;
+    vscroll_ = ui_->VScroll1;
     connect(hscroll_, &QScrollBar::valueChanged, this, [this] { placePage(); });
     connect(vscroll_, &QScrollBar::valueChanged, this, [this] { placePage(); });
-    auto* inside = new QGridLayout(frame_);
-    inside->setContentsMargins(0, 0, 0, 0);
-    inside->setSpacing(0);
-    inside->addWidget(viewport_, 0, 0);
-    inside->addWidget(vscroll_, 0, 1);
-    inside->addWidget(hscroll_, 1, 0);
 
-    status_ = new QLabel(this);
-    status_->setObjectName(QStringLiteral("Label1"));
-    export_ = new QPushButton(QStringLiteral("导出查询结果"), this);
-    export_->setObjectName(QStringLiteral("Command1"));
+    status_ = ui_->Label1;
+    export_ = ui_->Command1;
     connect(export_, &QPushButton::clicked, this, [this] {
         if (results_)
             exchange::exportQueryResult(this, session_, *results_, *status_);
     });
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setMenuBar(bar);
-    auto* views = new QGridLayout;
-    views->addWidget(grid_, 0, 0);
-    views->addWidget(frame_, 0, 0);
-    layout->addLayout(views, 1);
-    auto* bottom = new QHBoxLayout;
-    bottom->addWidget(status_, 1);
-    bottom->addWidget(export_);
-    layout->addLayout(bottom);
     frame_->hide();
 
     // Centred on the 800 × 600 screen it was laid out for, then scaled to the real one as the
     // other windows are, so that a larger screen shows more of the page.
-    setGeometry(0, 20, 800, 560);
+    move(0, 20);
     ui::setWindow(*this, screen.isValid() ? screen : ui::screenSize(*this));
     load();
 }

@@ -15,6 +15,9 @@ class QScrollBar;
 class QTableView;
 class QWheelEvent;
 
+namespace Ui {
+class ResultsWindow;
+}
 namespace records {
 class PersonListModel;
 }
@@ -106,6 +109,7 @@ private:
     QString askPdfName(const QString& title);
 
     store::Session& session_;
+    std::unique_ptr<Ui::ResultsWindow> ui_;
     std::unique_ptr<store::RecordSet> results_;
     records::PersonListModel* model_;
     QTableView* grid_;

@@ -10,6 +10,7 @@
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
 #include "ui/JobRunner.h"
+#include "ui_ChartTab.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>
@@ -21,8 +22,6 @@
 #include <QDir>
 #include <QGraphicsLayout>
 #include <QGraphicsScene>
-#include <QGridLayout>
-#include <QHBoxLayout>
 #include <QHorizontalStackedBarSeries>
 #include <QLabel>
 #include <QListWidget>
@@ -33,7 +32,6 @@
 #include <QSaveFile>
 #include <QSet>
 #include <QSignalBlocker>
-#include <QVBoxLayout>
 #include <QValueAxis>
 
 #include <cmath>
@@ -211,45 +209,17 @@ QImage chartImage(const ChartContent& content, QSize size) {
 }
 
 ChartTab::ChartTab(store::Session& session, Scope scope, QWidget* parent)
-    : QWidget(parent), session_(session), scope_(std::move(scope)) {
-    setObjectName(QStringLiteral("ChartTab"));
-    list_ = new QListWidget(this);
-    list_->setObjectName(QStringLiteral("ChartList"));
-    list_->setMaximumWidth(200);
-    date_ = new QDateEdit(session_.now().date(), this);
-    date_->setObjectName(QStringLiteral("AgeDate"));
-    date_->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-    date_->setCalendarPopup(true);
-    view_ = new QChartView(this);
-    view_->setObjectName(QStringLiteral("ChartView"));
+    : QWidget(parent), session_(session), scope_(std::move(scope)), ui_(std::make_unique<Ui::ChartTab>()) {
+    ui_->setupUi(this);
+    list_ = ui_->ChartList;
+    date_ = ui_->AgeDate;
+    date_->setDate(session_.now().date());
+    view_ = ui_->ChartView;
     view_->setRenderHint(QPainter::Antialiasing);
-    view_->setMinimumSize(480, 320);
-    note_ = new QLabel(this);
-    note_->setObjectName(QStringLiteral("ChartNote"));
-    note_->setWordWrap(true);
-    picture_ = new QPushButton(QStringLiteral("存为图片"), this);
-    picture_->setObjectName(QStringLiteral("SavePicture"));
-    print_ = new QPushButton(QStringLiteral("打印图表"), this);
-    print_->setObjectName(QStringLiteral("PrintChart"));
-    pdf_ = new QPushButton(QStringLiteral("存为PDF"), this);
-    pdf_->setObjectName(QStringLiteral("SavePdf"));
-
-    auto* dateRow = new QHBoxLayout;
-    dateRow->addWidget(new QLabel(QStringLiteral("年龄计算日期："), this));
-    dateRow->addWidget(date_);
-    auto* left = new QVBoxLayout;
-    left->addWidget(list_, 1);
-    left->addLayout(dateRow);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(note_, 1);
-    buttons->addWidget(picture_);
-    buttons->addWidget(print_);
-    buttons->addWidget(pdf_);
-    auto* grid = new QGridLayout(this);
-    grid->addLayout(left, 0, 0);
-    grid->addWidget(view_, 0, 1);
-    grid->addLayout(buttons, 1, 0, 1, 2);
-    grid->setColumnStretch(1, 1);
+    note_ = ui_->ChartNote;
+    picture_ = ui_->SavePicture;
+    print_ = ui_->PrintChart;
+    pdf_ = ui_->SavePdf;
 
     list_->addItems({QStringLiteral("年龄金字塔"), QStringLiteral("每年退休人数")});
     ui::guard(this, ui::silently(), [&] { list_->addItems(codedCategories(session_.db())); });
@@ -264,6 +234,8 @@ ChartTab::ChartTab(store::Session& session, Scope scope, QWidget* parent)
     for (QPushButton* b : {picture_, print_, pdf_})
         b->setEnabled(false);
 }
+
+ChartTab::~ChartTab() = default;
 
 QStringList ChartTab::chartNames() const {
     QStringList names;

@@ -19,6 +19,9 @@ class QListWidget;
 class QPainter;
 class QPushButton;
 
+namespace Ui {
+class ChartTab;
+}
 namespace store {
 class Session;
 }
@@ -53,6 +56,7 @@ public:
     // `scope` names the rows to count (a query result) or nothing for every person.
     using Scope = std::function<std::optional<std::vector<qint64>>()>;
     ChartTab(store::Session& session, Scope scope, QWidget* parent = nullptr);
+    ~ChartTab() override;
 
     // The list's entries: "年龄金字塔", "每年退休人数", then the coded categories.
     QStringList chartNames() const;
@@ -73,6 +77,7 @@ private:
 
     store::Session& session_;
     Scope scope_;
+    std::unique_ptr<Ui::ChartTab> ui_;
     QListWidget* list_;
     QDateEdit* date_;
     QChartView* view_;

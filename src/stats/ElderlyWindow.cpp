@@ -14,9 +14,9 @@
 #include "ui/JobRunner.h"
 #include "ui/Widgets.h"
 #include "ui/Window.h"
+#include "ui_ElderlyWindow.h"
 
 #include <QDir>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
@@ -26,7 +26,6 @@
 #include <QSpinBox>
 #include <QStandardItemModel>
 #include <QTableView>
-#include <QVBoxLayout>
 
 namespace stats {
 
@@ -40,71 +39,35 @@ QStringList withoutReason(QStringList cells) {
     return cells;
 }
 
-QPushButton* button(QWidget* parent, const char* name, const char* caption) {
-    auto* b = new QPushButton(QString::fromUtf8(caption), parent);
-    b->setObjectName(QString::fromLatin1(name));
-    return b;
-}
-
 } // namespace
 
 ElderlyWindow::ElderlyWindow(store::Session& session, OpenPerson openPerson, QWidget* parent)
-    : QWidget(parent, Qt::Window), session_(session), openPerson_(std::move(openPerson)) {
-    setObjectName(QStringLiteral("ElderlyDue"));
-    setWindowTitle(QStringLiteral("高龄提醒"));
-    days_ = new QSpinBox(this);
-    days_->setObjectName(QStringLiteral("Days"));
-    days_->setRange(1, 365);
-    days_->setValue(30);
-    birthdayAge_ = new QSpinBox(this);
-    birthdayAge_->setObjectName(QStringLiteral("BirthdayAge"));
-    birthdayAge_->setRange(0, 120);
+    : QWidget(parent, Qt::Window), session_(session), openPerson_(std::move(openPerson)),
+      ui_(std::make_unique<Ui::ElderlyWindow>()) {
+    ui_->setupUi(this);
+    days_ = ui_->Days;
+    birthdayAge_ = ui_->BirthdayAge;
     birthdayAge_->setValue(kMilestones[0]);
-    auto* refreshButton = button(this, "Refresh", "刷新");
-    auto* settings = new QHBoxLayout;
-    settings->addWidget(new QLabel(QStringLiteral("今后"), this));
-    settings->addWidget(days_);
-    settings->addWidget(
-        new QLabel(QStringLiteral("天内年满70、80、90、100岁的人员；本月过生日、年满"), this));
-    settings->addWidget(birthdayAge_);
-    settings->addWidget(new QLabel(QStringLiteral("岁及以上的人员"), this));
-    settings->addStretch();
-    settings->addWidget(refreshButton);
 
     model_ = new QStandardItemModel(this);
     model_->setHorizontalHeaderLabels(dueHeaders());
-    grid_ = new QTableView(this);
-    grid_->setObjectName(QStringLiteral("Grid"));
+    grid_ = ui_->Grid;
     grid_->setModel(model_);
     ui::setUpRecordGrid(*grid_);
     grid_->horizontalHeader()->setStretchLastSection(true);
-    summary_ = new QLabel(this);
-    summary_->setObjectName(QStringLiteral("Summary"));
-
-    auto* hint = new QLabel(QStringLiteral("双击一行可在信息录入中打开此人。"), this);
-    auto* print = button(this, "Print", "打印");
-    auto* pdf = button(this, "SavePdf", "存为PDF");
-    auto* exportButton = button(this, "Export", "导出EXCEL");
-    auto* leave = button(this, "Leave", "返回");
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(hint, 1);
-    for (QPushButton* b : {print, pdf, exportButton, leave})
-        buttons->addWidget(b);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(settings);
-    layout->addWidget(summary_);
-    layout->addWidget(grid_, 1);
-    layout->addLayout(buttons);
+    summary_ = ui_->Summary;
 
     connect(grid_, &QTableView::doubleClicked, this, [this](const QModelIndex& i) { openRow(i.row()); });
-    connect(refreshButton, &QPushButton::clicked, this, &ElderlyWindow::refresh);
-    connect(print, &QPushButton::clicked, this, &ElderlyWindow::printList);
-    connect(pdf, &QPushButton::clicked, this, &ElderlyWindow::savePdf);
-    connect(exportButton, &QPushButton::clicked, this, &ElderlyWindow::exportList);
-    connect(leave, &QPushButton::clicked, this, &QWidget::close);
-    ui::placeCentred(*this, {900, 520});
+    connect(ui_->Refresh, &QPushButton::clicked, this, &ElderlyWindow::refresh);
+    connect(ui_->Print, &QPushButton::clicked, this, &ElderlyWindow::printList);
+    connect(ui_->SavePdf, &QPushButton::clicked, this, &ElderlyWindow::savePdf);
+    connect(ui_->Export, &QPushButton::clicked, this, &ElderlyWindow::exportList);
+    connect(ui_->Leave, &QPushButton::clicked, this, &QWidget::close);
+    ui::placeCentred(*this, size());
     refresh();
 }
+
+ElderlyWindow::~ElderlyWindow() = default;
 
 void ElderlyWindow::refresh() {
     today_ = session_.now().date();

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QLabel;
@@ -12,6 +13,9 @@ class QSpinBox;
 class QStandardItemModel;
 class QTableView;
 
+namespace Ui {
+class ElderlyWindow;
+}
 namespace print {
 struct ListPages;
 }
@@ -28,6 +32,7 @@ class ElderlyWindow : public QWidget {
 public:
     using OpenPerson = std::function<void(qint64 rowid)>;
     ElderlyWindow(store::Session& session, OpenPerson openPerson, QWidget* parent = nullptr);
+    ~ElderlyWindow() override;
 
     void refresh();
     void printList();
@@ -45,6 +50,7 @@ private:
 
     store::Session& session_;
     OpenPerson openPerson_;
+    std::unique_ptr<Ui::ElderlyWindow> ui_;
     QSpinBox* days_;
     QSpinBox* birthdayAge_;
     QTableView* grid_;

@@ -6,12 +6,16 @@
 #include "login/Login.h"
 #include "login/LoginWindow.h"
 #include "login/MainWindow.h"
+#include "print/ResultsWindow.h"
 #include "query/QueryWindow.h"
 #include "records/CategoryScan.h"
 #include "records/EntryForm.h"
 #include "settings/SystemSettingsWindow.h"
 #include "settings/UsersWindow.h"
+#include "stats/ChartTab.h"
+#include "stats/ElderlyWindow.h"
 #include "stats/StatisticsWindow.h"
+#include "store/Session.h"
 #include "ui/CharacterLimit.h"
 #include "ui/ScriptedDialogs.h"
 
@@ -54,6 +58,7 @@ struct Form {
     const char* title;
     Factory open;
     std::vector<Control> controls;
+    QStringList toolbar = {}; // Toolbar1's buttons in order: key and caption
 };
 
 QString captionOf(const QWidget* w) {
@@ -214,6 +219,50 @@ TEST(WindowForms, ControlsCarryTheirNamesAndCaptions) {
          "帮助主题",
          [](store::Session&, const QString& folder) { return std::make_unique<help::HelpWindow>(folder); },
          {{"WebBrowser1", "QTextBrowser"}}},
+        {"Form7",
+         "查询结果",
+         [](store::Session& s, const QString&) {
+             s.pendingExpression() = QStringLiteral("姓名 like '*'");
+             return std::make_unique<print::ResultsWindow>(s);
+         },
+         {{"Toolbar1", "QToolBar"},
+          {"DBGrid1", "QTableView"},
+          {"Frame1", "QFrame"},
+          {"Picture2", "QWidget"},
+          {"Picture3", "QWidget"},
+          {"HScroll1", "QScrollBar"},
+          {"VScroll1", "QScrollBar"},
+          {"Label1", "QLabel"},
+          {"Command1", "QPushButton", "导出查询结果"}},
+         {"tt1 上一页", "tt2 下一页", "tt3 打印预览", "tt4 记录显示", "tt5 多人一页", "tt6 单人一页",
+          "tt7 打印", "tt9 打印设置", "tt10 输出PDF", "tt8 返回"}},
+        {"ElderlyDue",
+         "高龄提醒",
+         [](store::Session& s, const QString&) { return std::make_unique<stats::ElderlyWindow>(s, nullptr); },
+         {{"DaysLabel", "QLabel", "今后"},
+          {"Days", "QSpinBox"},
+          {"MilestonesLabel", "QLabel", "天内年满70、80、90、100岁的人员；本月过生日、年满"},
+          {"BirthdayAge", "QSpinBox"},
+          {"BirthdayLabel", "QLabel", "岁及以上的人员"},
+          {"Refresh", "QPushButton", "刷新"},
+          {"Summary", "QLabel"},
+          {"Grid", "QTableView"},
+          {"Hint", "QLabel", "双击一行可在信息录入中打开此人。"},
+          {"Print", "QPushButton", "打印"},
+          {"SavePdf", "QPushButton", "存为PDF"},
+          {"Export", "QPushButton", "导出EXCEL"},
+          {"Leave", "QPushButton", "返回"}}},
+        {"ChartTab",
+         "",
+         [](store::Session& s, const QString&) { return std::make_unique<stats::ChartTab>(s, nullptr); },
+         {{"ChartList", "QListWidget"},
+          {"AgeDateLabel", "QLabel", "年龄计算日期："},
+          {"AgeDate", "QDateEdit"},
+          {"ChartView", "QChartView"},
+          {"ChartNote", "QLabel", ""},
+          {"SavePicture", "QPushButton", "存为图片"},
+          {"PrintChart", "QPushButton", "打印图表"},
+          {"SavePdf", "QPushButton", "存为PDF"}}},
         {"frmAbout",
          "关于企事业离Tessaly系统V4.1",
          make<help::AboutBox>(),
@@ -241,6 +290,12 @@ TEST(WindowForms, ControlsCarryTheirNamesAndCaptions) {
             }
             EXPECT_EQ(frameOf(w), QString::fromUtf8(c.frame));
             EXPECT_EQ(w->toolTip(), QString::fromUtf8(c.tip));
+        }
+        if (!form.toolbar.isEmpty()) {
+            QStringList buttons;
+            for (const QAction* a : window->findChild<QToolBar*>(QStringLiteral("Toolbar1"))->actions())
+                buttons << a->objectName() + QLatin1Char(' ') + a->text();
+            EXPECT_EQ(buttons, form.toolbar);
         }
     }
     settings::SystemSettingsWindow system(*session, [] {});
