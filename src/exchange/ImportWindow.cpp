@@ -89,43 +89,55 @@ void ImportWindow::openWorkbook() {
         return;
     model_->detach();
     int row = 0;
-    bool staged = false;
     UnreadRows unread;
-    QString failure;
     ui::JobSetup setup;
     setup.cancellable = true;
     setup.show = [this](const store::Progress& p) { showProgress(p); };
-    try {
-        ui::runJob(this, session_, setup, [&](store::Database* db, store::JobControl& control) {
-            stageWorkbook(
-                *db, file,
-                [&](int n) {
-                    row = n;
-                    control.report(n, 0, QStringLiteral("正在检查EXCEL文件记录完整性！第%1条记录。").arg(n));
-                },
-                &unread);
+    // The staging table is shown again, whatever happened, before the message says how it went.
+    bool settled = false;
+    const auto settle = [&] {
+        if (settled)
+            return;
+        settled = true;
+        ui::guard(this, ui::silently(), [this] { model_->reload(); });
+        ui_->Label1->clear();
+    };
+    const auto refuse = [&](const QString& text) {
+        settle();
+        return ui::stopWith(text, ui::kProgramTitle, ui::Icon::None);
+    };
+    const bool staged = ui::guard(
+        this, ui::silently(),
+        {ui::when<store::Cancelled>(
+             [&](const store::Cancelled&) { return refuse(ui::kCancelledNothingChanged); }),
+         ui::when<TitleMismatch>([&](const TitleMismatch& e) {
+             return refuse(QStringLiteral("文件格式不符合！请查列标题“") + e.cellText() +
+                           QStringLiteral("”"));
+         }),
+         ui::when<CellRejected>([&](const CellRejected& e) {
+             qCWarning(lcWindow) << "reading the workbook failed at" << e.reference() << ":" << e.what();
+             return refuse(rejectedMessage(e));
+         }),
+         ui::when<WorkbookError>([&](const WorkbookError& e) { return refuse(unreadableMessage(e, file)); }),
+         ui::when<std::exception>([&](const std::exception& e) {
+             return refuse(cellMessage(QStringLiteral("A%1").arg(row + 3)) + QStringLiteral("\n") +
+                           ui::causeOf(e));
+         })},
+        [&] {
+            ui::runJob(this, session_, setup, [&](store::Database* db, store::JobControl& control) {
+                stageWorkbook(
+                    *db, file,
+                    [&](int n) {
+                        row = n;
+                        control.report(n, 0,
+                                       QStringLiteral("正在检查EXCEL文件记录完整性！第%1条记录。").arg(n));
+                    },
+                    &unread);
+            });
         });
-        staged = true;
-    } catch (const store::Cancelled&) {
-        failure = ui::kCancelledNothingChanged;
-    } catch (const TitleMismatch& e) {
-        failure = QStringLiteral("文件格式不符合！请查列标题“") + e.cellText() + QStringLiteral("”");
-    } catch (const CellRejected& e) {
-        qCWarning(lcWindow) << "reading the workbook failed at" << e.reference() << ":" << e.what();
-        failure = rejectedMessage(e);
-    } catch (const WorkbookError& e) {
-        qCWarning(lcWindow) << "reading the workbook failed:" << e.what();
-        failure = unreadableMessage(e, file);
-    } catch (const std::exception& e) {
-        qCWarning(lcWindow) << "reading the workbook failed:" << e.what();
-        failure = cellMessage(QStringLiteral("A%1").arg(row + 3)) + QStringLiteral("\n") + ui::causeOf(e);
-    }
-    ui::guard(this, ui::silently(), [this] { model_->reload(); });
-    ui_->Label1->clear();
-    if (!staged) {
-        ui::inform(this, failure);
+    settle();
+    if (!staged)
         return;
-    }
     // Rows left below a blank column A would be dropped by the import without a word.
     ui::inform(this, unread.count > 0 ? kStagingChecked + QStringLiteral("\n") + unreadRowsText(unread)
                                       : kStagingChecked);
@@ -156,26 +168,24 @@ void ImportWindow::importStaging() {
     if (!ui::confirm(this, question))
         return;
     records::Replacement result;
-    bool cancelled = false;
     ui::JobSetup setup;
     setup.cancellable = true;
     setup.show = [this](const store::Progress& p) { showProgress(p); };
-    const bool done = ui::guard(this, ui::stopWith(kImportFailed, ui::kProgramTitle, ui::Icon::None), [&] {
-        try {
-            ui::runJob(this, session_, setup, [&](store::Database* db, store::JobControl& control) {
-                result = records::replacePersons(*db, [&](qint64 n) {
-                    control.report(n, staged, QStringLiteral("正在导入第%1条记录。").arg(n));
-                });
-            });
-        } catch (const store::Cancelled&) {
-            cancelled = true;
-        }
-    });
+    const bool done =
+        ui::guard(this, ui::stopWith(kImportFailed, ui::kProgramTitle, ui::Icon::None),
+                  {ui::when<store::Cancelled>([this](const store::Cancelled&) {
+                      // The progress line goes before the message comes.
+                      ui_->Label1->clear();
+                      return ui::stopWith(ui::kCancelledNothingChanged, ui::kProgramTitle, ui::Icon::None);
+                  })},
+                  [&] {
+                      ui::runJob(this, session_, setup, [&](store::Database* db, store::JobControl& control) {
+                          result = records::replacePersons(*db, [&](qint64 n) {
+                              control.report(n, staged, QStringLiteral("正在导入第%1条记录。").arg(n));
+                          });
+                      });
+                  });
     ui_->Label1->clear();
-    if (cancelled) {
-        ui::inform(this, ui::kCancelledNothingChanged);
-        return;
-    }
     if (!done)
         return;
     ui::inform(this, QStringLiteral("导入完毕！共导入%1条记录！").arg(result.persons));

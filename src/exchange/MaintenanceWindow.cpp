@@ -161,32 +161,26 @@ void MaintenanceWindow::runJob(bool cancellable, const FileWork& work) {
 // back by then. One that was refused before it touched anything (read-only, held by another
 // program) says why, and the window stays usable; so does one the operator stopped.
 bool MaintenanceWindow::runOrQuit(const Messages& messages, const std::function<void()>& work) {
-    std::optional<QString> refused;
-    bool cancelled = false;
-    const bool ran =
-        ui::guard(this, ui::stopWith(messages.failure, messages.failureTitle, messages.failureIcon), [&] {
-            try {
-                work();
-            } catch (const OperationRefused& e) {
-                qCWarning(lcWindow) << messages.title << "refused:" << e.what();
-                refused = ui::causeOf(e);
-            } catch (const store::Cancelled&) {
-                cancelled = true;
-            }
-        });
-    if (cancelled) {
-        ui::inform(this, ui::kCancelledNothingChanged, messages.title, ui::Icon::Information);
-        setImagesEnabled(true);
-        return false;
-    }
-    if (refused) {
-        ui::inform(this, messages.refused + QLatin1Char('\n') + *refused, messages.title,
-                   ui::Icon::Exclamation);
-        setImagesEnabled(true);
-        return false;
-    }
+    // Refused or stopped: nothing was touched, and the window stays.
+    bool stays = false;
+    const bool ran = ui::guard(
+        this, ui::stopWith(messages.failure, messages.failureTitle, messages.failureIcon),
+        {ui::when<store::Cancelled>([&](const store::Cancelled&) {
+             stays = true;
+             return ui::stopWith(ui::kCancelledNothingChanged, messages.title, ui::Icon::Information);
+         }),
+         ui::when<OperationRefused>([&](const OperationRefused& e) {
+             stays = true;
+             return ui::stopWith(messages.refused + QLatin1Char('\n') + ui::causeOf(e), messages.title,
+                                 ui::Icon::Exclamation);
+         })},
+        work);
     if (ran)
         return true;
+    if (stays) {
+        setImagesEnabled(true);
+        return false;
+    }
     quit_();
     return false;
 }

@@ -425,24 +425,25 @@ bool EntryWindow::saveRecord() {
     const Entries changed = form_->changedEntries();
     note_.clear();
     saveNote_->clear();
-    bool saved = false;
-    ui::guard(this, ui::stopWithCause(kSaveFailed), [&] {
-        try {
-            writePerson(session_.db(), rowid, changed);
-            saved = true;
-        } catch (const WriteError& e) {
-            // Nothing was written: the record keeps its previous values and can be corrected.
-            note_ = refusedNote(e, changed);
-            saveNote_->setText(note_.isEmpty() ? kWriteFailed : note_);
-            ui::inform(this, kWriteFailed);
-        } catch (const RecordMissing&) {
-            saveNote_->setText(kPersonGone);
-            ui::inform(this, kPersonGone, ui::kProgramTitle, ui::Icon::Exclamation);
-        } catch (const std::exception& e) {
-            saveNote_->setText(kSaveFailed + QLatin1Char(' ') + ui::causeOf(e));
-            throw;
-        }
-    });
+    const ui::OnFailure failed = ui::stopWithCause(kSaveFailed);
+    const bool saved =
+        ui::guard(this, failed,
+                  {ui::when<WriteError>([&](const WriteError& e) {
+                       // Nothing was written: the record keeps its previous values
+                       // and can be corrected.
+                       note_ = refusedNote(e, changed);
+                       saveNote_->setText(note_.isEmpty() ? kWriteFailed : note_);
+                       return ui::stopWith(kWriteFailed, ui::kProgramTitle, ui::Icon::None);
+                   }),
+                   ui::when<RecordMissing>([&](const RecordMissing&) {
+                       saveNote_->setText(kPersonGone);
+                       return ui::stopWith(kPersonGone, ui::kProgramTitle, ui::Icon::Exclamation);
+                   }),
+                   ui::when<std::exception>([&](const std::exception& e) {
+                       saveNote_->setText(kSaveFailed + QLatin1Char(' ') + ui::causeOf(e));
+                       return failed;
+                   })},
+                  [&] { writePerson(session_.db(), rowid, changed); });
     if (!saved)
         return false;
     note_ = numberNotes(changed);
