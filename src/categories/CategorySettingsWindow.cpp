@@ -28,16 +28,6 @@ ui::JobSetup labelledJob(QLabel* label, ui::JobSetup::Connection connection) {
     setup.show = [label](const store::Progress& progress) { label->setText(progress.text); };
     return setup;
 }
-
-// False when the operator stopped the work with 取消.
-bool ranToEnd(const std::function<void()>& job) {
-    try {
-        job();
-        return true;
-    } catch (const store::Cancelled&) {
-        return false;
-    }
-}
 } // namespace
 
 CategorySettingsWindow::CategorySettingsWindow(store::Session& session, ColumnScan scan, QWidget* parent)
@@ -187,16 +177,19 @@ void CategorySettingsWindow::replaceClicked() {
     // All or nothing: 取消 rolls the category back to its old values.
     ui::JobSetup setup = labelledJob(progress_, ui::JobSetup::Connection::ReadWrite);
     setup.cancellable = true;
-    bool finished = true;
-    ui::guard(this, ui::stopWithCause(QStringLiteral("转入类别明细时出错，该类别的明细没有改变。")), [&] {
-        finished = ranToEnd([&] {
-            ui::runJob(this, session_, setup, [&](store::Database* db, store::JobControl& control) {
-                replaceValues(*db, name, column, scanned, control);
-            });
-        });
-    });
+    bool cancelled = false;
+    ui::guard(this, ui::stopWithCause(QStringLiteral("转入类别明细时出错，该类别的明细没有改变。")),
+              {ui::when<store::Cancelled>([&](const store::Cancelled&) {
+                  cancelled = true;
+                  return ui::silently();
+              })},
+              [&] {
+                  ui::runJob(this, session_, setup, [&](store::Database* db, store::JobControl& control) {
+                      replaceValues(*db, name, column, scanned, control);
+                  });
+              });
     progressPanel_->hide();
-    if (!finished)
+    if (cancelled)
         ui::inform(this, ui::kCancelledNothingChanged, ui::kProgramTitle, ui::Icon::Information);
 }
 

@@ -38,12 +38,8 @@ void runExport(QWidget* parent, store::Session& session, const QString& target, 
 
 // The export with its failure message; 取消 ends it without a word.
 void guardedExport(QWidget* parent, const std::function<void()>& run) {
-    ui::guard(parent, ui::stopWith(kExportFailed, ui::kProgramTitle, ui::Icon::None), [&] {
-        try {
-            run();
-        } catch (const store::Cancelled&) {
-        }
-    });
+    ui::guard(parent, ui::stopWith(kExportFailed, ui::kProgramTitle, ui::Icon::None),
+              {ui::when<store::Cancelled>(ui::silently())}, run);
 }
 
 } // namespace

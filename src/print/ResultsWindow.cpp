@@ -489,21 +489,19 @@ void ResultsWindow::writeWholePdf() {
     setup.connection = ui::JobSetup::Connection::ReadOnly;
     setup.cancellable = true;
     bool written = false;
-    ui::guard(this, ui::stopWithCause(QStringLiteral("PDF文件没有写成。")), [&] {
-        try {
-            ui::runJob(this, session_, setup, [&](store::Database* db, store::JobControl& control) {
-                // The rows come from the job's own connection, not from the window's record set.
-                ResultPages own = shown;
-                own.rowAt = personRows(*db, rowids);
-                written = writePdf(path, own, 1, total, [&](int done, int all) {
-                    control.report(done, all, QStringLiteral("正在输出PDF……"));
-                    return true;
-                });
-            });
-        } catch (const store::Cancelled&) {
-            // The unfinished file is gone; an earlier file of that name is as it was.
-        }
-    });
+    // 取消: the unfinished file is gone; an earlier file of that name is as it was.
+    ui::guard(this, ui::stopWithCause(QStringLiteral("PDF文件没有写成。")),
+              {ui::when<store::Cancelled>(ui::silently())}, [&] {
+                  ui::runJob(this, session_, setup, [&](store::Database* db, store::JobControl& control) {
+                      // The rows come from the job's own connection, not from the window's record set.
+                      ResultPages own = shown;
+                      own.rowAt = personRows(*db, rowids);
+                      written = writePdf(path, own, 1, total, [&](int done, int all) {
+                          control.report(done, all, QStringLiteral("正在输出PDF……"));
+                          return true;
+                      });
+                  });
+              });
     if (written)
         ui::inform(
             this,

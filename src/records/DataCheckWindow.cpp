@@ -88,17 +88,18 @@ void DataCheckWindow::recheck() {
     setup.cancellable = true;
     setup.show = [this](const store::Progress& p) { ui_->Summary->setText(p.text); };
     bool cancelled = false;
-    ui::guard(this, ui::stopWith(QStringLiteral("数据检查没有完成，请检查数据库文件。")), [&] {
-        try {
-            DataCheckReport found;
-            ui::runJob(this, session_, setup, [&](store::Database* db, store::JobControl& control) {
-                found = checkData(*db, today, control);
-            });
-            report_ = std::move(found);
-        } catch (const store::Cancelled&) {
-            cancelled = true;
-        }
-    });
+    ui::guard(this, ui::stopWith(QStringLiteral("数据检查没有完成，请检查数据库文件。")),
+              {ui::when<store::Cancelled>([&](const store::Cancelled&) {
+                  cancelled = true;
+                  return ui::silently();
+              })},
+              [&] {
+                  DataCheckReport found;
+                  ui::runJob(this, session_, setup, [&](store::Database* db, store::JobControl& control) {
+                      found = checkData(*db, today, control);
+                  });
+                  report_ = std::move(found);
+              });
     model_->setReport(&report_);
     ui_->Summary->setText(cancelled ? QStringLiteral("检查已取消。")
                                     : QStringLiteral("共检查 %1 人，发现问题 %2 项。")
@@ -121,21 +122,23 @@ void DataCheckWindow::convertAll() {
     const QString summary = ui_->Summary->text();
     int converted = 0;
     bool cancelled = false;
-    if (!ui::guard(this, ui::stopWithCause(QStringLiteral("转换没有完成，身份证号码都保持原样。")), [&] {
-            try {
-                ui::runJob(this, session_, setup, [&](store::Database* db, store::JobControl& control) {
-                    converted = convertOldIdNumbers(*db, today, control);
-                });
-            } catch (const store::Cancelled&) {
-                cancelled = true;
-            }
-        })) {
-        ui_->Summary->setText(summary);
+    const bool done =
+        ui::guard(this, ui::stopWithCause(QStringLiteral("转换没有完成，身份证号码都保持原样。")),
+                  {ui::when<store::Cancelled>([&](const store::Cancelled&) {
+                      cancelled = true;
+                      return ui::stopWith(ui::kCancelledNothingChanged, ui::kProgramTitle, ui::Icon::None);
+                  })},
+                  [&] {
+                      ui::runJob(this, session_, setup, [&](store::Database* db, store::JobControl& control) {
+                          converted = convertOldIdNumbers(*db, today, control);
+                      });
+                  });
+    if (cancelled) {
+        recheck();
         return;
     }
-    if (cancelled) {
-        ui::inform(this, ui::kCancelledNothingChanged);
-        recheck();
+    if (!done) {
+        ui_->Summary->setText(summary);
         return;
     }
     ui::inform(this, QStringLiteral("已将 %1 个身份证号码转换为18位。").arg(converted), ui::kProgramTitle,
