@@ -55,10 +55,7 @@ StatisticsWindow::StatisticsWindow(store::Session& session, QWidget* parent)
     result_->setFont(mono);
     progressPanel_ = ui_->Picture1;
     progress_ = ui_->Label2;
-    // The form's content becomes the report tab; the charts get a tab of their own beside it.
-    auto* reportPage = new QWidget(this);
-    reportPage->setLayout(layout());
-    addChartsAndScope(reportPage);
+    addChartsAndScope();
 
     connect(categories_, &QListWidget::itemClicked, this, [this] {
         add_->setEnabled(true);
@@ -194,27 +191,18 @@ namespace stats {
 
 // The report as one tab and the charts as a second, with the choice of counting only the last
 // query's persons above both.
-void StatisticsWindow::addChartsAndScope(QWidget* reportPage) {
-    byResults_ = new QCheckBox(QStringLiteral("按查询结果统计"), this);
-    byResults_->setObjectName(QStringLiteral("ByResults"));
-    resultsNote_ = new QLabel(this);
-    resultsNote_->setObjectName(QStringLiteral("ResultsNote"));
-    tabs_ = new QTabWidget(this);
-    tabs_->setObjectName(QStringLiteral("Tabs"));
-    tabs_->addTab(reportPage, QStringLiteral("统计表"));
+void StatisticsWindow::addChartsAndScope() {
+    byResults_ = ui_->ByResults;
+    resultsNote_ = ui_->ResultsNote;
+    tabs_ = ui_->Tabs;
+    tabs_->setCurrentWidget(ui_->reportPage);
     charts_ = new ChartTab(
-        session_, [this] { return scope(); }, tabs_);
-    tabs_->addTab(charts_, QStringLiteral("图表"));
-    auto* scopeRow = new QHBoxLayout;
-    scopeRow->addWidget(byResults_);
-    scopeRow->addWidget(resultsNote_, 1);
-    auto* outer = new QVBoxLayout(this);
-    outer->addLayout(scopeRow);
-    outer->addWidget(tabs_, 1);
+        session_, [this] { return scope(); }, ui_->chartsPage);
+    ui_->chartsPageLayout->addWidget(charts_);
     connect(byResults_, &QCheckBox::toggled, this, &StatisticsWindow::scopeChanged);
     connect(tabs_, &QTabWidget::currentChanged, this, [this](int tab) {
         // The first look at the charts shows the first one.
-        if (tabs_->widget(tab) == charts_ && charts_->content().kind == ChartContent::Kind::None)
+        if (tabs_->widget(tab) == ui_->chartsPage && charts_->content().kind == ChartContent::Kind::None)
             charts_->showChart(0);
     });
 }

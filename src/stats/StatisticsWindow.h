@@ -63,7 +63,7 @@ private:
     QWidget* progressPanel_;
     QLabel* progress_;
 
-    void addChartsAndScope(QWidget* reportPage);
+    void addChartsAndScope();
     void scopeChanged(bool byResults);
     QCheckBox* byResults_ = nullptr;
     QLabel* resultsNote_ = nullptr;
