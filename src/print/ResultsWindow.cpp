@@ -13,6 +13,7 @@
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
 #include "ui/JobRunner.h"
+#include "ui/ModelReads.h"
 #include "ui/SingleWindow.h"
 #include "ui/Widgets.h"
 #include "ui/Window.h"
@@ -100,7 +101,8 @@ ResultsWindow::ResultsWindow(store::Session& session, QWidget* parent, QSize scr
                                       {"tt8", "返回", QStyle::SP_DialogCloseButton, C::Close}},
                                      [this](C c) { run(c); });
 
-    model_ = new records::PersonListModel(session_.db().columnNames(store::schema::kPersons), this);
+    model_ = new records::PersonListModel(session_.db().columnNames(store::schema::kPersons),
+                                          ui::tellOncePerBurst(this), this);
     model_->followJobs(session_);
     grid_ = new QTableView(this);
     grid_->setObjectName(QStringLiteral("DBGrid1"));
