@@ -14,6 +14,7 @@
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
 #include "ui/JobRunner.h"
+#include "ui/ModelReads.h"
 #include "ui/Window.h"
 
 #include <QFileInfo>
@@ -59,7 +60,13 @@ ImportWindow::ImportWindow(store::Session& session, QWidget* parent)
     : QWidget(parent, Qt::Window), session_(session), ui_(std::make_unique<Ui::Form13>()) {
     ui_->setupUi(this);
     model_ = new StagingModel(
-        session_.db(), [this] { ui::inform(this, records::kWriteFailed); }, this);
+        session_.db(),
+        [this](const std::exception_ptr& why) {
+            ui::guard(
+                this, ui::stopWith(records::kWriteFailed, ui::kProgramTitle, ui::Icon::None),
+                [&] { std::rethrow_exception(why); }, QStringLiteral("修改表格"));
+        },
+        ui::tellOncePerBurst(this), this);
     model_->followJobs(session_);
     ui_->DBGrid1->setModel(model_);
     ui_->DBGrid1->verticalHeader()->setDefaultSectionSize(22);

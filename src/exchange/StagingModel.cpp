@@ -6,12 +6,13 @@
 #include "records/StagingTable.h"
 #include "store/RecordSet.h"
 #include "store/Session.h"
-#include "ui/Guard.h"
 
 namespace exchange {
 
-StagingModel::StagingModel(store::Database& db, std::function<void()> rejected, QObject* parent)
-    : QAbstractTableModel(parent), db_(db), rejected_(std::move(rejected)) {}
+StagingModel::StagingModel(store::Database& db, Rejected rejected, store::ReadFailed readFailed,
+                           QObject* parent)
+    : QAbstractTableModel(parent), db_(db), rejected_(std::move(rejected)),
+      reads_(this, std::move(readFailed)) {}
 
 StagingModel::~StagingModel() = default;
 
@@ -39,23 +40,18 @@ int StagingModel::columnCount(const QModelIndex& parent) const {
 
 // A cell the database cannot give shows empty; the operator hears of it once.
 QVariant StagingModel::data(const QModelIndex& index, int role) const {
-    QVariant value;
-    if (role == Qt::DisplayRole || role == Qt::EditRole)
-        reads_.run([&] { value = cell(index, role); });
-    return value;
-}
-
-QVariant StagingModel::cell(const QModelIndex& index, int role) const {
     if (!index.isValid() || !rows_ || (role != Qt::DisplayRole && role != Qt::EditRole))
         return {};
-    const QVariantList* row = nullptr;
-    if (session_ && session_->jobWriting())
-        row = rows_->cached(index.row());
-    else
-        row = &rows_->cells(index.row());
-    if (!row || index.column() >= row->size())
+    QVariantList row;
+    if (session_ && session_->jobWriting()) {
+        if (const QVariantList* held = rows_->cached(index.row()))
+            row = *held;
+    } else {
+        row = reads_.cells(*rows_, index.row());
+    }
+    if (index.column() >= row.size())
         return {};
-    return exchangeText(columns_[std::size_t(index.column())].type, row->at(index.column()));
+    return exchangeText(columns_[std::size_t(index.column())].type, row.at(index.column()));
 }
 
 QVariant StagingModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -73,13 +69,12 @@ bool StagingModel::setData(const QModelIndex& index, const QVariant& value, int 
         return false;
     const store::TableColumn& column = columns_[std::size_t(index.column())];
     const qint64 rowid = rows_->rowid(index.row());
-    const bool stored = ui::guard(nullptr, ui::silently(), [&] {
+    try {
         const std::optional<QVariant> v = columnValue(column, value.toString());
         records::setStagingValue(db_, rowid, column.name, v ? *v : QVariant());
-    });
-    if (!stored) {
+    } catch (...) {
         if (rejected_)
-            rejected_();
+            rejected_(std::current_exception());
         return false;
     }
     rows_->forget(rowid);

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "store/RowSource.h"
 #include "store/Schema.h"
-#include "ui/ModelReads.h"
 
 #include <QAbstractTableModel>
 
@@ -22,8 +22,11 @@ namespace exchange {
 class StagingModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    // `rejected` is told when an edit is refused.
-    StagingModel(store::Database& db, std::function<void()> rejected, QObject* parent = nullptr);
+    // `rejected` is told when an edit is refused, with why; `readFailed` when a read for a paint
+    // fails (see store::GridReads).
+    using Rejected = std::function<void(const std::exception_ptr& why)>;
+    StagingModel(store::Database& db, Rejected rejected, store::ReadFailed readFailed = {},
+                 QObject* parent = nullptr);
     ~StagingModel() override;
 
     // Reads the staging table afresh; detach() leaves the grid empty while the table is rewritten.
@@ -41,12 +44,9 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
 private:
-    QVariant cell(const QModelIndex& index, int role) const;
-
-private:
     store::Database& db_;
-    std::function<void()> rejected_;
-    ui::ModelReads reads_{this};
+    Rejected rejected_;
+    store::GridReads reads_;
     std::vector<store::TableColumn> columns_;
     std::unique_ptr<store::RecordSet> rows_;
     const store::Session* session_ = nullptr;

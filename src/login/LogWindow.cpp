@@ -1,6 +1,5 @@
 #include "login/LogWindow.h"
 
-#include "store/OperatorLog.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
@@ -9,41 +8,6 @@
 #include "ui_LogWindow.h"
 
 namespace login {
-
-LogModel::LogModel(store::Database& db, QObject* parent) : QAbstractTableModel(parent), db_(db) {
-    reload();
-}
-
-void LogModel::reload() {
-    beginResetModel();
-    headers_ = db_.columnNames(QStringLiteral("user"));
-    rows_ = store::readLogRows(db_);
-    endResetModel();
-}
-
-int LogModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(rows_.size());
-}
-
-int LogModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : 3;
-}
-
-QVariant LogModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid())
-        return {};
-    if (role == Qt::DisplayRole)
-        return rows_[std::size_t(index.row())][std::size_t(index.column())];
-    if (role == Qt::TextAlignmentRole)
-        return int((index.column() < 2 ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter);
-    return {};
-}
-
-QVariant LogModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (role == Qt::DisplayRole && orientation == Qt::Horizontal && section < headers_.size())
-        return headers_.at(section);
-    return QAbstractTableModel::headerData(section, orientation, role);
-}
 
 LogWindow::LogWindow(store::Session& session, QWidget* parent)
     : QWidget(parent, Qt::Window), session_(session), ui_(std::make_unique<Ui::LogWindow>()) {

@@ -14,6 +14,7 @@
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
 #include "ui/JobRunner.h"
+#include "ui/ModelReads.h"
 #include "ui/SingleWindow.h"
 #include "ui/Widgets.h"
 #include "ui/Window.h"
@@ -63,7 +64,8 @@ ResultsWindow::ResultsWindow(store::Session& session, QWidget* parent, QSize scr
         actions_ << b.action;
     }
 
-    model_ = new records::PersonListModel(session_.db().columnNames(store::schema::kPersons), this);
+    model_ = new records::PersonListModel(session_.db().columnNames(store::schema::kPersons),
+                                          ui::tellOncePerBurst(this), this);
     model_->followJobs(session_);
     grid_ = ui_->DBGrid1;
     grid_->setModel(model_);

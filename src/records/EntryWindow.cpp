@@ -15,6 +15,7 @@
 #include "ui/Dialogs.h"
 #include "ui/FocusColour.h"
 #include "ui/Guard.h"
+#include "ui/ModelReads.h"
 #include "ui/Programs.h"
 #include "ui/Widgets.h"
 #include "ui/Window.h"
@@ -75,7 +76,7 @@ EntryWindow::EntryWindow(store::Session& session, std::function<void()> openCate
     QStringList headers;
     for (const store::TableColumn& c : fields_)
         headers << c.name;
-    model_ = new PersonListModel(headers, this);
+    model_ = new PersonListModel(headers, ui::tellOncePerBurst(this), this);
     model_->followJobs(session_);
     grid_->setModel(model_);
     grid_->setColumnWidth(0, ui::twipsToPixels(*this, 1200));

@@ -53,6 +53,8 @@ inline constexpr int kNation = 6;         // 民族
 inline constexpr int kBirth = 7;          // 出生年月
 inline constexpr int kIdNumber = 8;       // 身份证号码
 inline constexpr int kRetired = 13;       // 退休年月
+inline constexpr int kAddress = 40;       // 现居住地
+inline constexpr int kAddressPhone = 41;  // 现居住地电话
 
 // Places in the entry window's focus order of the controls that show no column.
 inline constexpr int kTabSearchCategory = 58; // Combo1

@@ -3,12 +3,11 @@
 #include "records/PersonColumns.h"
 #include "store/RecordSet.h"
 #include "store/Session.h"
-#include "ui/Guard.h"
 
 namespace records {
 
-PersonListModel::PersonListModel(QStringList headers, QObject* parent)
-    : QAbstractTableModel(parent), headers_(std::move(headers)) {
+PersonListModel::PersonListModel(QStringList headers, store::ReadFailed readFailed, QObject* parent)
+    : QAbstractTableModel(parent), headers_(std::move(headers)), reads_(this, std::move(readFailed)) {
     headers_ = headers_.mid(0, kPhoto);
 }
 
@@ -67,7 +66,7 @@ QVariant PersonListModel::data(const QModelIndex& index, int role) const {
         if (const QVariantList* held = list_->cached(index.row()))
             row = *held;
     } else {
-        reads_.run([&] { row = list_->cells(index.row()); });
+        row = reads_.cells(*list_, index.row());
     }
     if (index.column() >= row.size())
         return {};

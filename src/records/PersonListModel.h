@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/ModelReads.h"
+#include "store/RowSource.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>
@@ -16,7 +16,9 @@ namespace records {
 class PersonListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    PersonListModel(QStringList headers, QObject* parent = nullptr);
+    // `readFailed` is told when a read for a paint fails (see store::GridReads).
+    explicit PersonListModel(QStringList headers, store::ReadFailed readFailed = {},
+                             QObject* parent = nullptr);
     void setList(store::RecordSet* list);
     // While a job of this session writes, the grid shows the rows it holds (others empty) instead
     // of waiting on the database.
@@ -34,7 +36,7 @@ public:
 
 private:
     QStringList headers_;
-    ui::ModelReads reads_{this};
+    store::GridReads reads_;
     store::RecordSet* list_ = nullptr;
     const store::Session* session_ = nullptr;
 };

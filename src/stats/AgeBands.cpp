@@ -1,6 +1,7 @@
 #include "stats/AgeBands.h"
 
 #include "records/IdNumber.h"
+#include "records/PersonsStats.h"
 #include "store/Database.h"
 #include "store/JetValues.h"
 
@@ -127,8 +128,7 @@ AgeStructure ageStructure(store::Database& db, const QDate& on,
         wanted.insert(rows->begin(), rows->end());
     AgeStructure s;
     s.on = on;
-    store::Statement st =
-        db.prepare(QStringLiteral("SELECT rowid, \"出生年月\", \"性别\", \"身份证号码\" FROM wslib"));
+    store::Statement st = records::personsAges(db);
     while (st.step()) {
         if (rows && !wanted.contains(st.integer(0)))
             continue;

@@ -1,5 +1,7 @@
 #include "stats/ElderlyDue.h"
 
+#include "records/PersonColumns.h"
+#include "records/PersonsStats.h"
 #include "stats/AgeBands.h"
 #include "store/Database.h"
 #include "store/JetValues.h"
@@ -16,9 +18,7 @@ std::vector<DuePerson> elderlyDue(store::Database& db, const DueSettings& settin
     const QDate today = settings.today;
     const QDate last = today.addDays(std::max(0, settings.days));
     std::vector<DuePerson> due;
-    store::Statement st = db.prepare(
-        QStringLiteral("SELECT rowid, \"出生年月\", \"身份证号码\", \"个人编号\", \"姓名\", \"性别\", "
-                       "\"现居住地\", \"现居住地电话\" FROM wslib"));
+    store::Statement st = records::personsDue(db);
     while (st.step()) {
         const QDate birth = effectiveBirth(st.text(1), st.text(2), today);
         if (!birth.isValid() || birth > last)
@@ -61,9 +61,11 @@ std::vector<DuePerson> elderlyDue(store::Database& db, const DueSettings& settin
 }
 
 QStringList dueHeaders() {
-    return {QStringLiteral("个人编号"), QStringLiteral("姓名"),     QStringLiteral("性别"),
-            QStringLiteral("出生年月"), QStringLiteral("年龄"),     QStringLiteral("到期日"),
-            QStringLiteral("事由"),     QStringLiteral("现居住地"), QStringLiteral("联系电话")};
+    // The person's columns under the persons table's names.
+    const auto column = [](int ordinal) { return records::personColumn(ordinal).columnName(); };
+    return {column(records::kPersonalNumber), column(records::kPersonName), column(records::kSex),
+            column(records::kBirth),          QStringLiteral("年龄"),       QStringLiteral("到期日"),
+            QStringLiteral("事由"),           column(records::kAddress),    QStringLiteral("联系电话")};
 }
 
 QStringList dueCells(const DuePerson& p) {

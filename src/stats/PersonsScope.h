@@ -10,10 +10,10 @@ class Database;
 
 namespace stats {
 
-// Narrows the persons table to the given rows on one connection for as long as it lives: a
-// temporary view named wslib over those rows hides the table, so every count that reads wslib
-// (the report's among them) counts only them. Only for a connection of its own, such as a
-// job's: every statement on the connection sees the narrowed table.
+// Narrows the persons table to the given rows on one connection for as long as it lives (see
+// records::narrowPersons), so every count that reads the persons table (the report's among them)
+// counts only them. Only for a connection of its own, such as a job's: every statement on the
+// connection sees the narrowed table.
 class PersonsScope {
 public:
     PersonsScope(store::Database& db, const std::vector<qint64>& rows);

@@ -1,48 +1,44 @@
 #include "ui/ModelReads.h"
 
+#include "ui/Guard.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
 namespace ui {
 
 namespace {
-
 constexpr qint64 kBurstGapMs = 10000;
-
-QWidget* windowOf(const QPointer<QObject>& model) {
-    return model ? qobject_cast<QWidget*>(model->parent()) : nullptr;
-}
-
 } // namespace
 
-ModelReads::ModelReads(QObject* model)
-    : model_(model),
-      command_(QStringLiteral("grid read (%1)").arg(QString::fromLatin1(model->metaObject()->className()))),
-      failed_{when<std::exception>([this](const std::exception& e) {
-          cause_ = causeOf(e);
-          return silently();
-      })} {}
-
-bool ModelReads::run(const std::function<void()>& read) const {
-    if (held_)
-        return false;
-    if (guard(windowOf(model_), silently(), failed_, read, command_))
-        return true;
-    if (!model_)
-        return false;
-    const bool first = !lastFailure_.isValid() || lastFailure_.elapsed() > kBurstGapMs;
-    lastFailure_.start();
-    held_ = true;
-    QTimer::singleShot(0, model_.data(), [this, first, cause = cause_] {
+store::ReadFailed tellOncePerBurst(QWidget* window) {
+    auto lastFailure = std::make_shared<QElapsedTimer>();
+    return [window = QPointer<QWidget>(window), hadWindow = bool(window),
+            lastFailure](const std::exception_ptr& error, std::function<void()> resume) {
+        QString cause;
+        guard(
+            window, silently(), {when<std::exception>([&](const std::exception& e) {
+                cause = causeOf(e);
+                return silently();
+            })},
+            [&] { std::rethrow_exception(error); }, QStringLiteral("grid read"));
+        const bool first = !lastFailure->isValid() || lastFailure->elapsed() > kBurstGapMs;
+        lastFailure->start();
         // After the paint: a message box must not open inside one.
-        if (first) {
-            inform(windowOf(model_), kGridUnreadable + QLatin1Char('\n') + cause, kProgramTitle,
-                   Icon::Exclamation);
-            lastFailure_.start(); // the burst goes on from when the operator closed the message
-        }
-        held_ = false;
-    });
-    return false;
+        QTimer::singleShot(0, QCoreApplication::instance(),
+                           [window, hadWindow, first, lastFailure, cause, resume = std::move(resume)] {
+                               if (first && (window || !hadWindow)) {
+                                   inform(window, kGridUnreadable + QLatin1Char('\n') + cause, kProgramTitle,
+                                          Icon::Exclamation);
+                                   // The burst goes on from when the operator closed the message.
+                                   lastFailure->start();
+                               }
+                               resume();
+                           });
+    };
 }
 
 } // namespace ui

@@ -35,7 +35,8 @@ TEST(ModelReads, ALockedDatabaseDuringARepaintShowsOneMessageAndNoAbort) {
     const std::vector<Case> cases = {
         {"persons",
          [&](store::Session& s, QWidget* window) {
-             auto* model = new records::PersonListModel(s.db().columnNames(store::schema::kPersons), window);
+             auto* model = new records::PersonListModel(s.db().columnNames(store::schema::kPersons),
+                                                        ui::tellOncePerBurst(window), window);
              persons = std::make_unique<store::RecordSet>(s.db(), store::schema::kPersons);
              model->setList(persons.get());
              return model;
@@ -43,7 +44,7 @@ TEST(ModelReads, ALockedDatabaseDuringARepaintShowsOneMessageAndNoAbort) {
          1, QStringLiteral("王一")},
         {"staging",
          [](store::Session& s, QWidget* window) {
-             auto* model = new exchange::StagingModel(s.db(), {}, window);
+             auto* model = new exchange::StagingModel(s.db(), {}, ui::tellOncePerBurst(window), window);
              model->reload();
              return model;
          },
