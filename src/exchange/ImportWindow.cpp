@@ -166,6 +166,8 @@ void ImportWindow::importStaging() {
                 result = records::replacePersons(*db, [&](qint64 n) {
                     control.report(n, staged, QStringLiteral("正在导入第%1条记录。").arg(n));
                 });
+                records::recordBulkChange(*db, records::authorOf(session_), records::kImportWhat,
+                                          result.persons);
             });
         } catch (const store::Cancelled&) {
             cancelled = true;

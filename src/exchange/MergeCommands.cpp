@@ -5,6 +5,7 @@
 #include "exchange/Upgrade.h"
 #include "records/DataCheck.h"
 #include "records/DataCheckWindow.h"
+#include "records/PersonsTable.h"
 #include "store/Database.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
@@ -64,6 +65,8 @@ void runMerge(QWidget* window, store::Session& session, QLabel* progress) {
                 const std::unique_ptr<SourceDatabase> other =
                     SourceDatabase::open(source, databasePassword());
                 counts = mergePersons(*db, *other, control);
+                records::recordBulkChange(*db, records::authorOf(session), records::kMergeWhat,
+                                          counts.updated + counts.added);
                 // Counted here too, so the windows never wait for it; the persons are merged
                 // whatever this count meets.
                 try {
@@ -111,6 +114,8 @@ void runUpgrade(QWidget* window, store::Session& session, QLabel* progress) {
             ui::runJob(window, session, setup, [&](store::Database* db, store::JobControl& control) {
                 const std::unique_ptr<SourceDatabase> old = SourceDatabase::open(oldFile, databasePassword());
                 upgradeFrom(*db, *old, control);
+                records::recordBulkChange(*db, records::authorOf(session), records::kUpgradeWhat,
+                                          records::countPersons(*db));
             });
         },
         QStringLiteral("升级"));

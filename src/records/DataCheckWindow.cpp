@@ -1,5 +1,6 @@
 #include "records/DataCheckWindow.h"
 
+#include "records/PersonsTable.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
@@ -125,6 +126,8 @@ void DataCheckWindow::convertAll() {
             try {
                 ui::runJob(this, session_, setup, [&](store::Database* db, store::JobControl& control) {
                     converted = convertOldIdNumbers(*db, today, control);
+                    if (converted > 0)
+                        recordBulkChange(*db, authorOf(session_), kConvertIdsWhat, converted);
                 });
             } catch (const store::Cancelled&) {
                 cancelled = true;
