@@ -336,6 +336,12 @@ TEST(PhotoButtons, ImportReplacesFromFilesAndKeepsTheOthers) {
     EXPECT_EQ(f.photoOf(QStringLiteral("000124")), QByteArray("old 124")) << "an empty file changes nothing";
     EXPECT_EQ(f.photoOf(QStringLiteral("000122")), QByteArray("keep 122"));
     EXPECT_TRUE(f.photoOf(QStringLiteral("000125")).isEmpty());
+    EXPECT_EQ(testing_support::countRows(f.session->db(), QStringLiteral("history")), 1)
+        << "one summary row, no photo bytes";
+    EXPECT_EQ(testing_support::countRows(
+                  f.session->db(), QStringLiteral("history"),
+                  QStringLiteral("kind = '批量' AND field = '导入全部相片' AND new_value = 2")),
+              1);
     EXPECT_EQ(f.progress()->text(), QStringLiteral("正在导入...50.0%"));
     EXPECT_FALSE(f.progress()->isVisible());
     EXPECT_EQ(w.list().position(), 0);
