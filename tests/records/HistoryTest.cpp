@@ -96,6 +96,12 @@ TEST(PersonHistory, EveryWriteOfOnePersonIsRecordedWithItsOperator) {
     entry.form().findChild<QLineEdit*>(QStringLiteral("Text4"))->setText(QStringLiteral("王五"));
     testing_support::trigger(entry, QStringLiteral("tt2")); // 保存
     const qint64 rowid = entry.list().currentRowid();
+    testing_support::trigger(entry, QStringLiteral("tt9")); // 修改记录 of the person shown
+    auto* shown = entry.findChild<HistoryWindow*>();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->windowTitle(), QStringLiteral("修改记录 - 000001 王五"));
+    EXPECT_EQ(shown->model().rowCount(), 3);
+    EXPECT_EQ(shown->model().at(0).field, QStringLiteral("姓名")) << "newest first";
     const QByteArray photo("\xff\xd8 picture bytes", 17);
     storePhoto(f.db(), rowid, photo, QStringLiteral("李四"));
     clearPhoto(f.db(), rowid, QStringLiteral("李四"));
