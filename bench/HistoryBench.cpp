@@ -5,6 +5,7 @@
 #include "store/Database.h"
 #include "store/ProgramState.h"
 
+#include <QLineEdit>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -56,3 +57,14 @@ static void HistoryOpen(benchmark::State& state) {
     state.counters["history"] = double(kHistoryRows);
 }
 BENCHMARK(HistoryOpen)->Unit(benchmark::kMillisecond);
+
+// The main window's history searched for a personal number typed into the person filter.
+static void HistoryFindNumber(benchmark::State& state) {
+    store::Session& session = historySession();
+    records::HistoryWindow window(session, std::nullopt, {});
+    window.findChild<QLineEdit*>(QStringLiteral("PersonFilter"))->setText(QStringLiteral("050000"));
+    for (auto _ : state)
+        window.search();
+    state.counters["rows"] = window.model().rowCount();
+}
+BENCHMARK(HistoryFindNumber)->Unit(benchmark::kMillisecond);
