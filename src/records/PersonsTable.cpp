@@ -98,6 +98,8 @@ void deletePerson(store::Database& db, qint64 rowid, const Author& author) {
         ordinals.push_back(c.ordinal);
     store::Savepoint sp(db);
     const QVariantList row = readColumns(db, rowid, ordinals);
+    // The deletion first: a file that refuses it says why before the history is touched.
+    db.exec(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(kPersons), {rowid});
     if (!row.isEmpty()) {
         // Every value the person had, so that the person can be put back whole.
         HistoryWriter history(db, author, kHistoryDeleted);
@@ -107,7 +109,6 @@ void deletePerson(store::Database& db, qint64 rowid, const Author& author) {
                 history.add(personColumn(ordinal).columnName(), row.at(ordinal), QVariant());
         }
     }
-    db.exec(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(kPersons), {rowid});
     sp.release();
 }
 
