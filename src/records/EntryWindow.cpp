@@ -401,13 +401,18 @@ void EntryWindow::openHistory() {
 }
 
 // Rows read before an undo show the values as they were; the person on view shows the new ones
-// unless the operator has typed into the boxes.
+// unless the operator has typed into the boxes. A restored person is moved to.
 void EntryWindow::historyChanged(qint64 rowid) {
     list_->forget(rowid);
+    bool listed = false;
     for (int i = 0; i < list_->count(); ++i) {
-        if (list_->rowid(i) == rowid)
+        if (list_->rowid(i) == rowid) {
             model_->rowChanged(i);
+            listed = true;
+        }
     }
+    if (!listed) // a person put back: shown as 新增 shows a new one
+        return showPerson(rowid);
     if (list_->currentRowid() == rowid && form_->changedEntries().empty())
         showCurrent();
 }

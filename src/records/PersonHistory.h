@@ -67,12 +67,12 @@ struct HistoryRow {
 };
 
 struct HistoryFilter {
-    std::optional<qint64> person; // a row identity
-    QString personText;           // a personal number or a name as recorded
-    QString operatorName;
-    QDate from; // inclusive; invalid: open
-    QDate to;
-    QString kind; // empty: every kind
+    std::optional<qint64> person = {}; // a row identity
+    QString personText = {};           // a personal number or a name as recorded
+    QString operatorName = {};
+    QDate from = {}; // inclusive; invalid: open
+    QDate to = {};
+    QString kind = {}; // empty: every kind
     // Answered through an index, so fast on any size of history.
     bool narrowsToPerson() const { return person.has_value() || !personText.trimmed().isEmpty(); }
 };

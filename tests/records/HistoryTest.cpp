@@ -281,3 +281,38 @@ TEST(HistoryWindow, TableMadeOnOpenAndUnavailableOnAReadOnlyFile) {
     EXPECT_FALSE(hasHistoryTable(session->db()));
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
+
+// The filters: a person by number or name as recorded, an operator, a date range whose last day
+// counts whole, a kind; newest first.
+TEST(PersonHistory, FiltersFindTheirRowsNewestFirst) {
+    History f;
+    const auto at = [](int day, int hour) { return QDateTime(QDate(2024, 3, day), QTime(hour, 0)); };
+    const qint64 a =
+        addNumberedPerson(f.db(), QStringLiteral("000001"), Author(QStringLiteral("张三"), at(1, 9)));
+    const qint64 b =
+        addNumberedPerson(f.db(), QStringLiteral("000002"), Author(QStringLiteral("李四"), at(2, 23)));
+    writePerson(f.db(), a, {{kPersonName, {QStringLiteral("王五")}}},
+                Author(QStringLiteral("李四"), at(3, 8)));
+    deletePerson(f.db(), b, Author(QStringLiteral("张三"), at(4, 10)));
+    recordBulkChange(f.db(), Author(kSuper, at(5, 12)), kMergeWhat, 40);
+    struct Case {
+        HistoryFilter filter;
+        QStringList expected; // kind and field of each row found
+    };
+    const QList<Case> cases = {
+        {{}, {"批量 合并数据", "删除 个人编号", "修改 姓名", "新增 个人编号", "新增 个人编号"}},
+        {{.person = a}, {"修改 姓名", "新增 个人编号"}},
+        {{.personText = QStringLiteral("王五")}, {"修改 姓名"}},
+        {{.personText = QStringLiteral(" 000002 ")}, {"删除 个人编号", "新增 个人编号"}},
+        {{.operatorName = QStringLiteral("李四")}, {"修改 姓名", "新增 个人编号"}},
+        {{.from = QDate(2024, 3, 2), .to = QDate(2024, 3, 3)}, {"修改 姓名", "新增 个人编号"}},
+        {{.kind = kHistoryBulk}, {"批量 合并数据"}},
+    };
+    for (const Case& c : cases) {
+        QStringList found;
+        for (const HistoryRow& r : readHistory(f.db(), c.filter, 100))
+            found << r.kind + QLatin1Char(' ') + r.field;
+        EXPECT_EQ(found, c.expected);
+    }
+    EXPECT_EQ(readHistory(f.db(), {}, 2).size(), 2u) << "bounded";
+}
