@@ -1,7 +1,7 @@
 #include "PersonGenerator.h"
 
-#include "records/Photo.h"
 #include "login/ShippedDatabase.h"
+#include "records/Photo.h"
 #include "store/Database.h"
 #include "store/RecordSet.h"
 #include "store/Schema.h"
@@ -66,9 +66,10 @@ void walk(benchmark::State& state, bool exporting) {
             longest = std::max(longest, since.restart());
             return true;
         };
-        count = (exporting ? records::exportPhotos(*f.db, rowids, f.folder(), progress)
-                           : records::importPhotos(*f.db, rowids, f.folder(), progress))
-                    .count;
+        count =
+            (exporting ? records::exportPhotos(*f.db, rowids, f.folder(), progress)
+                       : records::importPhotos(*f.db, rowids, f.folder(), progress, QStringLiteral("bench")))
+                .count;
     }
     state.counters["photos"] = count;
     state.counters["longest_gap_ms"] = double(longest);

@@ -178,6 +178,7 @@ void ImportWindow::importStaging() {
     ui::JobSetup setup;
     setup.cancellable = true;
     setup.show = [this](const store::Progress& p) { showProgress(p); };
+    const records::Author author = records::authorOf(session_);
     const bool done =
         ui::guard(this, ui::stopWith(kImportFailed, ui::kProgramTitle, ui::Icon::None),
                   {ui::when<store::Cancelled>([this](const store::Cancelled&) {
@@ -190,6 +191,7 @@ void ImportWindow::importStaging() {
                           result = records::replacePersons(*db, [&](qint64 n) {
                               control.report(n, staged, QStringLiteral("正在导入第%1条记录。").arg(n));
                           });
+                          records::recordBulkChange(*db, author, records::kImportWhat, result.persons);
                       });
                   });
     ui_->Label1->clear();

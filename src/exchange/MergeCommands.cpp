@@ -5,6 +5,7 @@
 #include "exchange/Upgrade.h"
 #include "records/DataCheck.h"
 #include "records/DataCheckWindow.h"
+#include "records/PersonsTable.h"
 #include "store/Database.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
@@ -56,6 +57,7 @@ void runMerge(QWidget* window, store::Session& session, QLabel* progress) {
     MergeCounts counts;
     std::optional<int> sharing;
     const QDate today = session.now().date();
+    const records::Author author = records::authorOf(session);
     const bool merged = ui::guard(
         window, ui::stopWith(notLegal, ui::kProgramTitle, ui::Icon::None),
         {ui::whenCancelled(), ui::when<std::exception>(notMerged)},
@@ -64,6 +66,7 @@ void runMerge(QWidget* window, store::Session& session, QLabel* progress) {
                 const std::unique_ptr<SourceDatabase> other =
                     SourceDatabase::open(source, databasePassword());
                 counts = mergePersons(*db, *other, control);
+                records::recordBulkChange(*db, author, records::kMergeWhat, counts.updated + counts.added);
                 // Counted here too, so the windows never wait for it; the persons are merged
                 // whatever this count meets.
                 try {
@@ -104,6 +107,7 @@ void runUpgrade(QWidget* window, store::Session& session, QLabel* progress) {
     setup.cancellable = true;
     setup.show = [progress](const store::Progress& p) { progress->setText(p.text); };
     const QString oldFile = chosen.trimmed();
+    const records::Author author = records::authorOf(session);
     const bool done = ui::guard(
         window, ui::stopWithCause(QStringLiteral("升级失败。原有的数据没有改变。")),
         {ui::whenCancelled(), ui::when<UpgradeError>(refused), ui::when<SourceError>(refused)},
@@ -111,6 +115,7 @@ void runUpgrade(QWidget* window, store::Session& session, QLabel* progress) {
             ui::runJob(window, session, setup, [&](store::Database* db, store::JobControl& control) {
                 const std::unique_ptr<SourceDatabase> old = SourceDatabase::open(oldFile, databasePassword());
                 upgradeFrom(*db, *old, control);
+                records::recordBulkChange(*db, author, records::kUpgradeWhat, records::countPersons(*db));
             });
         },
         QStringLiteral("升级"));

@@ -99,8 +99,10 @@ bool AppController::startUp() {
         if (session_.db().isReadOnly())
             ui::inform(nullptr, readOnlyDatabaseMessage(session_.databasePath()), ui::kProgramTitle,
                        ui::Icon::Exclamation);
-        else // an index that cannot be made only costs speed
+        else { // an index that cannot be made only costs speed; a file from before gets its history table
             ui::guard(nullptr, ui::silently(), [&] { addPersonIndexes(); });
+            ui::guard(nullptr, ui::silently(), [&] { records::ensureHistoryTable(session_.db()); });
+        }
     } catch (const store::OpenError& e) {
         ui::inform(nullptr, startupFailureMessage(e), ui::kProgramTitle, ui::Icon::Critical);
         return false;

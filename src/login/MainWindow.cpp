@@ -15,6 +15,8 @@
 #include "records/CategoryScan.h"
 #include "records/DataCheckWindow.h"
 #include "records/EntryWindow.h"
+#include "records/HistoryWindow.h"
+#include "records/PersonsTable.h"
 #include "settings/SystemSettingsWindow.h"
 #include "settings/UsersWindow.h"
 #include "stats/ElderlyWindow.h"
@@ -93,6 +95,7 @@ const Binding kBindings[] = {
     {&Ui::MainWindow::w4, Command::WagesMenu, From::Menu},
     {&Ui::MainWindow::ElderlyDue, Command::ElderlyDue, From::Menu},
     {&Ui::MainWindow::DataCheck, Command::DataCheck, From::Menu},
+    {&Ui::MainWindow::History, Command::History, From::Menu},
     {&Ui::MainWindow::Data, Command::Maintenance, From::Menu},
     {&Ui::MainWindow::INexcel, Command::ImportExcel, From::Menu},
     {&Ui::MainWindow::OUTexcel, Command::ExportExcel, From::Menu},
@@ -246,6 +249,17 @@ void MainWindow::dispatch(Command command) {
                 session_, [this](qint64 rowid) { openPerson(rowid); }, this, exchange::exportGrid);
         });
         return;
+    case Command::History:
+        ui::showSingle(historyWindow_, [this] {
+            return new records::HistoryWindow(
+                session_, std::nullopt,
+                [this](qint64 rowid) {
+                    if (auto* entry = qobject_cast<records::EntryWindow*>(entryWindow_.data()))
+                        entry->historyChanged(rowid);
+                },
+                this);
+        });
+        return;
     case Command::ElderlyDue:
         ui::showSingle(elderlyWindow_, [this] {
             return new stats::ElderlyWindow(
@@ -335,9 +349,13 @@ void MainWindow::initialise() {
                   // Asked before the work starts; the answer takes effect inside its transaction.
                   const bool clearCategories = categories::hasRows(session_.db()) &&
                                                ui::confirm(this, QStringLiteral("清空类别库所有数据吗？"));
-                  ui::runJob(this, session_, {}, [clearCategories](store::Database* db, store::JobControl&) {
-                      initialiseData(*db, clearCategories);
-                  });
+                  ui::runJob(this, session_, {},
+                             [clearCategories, author = records::authorOf(session_)](store::Database* db,
+                                                                                     store::JobControl&) {
+                                 const qint64 persons = records::countPersons(*db);
+                                 initialiseData(*db, clearCategories);
+                                 records::recordBulkChange(*db, author, records::kInitialiseWhat, persons);
+                             });
               });
 }
 

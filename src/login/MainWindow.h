@@ -53,6 +53,7 @@ enum class Command {
     Leave,          // tt11
     DataCheck,      // DataCheck 数据检查: ID numbers, dates and duplicates over all persons
     ElderlyDue,     // ElderlyDue 高龄提醒: who reaches 70, 80, 90 or 100 soon, birthdays this month
+    History,        // History 修改记录: every person's change history, with undo and restore
 };
 
 // Toolbar commands skip a failing step; menu commands report it.
@@ -110,6 +111,7 @@ private:
     QPointer<QWidget> elderlyWindow_;
     QPointer<QWidget> importWindow_;
     QPointer<QWidget> maintenanceWindow_;
+    QPointer<QWidget> historyWindow_;
 };
 
 } // namespace login

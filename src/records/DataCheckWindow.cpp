@@ -1,5 +1,6 @@
 #include "records/DataCheckWindow.h"
 
+#include "records/PersonsTable.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
@@ -122,6 +123,7 @@ void DataCheckWindow::convertAll() {
     const QString summary = ui_->Summary->text();
     int converted = 0;
     bool cancelled = false;
+    const Author author = authorOf(session_);
     const bool done =
         ui::guard(this, ui::stopWithCause(QStringLiteral("转换没有完成，身份证号码都保持原样。")),
                   {ui::when<store::Cancelled>([&](const store::Cancelled&) {
@@ -131,6 +133,8 @@ void DataCheckWindow::convertAll() {
                   [&] {
                       ui::runJob(this, session_, setup, [&](store::Database* db, store::JobControl& control) {
                           converted = convertOldIdNumbers(*db, today, control);
+                          if (converted > 0)
+                              recordBulkChange(*db, author, kConvertIdsWhat, converted);
                       });
                   });
     if (cancelled) {

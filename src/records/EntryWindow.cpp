@@ -3,6 +3,7 @@
 #include "categories/CategoryTable.h"
 #include "records/EntryForm.h"
 #include "records/EntryRules.h"
+#include "records/HistoryWindow.h"
 #include "records/IdCheck.h"
 #include "records/PersonListModel.h"
 #include "records/PersonsTable.h"
@@ -17,6 +18,7 @@
 #include "ui/Guard.h"
 #include "ui/ModelReads.h"
 #include "ui/Programs.h"
+#include "ui/SingleWindow.h"
 #include "ui/Widgets.h"
 #include "ui/Window.h"
 
@@ -121,6 +123,7 @@ void EntryWindow::buildToolbar() {
                                       {"tt5", "类别", QStyle::SP_FileDialogListView, C::Categories},
                                       {"tt6", "计算器", QStyle::SP_ComputerIcon, C::Calculator},
                                       {"tt8", "相片", QStyle::SP_DesktopIcon, C::Photo},
+                                      {"tt9", "修改记录", QStyle::SP_FileDialogInfoView, C::History},
                                       {"tt7", "返回", QStyle::SP_DialogCloseButton, C::Leave}},
                                      [this](C c) { run(c); });
     action(QStringLiteral("tt1"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
@@ -374,7 +377,45 @@ void EntryWindow::run(EntryCommand command) {
         return;
     case EntryCommand::Leave:
         return leave();
+    case EntryCommand::History:
+        return openHistory();
     }
+}
+
+void EntryWindow::openHistory() {
+    std::optional<HistoryWindow::Person> person;
+    if (list_ && list_->currentRowid() >= 0) {
+        ui::guard(this, ui::silently(), [&] {
+            const QVariantList& row = list_->cells(list_->position());
+            person = HistoryWindow::Person{list_->currentRowid(), row.value(kPersonalNumber).toString(),
+                                           row.value(kPersonName).toString()};
+        });
+    }
+    // Each opening shows the person now on view.
+    if (historyWindow_)
+        historyWindow_->close();
+    delete historyWindow_.data();
+    ui::showSingle(historyWindow_, [&] {
+        return new HistoryWindow(
+            session_, person, [this](qint64 rowid) { historyChanged(rowid); }, this);
+    });
+}
+
+// Rows read before an undo show the values as they were; the person on view shows the new ones
+// unless the operator has typed into the boxes. A restored person is moved to.
+void EntryWindow::historyChanged(qint64 rowid) {
+    list_->forget(rowid);
+    bool listed = false;
+    for (int i = 0; i < list_->count(); ++i) {
+        if (list_->rowid(i) == rowid) {
+            model_->rowChanged(i);
+            listed = true;
+        }
+    }
+    if (!listed) // a person put back: shown as 新增 shows a new one
+        return showPerson(rowid);
+    if (list_->currentRowid() == rowid && form_->changedEntries().empty())
+        showCurrent();
 }
 
 namespace {
@@ -401,12 +442,12 @@ void EntryWindow::addRecord() {
             newNumber_ = QStringLiteral("000001");
             qobject_cast<QLineEdit*>(form_->control(QStringLiteral("Text1")))->setText(newNumber_);
         }
-        const qint64 rowid = addNumberedPerson(db, newNumber_);
+        const qint64 rowid = addNumberedPerson(db, newNumber_, authorOf(session_));
         model_->append(rowid);
         moveTo(list_->count() - 1);
         if (!qobject_cast<QCheckBox*>(form_->control(QStringLiteral("Check20")))->isChecked())
             return;
-        if (!applyTemplate(db, rowid))
+        if (!applyTemplate(db, rowid, authorOf(session_)))
             return;
         form_->showRow(readRow(db, store::schema::kPersons, rowid));
         model_->rowChanged(list_->position());
@@ -444,7 +485,7 @@ bool EntryWindow::saveRecord() {
                        saveNote_->setText(kSaveFailed + QLatin1Char(' ') + ui::causeOf(e));
                        return failed;
                    })},
-                  [&] { writePerson(session_.db(), rowid, changed); });
+                  [&] { writePerson(session_.db(), rowid, changed, authorOf(session_)); });
     if (!saved)
         return false;
     note_ = numberNotes(changed);
@@ -465,7 +506,8 @@ void EntryWindow::deleteRecord() {
         return;
     if (!ui::confirm(this, QStringLiteral("真的删除第") + number + QStringLiteral("号记录吗?")))
         return;
-    if (!ui::guard(this, ui::stopWithCause(kDeleteFailed), [&] { deletePerson(session_.db(), rowid); }))
+    if (!ui::guard(this, ui::stopWithCause(kDeleteFailed),
+                   [&] { deletePerson(session_.db(), rowid, authorOf(session_)); }))
         return;
     // The boxes keep showing the deleted person until the next move; the list and the count
     // follow at once, and no row is current, so a click on any row shows it.

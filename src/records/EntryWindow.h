@@ -2,6 +2,7 @@
 
 #include "store/Schema.h"
 
+#include <QPointer>
 #include <QSet>
 #include <QWidget>
 
@@ -28,7 +29,7 @@ class IdCheck;
 class PersonListModel;
 
 // The entry window's toolbar buttons.
-enum class EntryCommand { Add, Save, Delete, Preview, Categories, Calculator, Photo, Leave };
+enum class EntryCommand { Add, Save, Delete, Preview, Categories, Calculator, Photo, Leave, History };
 
 inline const QString kAllPersons = QStringLiteral("全部人数：");
 inline const QString kFoundPersons = QStringLiteral("找到人数：");
@@ -76,6 +77,10 @@ public:
     QString statusLine() const;
     QAction* action(const QString& key) const;
 
+    // The change history of the person shown (tt9 修改记录), and what an undo there wrote.
+    void openHistory();
+    void historyChanged(qint64 rowid);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -118,6 +123,7 @@ private:
     QList<QAction*> actions_;
     QList<QWidget*> tabChain_;
     QSet<const QObject*> dateBoxes_; // checked when they lose the focus
+    QPointer<QWidget> historyWindow_;
 };
 
 } // namespace records

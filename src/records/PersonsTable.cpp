@@ -25,18 +25,147 @@ std::unique_ptr<store::RecordSet> findPersons(store::Database& db, const Conditi
     return std::make_unique<store::RecordSet>(db, kPersons, condition.sql, condition.params, byNumber());
 }
 
-qint64 addNumberedPerson(store::Database& db, const QString& number) {
+qint64 addNumberedPerson(store::Database& db, const QString& number, const Author& author) {
+    store::Savepoint sp(db);
     db.exec(QStringLiteral("INSERT INTO %1(%2) VALUES (?)").arg(kPersons, sqlName(kPersonalNumber)),
             {number});
-    return db.lastInsertRowId();
+    const qint64 rowid = db.lastInsertRowId();
+    HistoryWriter history(db, author, kHistoryAdded);
+    history.person(rowid, number, QVariant());
+    history.add(personColumn(kPersonalNumber).columnName(), QVariant(), number);
+    sp.release();
+    return rowid;
 }
 
-void writePerson(store::Database& db, qint64 rowid, const Entries& entries) {
-    writeRow(db, kPersons, rowid, entries);
+void writePerson(store::Database& db, qint64 rowid, const Entries& entries, const Author& author) {
+    StoredValues values;
+    for (const auto& [ordinal, entry] : entries)
+        values[ordinal] = storedValue(personColumn(ordinal), entry);
+    writeStoredPerson(db, rowid, values, author);
 }
 
-void deletePerson(store::Database& db, qint64 rowid) {
+namespace {
+
+QVariantList readColumns(store::Database& db, qint64 rowid, const std::vector<int>& ordinals) {
+    QStringList names;
+    for (const int ordinal : ordinals)
+        names << sqlName(ordinal);
+    store::Statement st = db.prepare(
+        QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?").arg(names.join(QStringLiteral(", ")), kPersons));
+    st.bind(1, rowid);
+    QVariantList row;
+    if (st.step()) {
+        for (int i = 0; i < int(ordinals.size()); ++i)
+            row << st.value(i);
+    }
+    return row;
+}
+
+// A photo's old bytes are kept; its new value is only their size, the bytes being in the table.
+void addColumn(HistoryWriter& history, int ordinal, const QVariant& before, const QVariant& after) {
+    const bool photo = ordinal == kPhoto;
+    history.add(personColumn(ordinal).columnName(), before,
+                photo && !after.isNull() ? QVariant(qint64(after.toByteArray().size())) : after);
+}
+
+} // namespace
+
+void writeStoredPerson(store::Database& db, qint64 rowid, const StoredValues& values, const Author& author,
+                       const QString& kind) {
+    std::vector<int> ordinals = {kPersonalNumber, kPersonName};
+    for (const auto& [ordinal, value] : values)
+        ordinals.push_back(ordinal);
+    store::Savepoint sp(db);
+    const QVariantList before = readColumns(db, rowid, ordinals);
+    writeStoredRow(db, kPersons, rowid, values);
+    const QVariantList after = readColumns(db, rowid, ordinals);
+    std::optional<HistoryWriter> history;
+    for (std::size_t i = 2; i < ordinals.size() && after.size() == before.size(); ++i) {
+        if (sameStoredValue(before.at(int(i)), after.at(int(i))))
+            continue;
+        if (!history) {
+            history.emplace(db, author, kind);
+            history->person(rowid, after.at(0), after.at(1));
+        }
+        addColumn(*history, ordinals[i], before.at(int(i)), after.at(int(i)));
+    }
+    sp.release();
+}
+
+void deletePerson(store::Database& db, qint64 rowid, const Author& author) {
+    std::vector<int> ordinals;
+    for (const PersonColumn& c : personColumns())
+        ordinals.push_back(c.ordinal);
+    store::Savepoint sp(db);
+    const QVariantList row = readColumns(db, rowid, ordinals);
+    // The deletion first: a file that refuses it says why before the history is touched.
     db.exec(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(kPersons), {rowid});
+    if (!row.isEmpty()) {
+        // Every value the person had, so that the person can be put back whole.
+        HistoryWriter history(db, author, kHistoryDeleted);
+        history.person(rowid, row.at(kPersonalNumber), row.at(kPersonName));
+        for (const int ordinal : ordinals) {
+            if (ordinal == kPersonalNumber || !row.at(ordinal).isNull())
+                history.add(personColumn(ordinal).columnName(), row.at(ordinal), QVariant());
+        }
+    }
+    sp.release();
+}
+
+bool personExists(store::Database& db, qint64 rowid) {
+    return db.scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE rowid = ?").arg(kPersons), {rowid})
+               .toLongLong() > 0;
+}
+
+bool personalNumberTaken(store::Database& db, const QString& number) {
+    return db
+        .scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM %1 WHERE %2 = ?)")
+                    .arg(kPersons, sqlName(kPersonalNumber)),
+                {number})
+        .toBool();
+}
+
+QString numberForNewPerson(store::Database& db) {
+    const QVariant last = db.scalar(QStringLiteral("SELECT %1 FROM %2 ORDER BY %1 DESC, rowid DESC LIMIT 1")
+                                        .arg(sqlName(kPersonalNumber), kPersons));
+    return last.isNull() && countPersons(db) == 0 ? QStringLiteral("000001")
+                                                  : nextPersonalNumber(last.toString());
+}
+
+qint64 addPersonWith(store::Database& db, const StoredValues& values, const Author& author, qint64 rowid) {
+    QStringList names;
+    QVariantList params;
+    if (rowid > 0 && !personExists(db, rowid)) {
+        names << QStringLiteral("rowid");
+        params << rowid;
+    }
+    for (const auto& [ordinal, value] : values) {
+        names << sqlName(ordinal);
+        params << value;
+    }
+    store::Savepoint sp(db);
+    db.exec(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                .arg(kPersons, names.join(QStringLiteral(", ")),
+                     QStringList(params.size(), QStringLiteral("?")).join(QStringLiteral(", "))),
+            params);
+    const qint64 added = db.lastInsertRowId();
+    HistoryWriter history(db, author, kHistoryAdded);
+    const auto value = [&](int ordinal) {
+        const auto it = values.find(ordinal);
+        return it == values.end() ? QVariant() : it->second;
+    };
+    history.person(added, value(kPersonalNumber), value(kPersonName));
+    for (const auto& [ordinal, v] : values) {
+        if (!v.isNull())
+            addColumn(history, ordinal, QVariant(), v);
+    }
+    sp.release();
+    return added;
+}
+
+void recordBulkChange(store::Database& db, const Author& author, const QString& what, qint64 count) {
+    HistoryWriter history(db, author, kHistoryBulk);
+    history.add(what, QVariant(), count);
 }
 
 void deleteAllPersons(store::Database& db) {
@@ -179,14 +308,27 @@ QByteArray readPhoto(store::Database& db, qint64 rowid) {
         .toByteArray();
 }
 
-void storePhoto(store::Database& db, qint64 rowid, const QByteArray& bytes) {
+void storePhotoInBulk(store::Database& db, qint64 rowid, const QByteArray& bytes) {
     db.exec(QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?").arg(kPersons, sqlName(kPhoto)),
             {bytes.isEmpty() ? QVariant() : QVariant(bytes), rowid});
 }
 
-void clearPhoto(store::Database& db, qint64 rowid) {
-    db.exec(QStringLiteral("UPDATE %1 SET %2 = NULL WHERE rowid = ?").arg(kPersons, sqlName(kPhoto)),
-            {rowid});
+void storePhoto(store::Database& db, qint64 rowid, const QByteArray& bytes, const Author& author) {
+    const std::vector<int> ordinals = {kPersonalNumber, kPersonName, kPhoto};
+    store::Savepoint sp(db);
+    const QVariantList before = readColumns(db, rowid, ordinals);
+    storePhotoInBulk(db, rowid, bytes);
+    const QVariant after = bytes.isEmpty() ? QVariant() : QVariant(bytes);
+    if (!before.isEmpty() && !sameStoredValue(before.at(2), after)) {
+        HistoryWriter history(db, author, kHistoryChanged);
+        history.person(rowid, before.at(0), before.at(1));
+        addColumn(history, kPhoto, before.at(2), after);
+    }
+    sp.release();
+}
+
+void clearPhoto(store::Database& db, qint64 rowid, const Author& author) {
+    storePhoto(db, rowid, QByteArray(), author);
 }
 
 store::Statement numberAndPhotoReader(store::Database& db) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "records/EntryRules.h"
+#include "records/PersonHistory.h"
 #include "records/PersonRecord.h"
 
 #include <QByteArray>
@@ -26,19 +27,24 @@ std::unique_ptr<store::RecordSet> openPersonList(store::Database& db);
 // The same list narrowed by a category search condition.
 std::unique_ptr<store::RecordSet> findPersons(store::Database& db, const Condition& condition);
 
+// The writes of single persons record each changed column in the change history (records/
+// PersonHistory) in the same transaction: a write that fails leaves neither.
+
 // Adds a person with only the personal number set; the new row's rowid.
-qint64 addNumberedPerson(store::Database& db, const QString& number);
+qint64 addNumberedPerson(store::Database& db, const QString& number, const Author& author);
 // Writes the entries into one person (all or nothing; see writeRow).
-void writePerson(store::Database& db, qint64 rowid, const Entries& entries);
-void deletePerson(store::Database& db, qint64 rowid);
+void writePerson(store::Database& db, qint64 rowid, const Entries& entries, const Author& author);
+void deletePerson(store::Database& db, qint64 rowid, const Author& author);
 qint64 countPersons(store::Database& db);
 
 // The photo of a person: the bytes of an image file as they were in the file, no header, no
 // conversion; empty when the person has none.
 QByteArray readPhoto(store::Database& db, qint64 rowid);
 // Replaces the photo by `bytes` in one statement (empty bytes store Null). Throws store::SqlError.
-void storePhoto(store::Database& db, qint64 rowid, const QByteArray& bytes);
-void clearPhoto(store::Database& db, qint64 rowid);
+void storePhoto(store::Database& db, qint64 rowid, const QByteArray& bytes, const Author& author);
+void clearPhoto(store::Database& db, qint64 rowid, const Author& author);
+// The same for the photo import of a whole folder, which writes one summary row for all.
+void storePhotoInBulk(store::Database& db, qint64 rowid, const QByteArray& bytes);
 // Look-ups of one person by rowid (bind it as 1) for the photo export and import: the first
 // reads 个人编号 and 相片, the second 个人编号 alone.
 store::Statement numberAndPhotoReader(store::Database& db);
@@ -78,5 +84,22 @@ bool dropSearchIndexesFor(store::Database& db, qint64 incoming);
 // Creates all seven tables and their indexes in an empty database: the persons and staging
 // tables from the column table, the small tables from store/Schema.
 void createTables(store::Database& db);
+
+// ---- Change history: the writes the history window puts back, and the bulk operations' row ----
+
+// Stored values into one person, recorded as `kind` (all or nothing; see writeStoredRow).
+void writeStoredPerson(store::Database& db, qint64 rowid, const StoredValues& values, const Author& author,
+                       const QString& kind = kHistoryChanged);
+bool personExists(store::Database& db, qint64 rowid);
+// Whether a person has this personal number (compared as the list compares it).
+bool personalNumberTaken(store::Database& db, const QString& number);
+// The number 新增 gives on the whole list: the one after the last person's.
+QString numberForNewPerson(store::Database& db);
+// A person with these values (a deleted one put back), with the row identity `rowid` when that is
+// free; the new row's rowid. Recorded as 新增.
+qint64 addPersonWith(store::Database& db, const StoredValues& values, const Author& author,
+                     qint64 rowid = -1);
+// One summary row (kind 批量) for an operation on many persons: what was done and to how many.
+void recordBulkChange(store::Database& db, const Author& author, const QString& what, qint64 count);
 
 } // namespace records

@@ -161,7 +161,8 @@ QByteArray readPictureFile(const QString& path) {
     }
 }
 
-std::optional<qint64> loadPhotoFile(store::Database& db, qint64 rowid, const QString& path) {
+std::optional<qint64> loadPhotoFile(store::Database& db, qint64 rowid, const QString& path,
+                                    const Author& author) {
     if (!QFileInfo::exists(path))
         return std::nullopt;
     QByteArray bytes;
@@ -174,7 +175,7 @@ std::optional<qint64> loadPhotoFile(store::Database& db, qint64 rowid, const QSt
     if (bytes.isEmpty())
         return 0;
     try {
-        storePhoto(db, rowid, bytes);
+        storePhoto(db, rowid, bytes, author);
     } catch (const store::SqlError& e) {
         qCWarning(lcPhoto) << "cannot store" << path << e.what();
         return -qint64(e.code() == 0 ? 1 : e.code());
@@ -288,7 +289,7 @@ PhotoBatch exportPhotos(store::Database& db, const std::vector<qint64>& rowids, 
 }
 
 PhotoBatch importPhotos(store::Database& db, const std::vector<qint64>& rowids, const QString& folder,
-                        const PhotoProgress& progress) {
+                        const PhotoProgress& progress, const Author& author) {
     PhotoBatch batch;
     Walk walk(db, progress, batch);
     const PhotoFiles files(folder);
@@ -321,7 +322,7 @@ PhotoBatch importPhotos(store::Database& db, const std::vector<qint64>& rowids, 
                     ++batch.count; // counted, and the photo stays as it was
                 } else {
                     walk.writing();
-                    storePhoto(db, rowids[i], bytes);
+                    storePhotoInBulk(db, rowids[i], bytes);
                     walk.wrote();
                 }
             } catch (const PhotoFileError& e) {
@@ -344,6 +345,13 @@ PhotoBatch importPhotos(store::Database& db, const std::vector<qint64>& rowids, 
             break;
     }
     walk.finish();
+    if (batch.count > 0) {
+        try {
+            recordBulkChange(db, author, kPhotoImportWhat, batch.count);
+        } catch (const std::exception& e) {
+            qCWarning(lcPhoto) << "photo import: the change history was not written:" << e.what();
+        }
+    }
     return batch;
 }
 

@@ -39,7 +39,8 @@ QByteArray readPictureFile(const QString& path);
 // Nothing (std::nullopt) when the file does not exist; 0 when it is empty, and the photo is
 // left as it was; otherwise the number of bytes stored; a negative error code when a step
 // fails (the photo is then unchanged).
-std::optional<qint64> loadPhotoFile(store::Database& db, qint64 rowid, const QString& path);
+std::optional<qint64> loadPhotoFile(store::Database& db, qint64 rowid, const QString& path,
+                                    const Author& author);
 
 // The folder the batch export writes and the batch import reads: the program folder's "photo"
 // folder, its name matched without regard to case ("PHOTO" too; an exact "photo" first);
@@ -100,8 +101,9 @@ PhotoBatch exportPhotos(store::Database& db, const std::vector<qint64>& rowids, 
 // photo and counts it once it is committed (an empty file counts but changes nothing). A file
 // that cannot be read, or a photo the database refuses, is skipped; a database that cannot be
 // written at all (full, read-only, locked) ends the walk.
+// One summary row in the change history says how many were stored.
 PhotoBatch importPhotos(store::Database& db, const std::vector<qint64>& rowids, const QString& folder,
-                        const PhotoProgress& progress);
+                        const PhotoProgress& progress, const Author& author);
 
 // "##.0" percent of `count` over `rows`, as the progress label shows it ("12.5", ".5").
 QString photoProgressShare(int count, int rows);

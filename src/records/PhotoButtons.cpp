@@ -70,7 +70,8 @@ void PhotoButtons::chooseAgain() {
     const qint64 rowid = window_.list().currentRowid();
     if (rowid < 0)
         return;
-    ui::guard(&window_, ui::silently(), [&] { loadPhotoFile(window_.session().db(), rowid, file); });
+    ui::guard(&window_, ui::silently(),
+              [&] { loadPhotoFile(window_.session().db(), rowid, file, authorOf(window_.session())); });
     // The frame shows what is now stored: the chosen picture, or the old one when it could not be
     // taken.
     showStored(rowid);
@@ -82,7 +83,8 @@ void PhotoButtons::clear() {
     const qint64 rowid = window_.list().currentRowid();
     if (rowid < 0)
         return;
-    ui::guard(&window_, ui::silently(), [&] { clearPhoto(window_.session().db(), rowid); });
+    ui::guard(&window_, ui::silently(),
+              [&] { clearPhoto(window_.session().db(), rowid, authorOf(window_.session())); });
     showStored(rowid);
 }
 
@@ -189,12 +191,13 @@ void PhotoButtons::importAll() {
                          "真的导入全部文件图片吗？\n从系统文件夹中的PHOTO文件夹导入，将覆盖库中图片数据。")))
         return;
     const QString folder = photoFolder(window_.session().programFolder());
+    const Author author = authorOf(window_.session());
     walk(QStringLiteral("正在导入..."),
          {QStringLiteral("导入完毕！共导入%1个文件图片。"),
           QStringLiteral("导入已取消，已导入的%1个文件图片已存入库中，其余相片没有改变。"),
           QStringLiteral("导入没有完成："), QStringLiteral("%1个文件图片没有导入：")},
          true, [&](store::Database& db, const std::vector<qint64>& rowids, const PhotoProgress& progress) {
-             return importPhotos(db, rowids, folder, progress);
+             return importPhotos(db, rowids, folder, progress, author);
          });
 }
 

@@ -231,7 +231,7 @@ void ScanWindow::storeInRecord() {
             const QByteArray jpeg = editor_.jpeg();
             if (jpeg.isEmpty())
                 throw std::runtime_error("no picture to store");
-            storePhoto(session_.db(), rowid, jpeg);
+            storePhoto(session_.db(), rowid, jpeg, authorOf(session_));
             entry_->photoChanged(rowid);
         });
     if (stored)

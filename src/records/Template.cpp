@@ -1,5 +1,6 @@
 #include "records/Template.h"
 
+#include "records/PersonsTable.h"
 #include "records/StagingTable.h"
 #include "store/Database.h"
 #include "store/Schema.h"
@@ -21,7 +22,7 @@ QVariantList readTemplate(store::Database& db) {
     return rowid.isNull() ? QVariantList() : readRow(db, store::schema::kStaging, rowid.toLongLong());
 }
 
-bool applyTemplate(store::Database& db, qint64 rowid) {
+bool applyTemplate(store::Database& db, qint64 rowid, const Author& author) {
     const QVariantList model = readTemplate(db);
     if (model.isEmpty())
         return false;
@@ -30,7 +31,7 @@ bool applyTemplate(store::Database& db, qint64 rowid) {
         if (c.ordinal != 0 && c.kind != Kind::Photo && c.ordinal < model.size())
             values[c.ordinal] = model.at(c.ordinal);
     }
-    writeStoredRow(db, store::schema::kPersons, rowid, values);
+    writeStoredPerson(db, rowid, values, author, kHistoryAdded);
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "records/PersonHistory.h"
 #include "records/PersonRecord.h"
 
 namespace store {
@@ -20,6 +21,6 @@ QVariantList readTemplate(store::Database& db);
 // Copies the template's values into person `rowid` exactly as stored (a date keeps its day),
 // all but the personal number and the photo. False when there is no template. Throws WriteError
 // when the persons table refuses a value.
-bool applyTemplate(store::Database& db, qint64 rowid);
+bool applyTemplate(store::Database& db, qint64 rowid, const Author& author);
 
 } // namespace records

@@ -252,6 +252,9 @@ TEST(ImportWindow, ReadsReviewsAndImportsKeepingPhotos) {
     EXPECT_EQ(f.dialogs.last().text, QStringLiteral("导入完毕！共导入12条记录！"));
     EXPECT_EQ(countRows(f.session->db(), QStringLiteral("wslib")), 12);
     EXPECT_EQ(countRows(f.session->db(), QStringLiteral("wslib"), QStringLiteral("\"姓名\" = '张改'")), 1);
+    EXPECT_EQ(countRows(f.session->db(), QStringLiteral("history"),
+                        QStringLiteral("kind = '批量' AND field = 'Excel导入' AND new_value = 12")),
+              1);
     EXPECT_EQ(photosByNumber(), expected);
     EXPECT_EQ(f.label(), QStringLiteral("已保留原有相片%1张。").arg(photos - 1));
 }

@@ -154,6 +154,9 @@ TEST(MergeCommand, MergesAndReportsTheCounts) {
     EXPECT_EQ(f.persons(), 3);
     EXPECT_EQ(countRows(f.session->db(), QStringLiteral("wslib"), QStringLiteral("\"现居住地\" = '新'")), 2);
     EXPECT_EQ(f.log(), QStringList({kTexts.enterMerge, kTexts.leaveMerge}));
+    EXPECT_EQ(countRows(f.session->db(), QStringLiteral("history"),
+                        QStringLiteral("kind = '批量' AND field = '合并数据' AND new_value = 2")),
+              1);
     EXPECT_FALSE(f.label("Label1")->isVisibleTo(f.window.get()));
     EXPECT_EQ(f.label("Label1")->text(), QStringLiteral("正在合并，请稍候...100.0%"));
 }
@@ -345,6 +348,9 @@ TEST(UpgradeCommand, TakesOverTheOldFileAndLeavesTheLabel) {
     EXPECT_EQ(f.dialogs.last().text, kTexts.upgraded);
     EXPECT_EQ(f.dialogs.last().icon, ui::Icon::None);
     EXPECT_EQ(f.persons(), 300);
+    EXPECT_EQ(countRows(f.session->db(), QStringLiteral("history"),
+                        QStringLiteral("kind = '批量' AND field = '数据升级' AND new_value = 300")),
+              1);
     EXPECT_EQ(f.label("Label2")->text(), kTexts.upgrading);
     EXPECT_TRUE(f.label("Label2")->isVisibleTo(f.window.get()));
     EXPECT_EQ(f.session->state().inputColour, 12648447) << "the old settings row is read back";

@@ -111,6 +111,12 @@ TEST(MainWindow, InitialisationEmptiesPersonsAndLogAndAsksAboutCategories) {
         EXPECT_EQ(f.dialogs.shown[1].text, QStringLiteral("清空类别库所有数据吗？"));
         EXPECT_EQ(f.rows(QStringLiteral("wslib")), 0);
         EXPECT_EQ(f.rows(QStringLiteral("user")), 0);
+        EXPECT_EQ(
+            testing_support::countRows(
+                f.session->db(), QStringLiteral("history"),
+                QStringLiteral(
+                    "kind = '批量' AND field = '数据初始化' AND new_value = 1 AND operator = '超级用户'")),
+            1);
         EXPECT_EQ(f.rows(QStringLiteral("km")), km);
         EXPECT_EQ(f.rows(QStringLiteral("basic")), 1);
         EXPECT_EQ(f.rows(QStringLiteral("Print")), 3);

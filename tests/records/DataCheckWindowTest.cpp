@@ -110,6 +110,9 @@ TEST(DataCheckWindow, ConvertsAllOldNumbersOnlyAfterAYes) {
     EXPECT_EQ(f.dialogs.last().text, QStringLiteral("已将 2 个身份证号码转换为18位。"));
     EXPECT_EQ(f.id("000001"), QStringLiteral("11010519491231002X"));
     EXPECT_EQ(f.id("000002"), QStringLiteral("440301195806123016"));
+    EXPECT_EQ(countRows(f.session->db(), QStringLiteral("history"),
+                        QStringLiteral("kind = '批量' AND field = '一键转换身份证号码' AND new_value = 2")),
+              1);
     EXPECT_EQ(w.report().count(Fault::OldId), 0) << "checked again";
     EXPECT_FALSE(f.button("ConvertAll")->isEnabled());
     EXPECT_EQ(countRows(f.session->db(), QStringLiteral("user")), logRows)

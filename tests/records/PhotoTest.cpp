@@ -106,7 +106,8 @@ TEST(PhotoLoader, StoresTheFileBytesExactly) {
     const QString path = f.folder.file(QStringLiteral("any.bin"));
     writeFile(path, bytes);
 
-    EXPECT_EQ(loadPhotoFile(f.session->db(), rowid, path), std::optional<qint64>(bytes.size()));
+    EXPECT_EQ(loadPhotoFile(f.session->db(), rowid, path, QStringLiteral("超级用户")),
+              std::optional<qint64>(bytes.size()));
     EXPECT_EQ(readPhoto(f.session->db(), rowid), bytes) << "no header, no conversion";
 }
 
@@ -115,9 +116,12 @@ TEST(PhotoLoader, EmptyFileKeepsAndMissingFileDoesNothing) {
     const qint64 rowid = f.addPerson(QStringLiteral("000001"), "old image");
     const QString empty = f.folder.file(QStringLiteral("empty.jpg"));
     writeFile(empty, {});
-    EXPECT_EQ(loadPhotoFile(f.session->db(), rowid, empty), std::optional<qint64>(0));
+    EXPECT_EQ(loadPhotoFile(f.session->db(), rowid, empty, QStringLiteral("超级用户")),
+              std::optional<qint64>(0));
     EXPECT_EQ(readPhoto(f.session->db(), rowid), QByteArray("old image"));
-    EXPECT_EQ(loadPhotoFile(f.session->db(), rowid, f.folder.file(QStringLiteral("none.jpg"))), std::nullopt);
+    EXPECT_EQ(loadPhotoFile(f.session->db(), rowid, f.folder.file(QStringLiteral("none.jpg")),
+                            QStringLiteral("超级用户")),
+              std::nullopt);
     EXPECT_EQ(readPhoto(f.session->db(), rowid), QByteArray("old image"));
 }
 
@@ -128,7 +132,8 @@ TEST(PhotoLoader, RefusedWriteGivesANegativeCodeAndKeepsThePhoto) {
                                         "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
     const QString path = f.folder.file(QStringLiteral("a.jpg"));
     writeFile(path, "new");
-    const std::optional<qint64> result = loadPhotoFile(f.session->db(), rowid, path);
+    const std::optional<qint64> result =
+        loadPhotoFile(f.session->db(), rowid, path, QStringLiteral("超级用户"));
     ASSERT_TRUE(result.has_value());
     EXPECT_LT(*result, 0);
     EXPECT_EQ(readPhoto(f.session->db(), rowid), QByteArray("old image"));
@@ -331,6 +336,12 @@ TEST(PhotoButtons, ImportReplacesFromFilesAndKeepsTheOthers) {
     EXPECT_EQ(f.photoOf(QStringLiteral("000124")), QByteArray("old 124")) << "an empty file changes nothing";
     EXPECT_EQ(f.photoOf(QStringLiteral("000122")), QByteArray("keep 122"));
     EXPECT_TRUE(f.photoOf(QStringLiteral("000125")).isEmpty());
+    EXPECT_EQ(testing_support::countRows(f.session->db(), QStringLiteral("history")), 1)
+        << "one summary row, no photo bytes";
+    EXPECT_EQ(testing_support::countRows(
+                  f.session->db(), QStringLiteral("history"),
+                  QStringLiteral("kind = '批量' AND field = '导入全部相片' AND new_value = 2")),
+              1);
     EXPECT_EQ(f.progress()->text(), QStringLiteral("正在导入...50.0%"));
     EXPECT_FALSE(f.progress()->isVisible());
     EXPECT_EQ(w.list().position(), 0);
