@@ -1,6 +1,7 @@
 #include "BenchFolder.h"
 
 #include "exchange/Maintenance.h"
+#include "exchange/SafetyCopies.h"
 #include "store/Session.h"
 
 #include <QElapsedTimer>
@@ -62,3 +63,20 @@ static void Compact100k(benchmark::State& state) {
     state.counters["file_MB"] = double(QFileInfo(session.databasePath()).size()) / 1e6;
 }
 BENCHMARK(Compact100k)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// The safety copy before a bulk change: every page through the backup API into a new encrypted
+// file, its integrity check and person count, and the rotation (one copy kept at a time here).
+static void SafetyCopy100k(benchmark::State& state) {
+    store::Session& session = *folder().session;
+    QTemporaryDir program;
+    exchange::SafetyCopies copies(program.path(), session.clock());
+    for (auto _ : state) {
+        const exchange::SafetyCopy copy = copies.make(session.db(), exchange::kCopyBeforeMerge);
+        state.PauseTiming();
+        state.counters["persons"] = double(copy.persons.value_or(-1));
+        state.counters["file_MB"] = double(copy.bytes) / 1e6;
+        QFile::remove(copy.path);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(SafetyCopy100k)->Unit(benchmark::kMillisecond)->UseRealTime();

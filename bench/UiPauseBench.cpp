@@ -4,6 +4,7 @@
 #include "exchange/Import.h"
 #include "exchange/ImportWindow.h"
 #include "exchange/MergeCommands.h"
+#include "exchange/PreviewWindow.h"
 #include "exchange/Workbook.h"
 #include "print/ResultsWindow.h"
 #include "records/PersonListModel.h"
@@ -12,6 +13,7 @@
 #include "store/RecordSet.h"
 #include "store/Schema.h"
 #include "ui/ScriptedDialogs.h"
+#include "ui/WindowScript.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -96,6 +98,7 @@ static void UiPauseImport(benchmark::State& state) {
         exchange::ImportWindow window(session);
         window.show();
         dialogs.answer({true});
+        ui::PressWhenShown preview(exchange::kImportPreviewTitle, QStringLiteral("Continue"));
         state.SetIterationTime(longestPause([&] { window.importStaging(); }));
     }
     state.counters["staged"] = double(records::countStaging(session.db()));
@@ -134,6 +137,7 @@ static void UiPauseMerge(benchmark::State& state) {
     window.show();
     for (auto _ : state) {
         dialogs.files.enqueue(other);
+        ui::PressWhenShown preview(exchange::kMergePreviewTitle, QStringLiteral("Continue"));
         state.SetIterationTime(longestPause([&] { exchange::runMerge(&window, session, &label); }));
     }
     // What the merge said at its end: the counts, or why it did not run.

@@ -30,10 +30,12 @@ ui::JobSetup labelledJob(QLabel* label, ui::JobSetup::Connection connection) {
 }
 } // namespace
 
-CategorySettingsWindow::CategorySettingsWindow(store::Session& session, ColumnScan scan, QWidget* parent)
+CategorySettingsWindow::CategorySettingsWindow(store::Session& session, ColumnScan scan, QWidget* parent,
+                                               BeforeReplace beforeReplace)
     : QWidget(parent, Qt::Window), session_(session), ui_(std::make_unique<Ui::CategorySettingsWindow>()) {
     ui_->setupUi(this);
     scanColumn_ = std::move(scan);
+    beforeReplace_ = std::move(beforeReplace);
     categories_ = ui_->List1;
     values_ = ui_->List2;
     value_ = ui_->Text2;
@@ -166,6 +168,8 @@ void CategorySettingsWindow::scanClicked() {
 void CategorySettingsWindow::replaceClicked() {
     if (!ui::confirm(this, QStringLiteral(
                                "真的要将所查结果转为类别的明细值吗，\r\n这样做将会删除该类别原有的明细值。")))
+        return;
+    if (beforeReplace_ && !beforeReplace_(this))
         return;
     replace_->setEnabled(false);
     const int column = selectedColumn();

@@ -31,7 +31,12 @@ public:
     // persons table.
     using ColumnScan = std::function<ScanResult(store::Database&, int column, store::JobControl&)>;
 
-    CategorySettingsWindow(store::Session& session, ColumnScan scan, QWidget* parent = nullptr);
+    // The safety copy before 转类别 replaces values; given by the opener. False stops the
+    // replacement (the operator was told why).
+    using BeforeReplace = std::function<bool(QWidget* window)>;
+
+    CategorySettingsWindow(store::Session& session, ColumnScan scan, QWidget* parent = nullptr,
+                           BeforeReplace beforeReplace = {});
     ~CategorySettingsWindow() override;
 
     void selectCategory(int position);
@@ -45,6 +50,7 @@ public slots:
 
 private:
     ColumnScan scanColumn_;
+    BeforeReplace beforeReplace_;
     QString category() const;
     void reloadValues();
     int selectedColumn();

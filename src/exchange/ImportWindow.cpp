@@ -3,6 +3,10 @@
 #include "ui_ImportWindow.h"
 
 #include "exchange/Import.h"
+#include "exchange/Preview.h"
+#include "exchange/PreviewWindow.h"
+#include "exchange/SafetyCopies.h"
+#include "exchange/SafetyCopyStep.h"
 #include "exchange/StagingModel.h"
 #include "exchange/Workbook.h"
 #include "records/DataCheckWindow.h"
@@ -173,6 +177,20 @@ void ImportWindow::importStaging() {
         }))
         question += QStringLiteral("\r\n") + replacementText(persons, staged);
     if (!ui::confirm(this, question))
+        return;
+    // What the replacement would change, counted before anything is written.
+    ReplacementPreview preview;
+    ui::JobSetup previewing = counting;
+    previewing.cancellable = true;
+    previewing.show = [this](const store::Progress& p) { showProgress(p); };
+    const bool previewed = ui::guard(this, ui::stopWithCause(kImportFailed), {ui::whenCancelled()}, [&] {
+        ui::runJob(this, session_, previewing, [&](store::Database* db, store::JobControl& control) {
+            preview = previewImport(*db, control);
+        });
+    });
+    ui_->Label1->clear();
+    if (!previewed || !confirmPreview(this, PreviewOf::Import, preview) ||
+        !safetyCopyBefore(this, session_, kCopyBeforeImport, ui_->Label1))
         return;
     records::Replacement result;
     ui::JobSetup setup;

@@ -411,6 +411,11 @@ void Maintenance::backup(const QString& target) {
     session_.reopenConnection();
 }
 
+void Maintenance::checkHoldable() {
+    checkReplaceable();
+    lockLive().reset();
+}
+
 RestoreRefusal Maintenance::checkRestoreSource(const QString& source) const {
     std::error_code ec;
     if (std::filesystem::equivalent(fsPath(source), fsPath(session_.databasePath()), ec))

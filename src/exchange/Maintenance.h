@@ -139,6 +139,10 @@ public:
     // Throws OperationRefused when the session's lib.mdb may not be replaced (opened read-only).
     void checkReplaceable() const;
 
+    // Throws OperationRefused as restore() would when lib.mdb cannot be held exclusively now
+    // (read-only, or another program holds it); the connection stays open.
+    void checkHoldable();
+
     RestoreRefusal checkRestoreSource(const QString& source) const;
     // Throws RestoreRefused (nothing changed) or the error of a failed step.
     void restore(const QString& source);

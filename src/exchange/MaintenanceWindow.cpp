@@ -1,5 +1,7 @@
 #include "exchange/MaintenanceWindow.h"
 
+#include "exchange/SafetyCopies.h"
+#include "exchange/SafetyCopyStep.h"
 #include "store/Database.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
@@ -115,6 +117,9 @@ MaintenanceWindow::MaintenanceWindow(store::Session& session, std::function<void
     connect(ui_->Image3, &QToolButton::clicked, this, &MaintenanceWindow::repairClicked);
     connect(ui_->Image4, &QToolButton::clicked, this, &MaintenanceWindow::compactClicked);
     connect(ui_->Command1, &QPushButton::clicked, this, &QWidget::close);
+    connect(ui_->SafetyRestore, &QPushButton::clicked, this, &MaintenanceWindow::restoreCopyClicked);
+    connect(ui_->SafetyList, &QTreeWidget::itemDoubleClicked, this, &MaintenanceWindow::restoreCopyClicked);
+    listSafetyCopies();
     timer_->setInterval(settings_.tickMs);
     connect(timer_, &QTimer::timeout, this, &MaintenanceWindow::tick);
 }
@@ -138,6 +143,23 @@ bool MaintenanceWindow::otherWindowsOpen() {
 void MaintenanceWindow::setImagesEnabled(bool enabled) {
     for (QToolButton* image : {ui_->Image1, ui_->Image2, ui_->Image3, ui_->Image4})
         image->setEnabled(enabled);
+    ui_->SafetyRestore->setEnabled(enabled);
+}
+
+// Newest first, each with its time, the operation it was made before and the persons it holds.
+void MaintenanceWindow::listSafetyCopies() {
+    ui_->SafetyList->clear();
+    const std::vector<SafetyCopy> copies = SafetyCopies(session_.programFolder(), session_.clock()).list();
+    QList<QTreeWidgetItem*> items;
+    for (const SafetyCopy& copy : copies) {
+        auto* item =
+            new QTreeWidgetItem({copy.made.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), copy.operation,
+                                 copy.persons ? QString::number(*copy.persons) : QString()});
+        item->setData(0, Qt::UserRole, copy.path);
+        items << item;
+    }
+    ui_->SafetyList->addTopLevelItems(items);
+    ui_->SafetyList->resizeColumnToContents(0);
 }
 
 // The backup folder, or the program folder when that folder is not there (a folder of another
@@ -203,6 +225,24 @@ void MaintenanceWindow::backupClicked() {
 }
 
 void MaintenanceWindow::restoreClicked() {
+    restoreFrom([this] {
+        return ui::dialogs().openFile(this, QStringLiteral("请选择要恢复的文件！"), startFolder(),
+                                      kBackupFilter);
+    });
+}
+
+void MaintenanceWindow::restoreCopyClicked() {
+    const QTreeWidgetItem* item = ui_->SafetyList->currentItem();
+    if (!item) {
+        ui::inform(this, QStringLiteral("请先在列表中选择要恢复的安全副本。"), kRestoreTitle,
+                   ui::Icon::Information);
+        return;
+    }
+    const QString path = item->data(0, Qt::UserRole).toString();
+    restoreFrom([path] { return path; });
+}
+
+void MaintenanceWindow::restoreFrom(const std::function<QString()>& choose) {
     if (otherWindowsOpen())
         return;
     // A lib.mdb opened read-only is refused before the operator chooses a file.
@@ -210,8 +250,7 @@ void MaintenanceWindow::restoreClicked() {
         return;
     if (!ui::confirm(this, QStringLiteral("数据恢复将会覆盖原有的数据，您真的要操作吗？")))
         return;
-    const QString file =
-        ui::dialogs().openFile(this, QStringLiteral("请选择要恢复的文件！"), startFolder(), kBackupFilter);
+    const QString file = choose();
     ui_->ProgressBar1->show();
     setImagesEnabled(false);
     const auto stop = [this] {
@@ -229,10 +268,21 @@ void MaintenanceWindow::restoreClicked() {
         stop();
         return;
     }
+    // Held by another program: refused as the restore itself would, before any copy is made.
+    if (!runOrQuit(kRestore, [this] { maintenance_.checkHoldable(); })) {
+        ui_->ProgressBar1->hide();
+        return;
+    }
+    // The database as it was before the restore, so that a restore can be taken back too.
+    if (!safetyCopyBefore(this, session_, kCopyBeforeRestore, ui_->Label5, file)) {
+        stop();
+        return;
+    }
     if (!runOrQuit(kRestore, [&] { maintenance_.restore(file); })) {
         ui_->ProgressBar1->hide();
         return;
     }
+    listSafetyCopies();
     showProgress(QStringLiteral("正在恢复数据... "), [this] {
         ui::inform(this,
                    QFileInfo::exists(session_.databasePath()) ? QStringLiteral("恢复成功！") : kRestoreFailed,
@@ -293,6 +343,12 @@ void MaintenanceWindow::finishProgress() {
     ui_->Label5->clear();
     if (auto then = std::exchange(afterProgress_, nullptr))
         then();
+}
+
+// Brought forward again after a bulk change elsewhere, it lists the copy that change made.
+void MaintenanceWindow::showEvent(QShowEvent* event) {
+    listSafetyCopies();
+    QWidget::showEvent(event);
 }
 
 // Closing during the display still gives the operation's closing message.

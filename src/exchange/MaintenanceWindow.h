@@ -68,13 +68,19 @@ public slots:
     void restoreClicked();
     void repairClicked();
     void compactClicked();
+    // 用此副本恢复, or a double click in the list: restores the selected safety copy.
+    void restoreCopyClicked();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     bool otherWindowsOpen();
     void setImagesEnabled(bool enabled); // Imgtrue / Imgfalse
+    // The restore with the file `choose` gives (empty: none chosen).
+    void restoreFrom(const std::function<QString()>& choose);
+    void listSafetyCopies();
     QString startFolder() const;
     // Runs an operation; when it fails, shows the message and ends the program; when it is
     // refused, says why.

@@ -1,6 +1,10 @@
 #include "exchange/MergeCommands.h"
 
 #include "exchange/Merge.h"
+#include "exchange/Preview.h"
+#include "exchange/PreviewWindow.h"
+#include "exchange/SafetyCopies.h"
+#include "exchange/SafetyCopyStep.h"
 #include "exchange/SourceDatabase.h"
 #include "exchange/Upgrade.h"
 #include "records/DataCheck.h"
@@ -48,12 +52,36 @@ void runMerge(QWidget* window, store::Session& session, QLabel* progress) {
             cause = QStringLiteral("写入本库时出错：") + ui::causeOf(e);
         return ui::stopWith(notLegal + QLatin1Char('\n') + cause, ui::kProgramTitle, ui::Icon::None);
     };
-    // The other file is read and the merge written on the job's own connection, in one
-    // transaction: 取消 or a failure leaves the persons as they were.
     ui::JobSetup setup;
     setup.cancellable = true;
     setup.show = [progress](const store::Progress& p) { progress->setText(p.text); };
     const QString source = chosen.trimmed();
+
+    // The other file is read and checked, and what the merge would change counted, before
+    // anything is written: the operator sees it and may still stop.
+    ReplacementPreview preview;
+    ui::JobSetup counting = setup;
+    counting.connection = ui::JobSetup::Connection::ReadOnly;
+    const bool counted = ui::guard(
+        window, ui::stopWith(notLegal, ui::kProgramTitle, ui::Icon::None),
+        {ui::whenCancelled(), ui::when<std::exception>(notMerged)},
+        [&] {
+            ui::runJob(window, session, counting, [&](store::Database* db, store::JobControl& control) {
+                const std::unique_ptr<SourceDatabase> other =
+                    SourceDatabase::open(source, databasePassword());
+                preview = previewMerge(*db, *other, control);
+            });
+        },
+        kMergePreviewTitle);
+    progress->clear();
+    if (!counted || !confirmPreview(window, PreviewOf::Merge, preview) ||
+        !safetyCopyBefore(window, session, kCopyBeforeMerge, progress)) {
+        progress->hide();
+        return;
+    }
+
+    // The merge is written on the job's own connection, in one transaction: 取消 or a failure
+    // leaves the persons as they were.
     MergeCounts counts;
     std::optional<int> sharing;
     const QDate today = session.now().date();
@@ -95,6 +123,8 @@ void runUpgrade(QWidget* window, store::Session& session, QLabel* progress) {
     const QString chosen = ui::dialogs().openFile(window, QStringLiteral("请选择以前版本库文件（lib.mdb）"),
                                                   QString(), QStringLiteral("数据库文件(.MDB)|*.MDB"));
     if (chosen.trimmed().isEmpty())
+        return;
+    if (!safetyCopyBefore(window, session, kCopyBeforeUpgrade))
         return;
     progress->show();
     progress->setText(kUpgradeProgress);

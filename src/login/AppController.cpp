@@ -1,6 +1,7 @@
 #include "login/AppController.h"
 
 #include "exchange/Maintenance.h"
+#include "exchange/SafetyCopyStep.h"
 
 #include "login/Login.h"
 #include "login/LoginWindow.h"
@@ -156,6 +157,7 @@ void AppController::showMain() {
     main_->setAttribute(Qt::WA_DeleteOnClose);
     login_->close();
     main_->show();
+    exchange::dailySafetyCopy(main_, session_);
 }
 
 void AppController::relogin() {

@@ -7,6 +7,8 @@
 #include "exchange/ImportWindow.h"
 #include "exchange/MaintenanceWindow.h"
 #include "exchange/MergeCommands.h"
+#include "exchange/SafetyCopies.h"
+#include "exchange/SafetyCopyStep.h"
 #include "help/HelpWindow.h"
 #include "login/LogWindow.h"
 #include "login/MainCommands.h"
@@ -181,7 +183,10 @@ void MainWindow::dispatch(Command command) {
         return;
     case Command::Categories:
         ui::showSingle(categoryWindow_, [this] {
-            return new categories::CategorySettingsWindow(session_, records::scanDistinct, this);
+            return new categories::CategorySettingsWindow(
+                session_, records::scanDistinct, this, [this](QWidget* w) {
+                    return exchange::safetyCopyBefore(w, session_, exchange::kCopyBeforeCategoryReplace);
+                });
         });
         return;
     case Command::Entry:
@@ -349,6 +354,8 @@ void MainWindow::initialise() {
                   // Asked before the work starts; the answer takes effect inside its transaction.
                   const bool clearCategories = categories::hasRows(session_.db()) &&
                                                ui::confirm(this, QStringLiteral("清空类别库所有数据吗？"));
+                  if (!exchange::safetyCopyBefore(this, session_, exchange::kCopyBeforeInitialise))
+                      return;
                   ui::runJob(this, session_, {},
                              [clearCategories, author = records::authorOf(session_)](store::Database* db,
                                                                                      store::JobControl&) {

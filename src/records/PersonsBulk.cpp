@@ -225,4 +225,11 @@ store::Statement personsColumnsOf(store::Database& db, const QStringList& column
     return db.prepare(QStringLiteral("SELECT %1 FROM %2").arg(quoted.join(QStringLiteral(", ")), kPersons));
 }
 
+// ---- Reads for the previews before a merge or an import replaces persons ----
+
+store::Statement personReader(store::Database& db) {
+    return db.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                          .arg(store::columnList(personsColumns(db)), kPersons));
+}
+
 } // namespace records

@@ -79,4 +79,9 @@ store::Statement personsColumnInStoredOrder(store::Database& db, const QString& 
 // These columns of every person, in this order, the table read as it is stored (statistics).
 store::Statement personsColumnsOf(store::Database& db, const QStringList& columns);
 
+// ---- Reads for the previews before a merge or an import replaces persons ----
+
+// One person's columns but the photo, in ordinal order: bind the rowid as 1.
+store::Statement personReader(store::Database& db);
+
 } // namespace records

@@ -68,4 +68,11 @@ store::Statement stagedIdNumbers(store::Database& db) {
     return db.prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(sqlName(kIdNumber), kStaging));
 }
 
+// ---- Reads for the preview before an import replaces the persons ----
+
+store::Statement stagingRowsInStoredOrder(store::Database& db) {
+    return db.prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
+                          .arg(store::columnList(stagingColumns(db)), kStaging));
+}
+
 } // namespace records

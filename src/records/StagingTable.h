@@ -47,4 +47,9 @@ qint64 addEmptyStagingRow(store::Database& db);
 // Every staging row's 身份证号码 (column 0), in stored order.
 store::Statement stagedIdNumbers(store::Database& db);
 
+// ---- Reads for the preview before an import replaces the persons ----
+
+// Every staging row, all its columns, in stored order (the order an import takes them).
+store::Statement stagingRowsInStoredOrder(store::Database& db);
+
 } // namespace records

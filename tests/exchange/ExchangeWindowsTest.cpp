@@ -3,6 +3,7 @@
 #include "exchange/ExportCommands.h"
 #include "exchange/Import.h"
 #include "exchange/ImportWindow.h"
+#include "exchange/PreviewWindow.h"
 #include "exchange/SamplePersons.h"
 #include "exchange/SheetReader.h"
 #include "exchange/Workbook.h"
@@ -13,6 +14,7 @@
 #include "ui/JobRunner.h"
 #include "ui/JobScript.h"
 #include "ui/ScriptedDialogs.h"
+#include "ui/WindowScript.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -82,6 +84,7 @@ struct ImportFixture {
     }
 
     ui::ScriptedDialogs dialogs;
+    ui::PressWhenShown preview{exchange::kImportPreviewTitle, QStringLiteral("Continue")}; // 继续
     testing_support::TestFolder folder;
     std::unique_ptr<store::Session> session;
     exchange::ImportWindow window;

@@ -1,12 +1,14 @@
 #include "TestFolder.h"
 #include "exchange/JetFixtures.h"
 
+#include "exchange/PreviewWindow.h"
 #include "login/MainWindow.h"
 #include "store/Database.h"
 #include "store/Schema.h"
 #include "ui/Dialogs.h"
 #include "ui/JobRunner.h"
 #include "ui/ScriptedDialogs.h"
+#include "ui/WindowScript.h"
 
 #include <QAction>
 #include <QApplication>
@@ -73,6 +75,7 @@ struct Fixture {
     }
 
     ui::ScriptedDialogs dialogs;
+    ui::PressWhenShown preview{exchange::kMergePreviewTitle, QStringLiteral("Continue")}; // 继续
     TestFolder folder;
     TestFolder otherFolder;
     std::unique_ptr<store::Session> session;
@@ -123,17 +126,24 @@ void slowPersonWrites(store::Database& db) {
                     .arg(QString::fromLatin1(event)));
 }
 
-// Clicks the runner's 取消 once the persons are being written.
+// Clicks the runner's 取消 once the persons are being written (after the preview and the safety
+// copy, which only read).
 void cancelOnceWriting(store::Session& session) {
-    QTimer::singleShot(300, [&session] {
-        ASSERT_TRUE(session.jobWriting());
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [&session, poll] {
+        if (!session.jobWriting())
+            return;
         QPushButton* cancel = nullptr;
         for (QWidget* w : QApplication::topLevelWidgets())
             if (auto* b = w->findChild<QPushButton*>(QStringLiteral("JobCancel")))
                 cancel = b;
-        ASSERT_NE(cancel, nullptr);
-        cancel->click();
+        if (!cancel)
+            return;
+        QTimer::singleShot(100, cancel, &QPushButton::click);
+        poll->stop();
+        poll->deleteLater();
     });
+    poll->start(10);
 }
 
 } // namespace

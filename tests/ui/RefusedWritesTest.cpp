@@ -3,6 +3,7 @@
 #include "categories/CategorySettingsWindow.h"
 #include "exchange/ImportWindow.h"
 #include "exchange/MaintenanceWindow.h"
+#include "exchange/PreviewWindow.h"
 #include "login/LogWindow.h"
 #include "login/Login.h"
 #include "login/LoginWindow.h"
@@ -23,6 +24,7 @@
 #include "store/RecordSet.h"
 #include "ui/Guard.h"
 #include "ui/ScriptedDialogs.h"
+#include "ui/WindowScript.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -110,6 +112,9 @@ struct Refused {
 
     Refusal how;
     ui::ScriptedDialogs dialogs;
+    // The previews before an import or a merge are answered 继续, as every question is Yes.
+    ui::PressWhenShown importPreview{exchange::kImportPreviewTitle, QStringLiteral("Continue")};
+    ui::PressWhenShown mergePreview{exchange::kMergePreviewTitle, QStringLiteral("Continue")};
     TestFolder folder;
     std::unique_ptr<store::Session> session;
     std::map<QString, qint64> before;
