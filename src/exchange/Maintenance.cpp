@@ -377,8 +377,8 @@ std::unique_ptr<store::Database> Maintenance::lockLive() {
     store::OpenOptions options = session_.openOptions();
     options.readOnly = false;
     try {
-        auto db = std::make_unique<store::Database>(session_.databasePath(),
-                                                    QString::fromLatin1(store::Database::kPassword), options);
+        auto db = store::openProgramDatabase(session_.databasePath(),
+                                             QString::fromLatin1(store::Database::kPassword), options);
         db->exec(QStringLiteral("PRAGMA main.locking_mode = EXCLUSIVE"));
         db->exec(QStringLiteral("BEGIN EXCLUSIVE"));
         db->exec(QStringLiteral("COMMIT"));
@@ -402,7 +402,7 @@ void Maintenance::backup(const QString& target) {
         run_(false, [&](store::JobControl&) {
             ops_.copy(live, target);
             // The copy must open with the password and hold the seven tables.
-            store::Database check(target);
+            store::openProgramDatabase(target);
         });
     } catch (...) {
         reopenAfterFailure();
@@ -416,7 +416,7 @@ RestoreRefusal Maintenance::checkRestoreSource(const QString& source) const {
     if (std::filesystem::equivalent(fsPath(source), fsPath(session_.databasePath()), ec))
         return RestoreRefusal::LiveFile;
     try {
-        store::Database db(source);
+        store::openProgramDatabase(source);
     } catch (const store::OpenError& e) {
         return RestoreRefusal::unopened(e.kind());
     } catch (const store::SqlError&) {
@@ -443,7 +443,7 @@ void Maintenance::restore(const QString& source) {
             // once a good replacement lies ready beside it.
             staged = stagingPath(folder);
             ops_.copy(source, staged);
-            store::Database(staged).close();
+            store::openProgramDatabase(staged);
             keepMode(live, staged);
 
             if (QFileInfo::exists(today)) {
@@ -581,7 +581,7 @@ void Maintenance::compact() {
             }
             lock->exec(QStringLiteral("DETACH DATABASE compacted"));
             // Opens with the password and 4 KB pages, and holds the seven tables.
-            store::Database(target).close();
+            store::openProgramDatabase(target);
             keepMode(live, target);
             // The last moment to stop: after the rename the compacted file is lib.mdb.
             control.checkpoint();

@@ -232,10 +232,10 @@ Database::Database(QString path, QString password, OpenOptions options)
     if (!file.isFile())
         throw OpenError(OpenFailure::NotAFile, path_, QStringLiteral("not a regular file"));
     openConnection(false);
-    checkTables();
 }
 
 void Database::checkTables() {
+    programTables_ = true;
     for (const QString& table : schema::tableNames()) {
         if (!hasTable(table)) {
             close();
@@ -271,7 +271,15 @@ void Database::reopen() {
     if (!QFileInfo(path_).isFile())
         throw OpenError(OpenFailure::Missing, path_, QStringLiteral("file not found"));
     openConnection(false);
-    checkTables();
+    if (programTables_)
+        checkTables();
+}
+
+std::unique_ptr<Database> openProgramDatabase(const QString& path, const QString& password,
+                                              OpenOptions options) {
+    auto db = std::make_unique<Database>(path, password, options);
+    db->checkTables();
+    return db;
 }
 
 void Database::openConnection(bool create) {
@@ -288,10 +296,13 @@ void Database::openConnection(bool create) {
     }
     sqlite3_busy_timeout(db_, options_.busyTimeoutMs);
     try {
-        QString escaped = password_;
-        escaped.replace(QLatin1Char('\''), QLatin1String("''"));
-        exec(QStringLiteral("PRAGMA key = '%1'").arg(escaped));
-        exec(QStringLiteral("PRAGMA cipher_page_size = %1").arg(kPageSize));
+        // Without a password the file is a plain SQLite database.
+        if (!password_.isEmpty()) {
+            QString escaped = password_;
+            escaped.replace(QLatin1Char('\''), QLatin1String("''"));
+            exec(QStringLiteral("PRAGMA key = '%1'").arg(escaped));
+            exec(QStringLiteral("PRAGMA cipher_page_size = %1").arg(kPageSize));
+        }
         // Without a cipher the key pragma is silently ignored: refuse to run unencrypted.
         if (cipherVersion().isEmpty())
             throw OpenError(OpenFailure::NotADatabase, path_, QStringLiteral("SQLCipher is not active"));

@@ -94,7 +94,8 @@ class Database {
 public:
     static const char* const kPassword;
 
-    // Opens an existing database file; throws OpenError.
+    // Opens an existing database file, whatever tables it holds; an empty password opens a plain
+    // (unencrypted) file. Throws OpenError.
     explicit Database(QString path, QString password = QString::fromLatin1(kPassword),
                       OpenOptions options = {});
     // Creates a new, empty encrypted file (fails when the file exists).
@@ -105,9 +106,12 @@ public:
     ~Database();
 
     const QString& path() const { return path_; }
-    // Closes and opens the same file again on a fresh connection; the file must still hold the
-    // seven tables (it may have been replaced meanwhile). Throws OpenError.
+    // Closes and opens the same file again on a fresh connection; a database of this program must
+    // still hold the seven tables (the file may have been replaced meanwhile). Throws OpenError.
     void reopen();
+    // Throws OpenError (MissingTables) and closes the connection unless the database holds the
+    // seven tables of this program; from then on reopen checks them too.
+    void checkTables();
     void close();
     bool isOpen() const { return db_ != nullptr; }
 
@@ -133,13 +137,19 @@ private:
     struct CreateTag {};
     Database(QString path, QString password, CreateTag);
     void openConnection(bool create);
-    void checkTables();
 
     QString path_;
     QString password_;
     OpenOptions options_;
+    bool programTables_ = false;
     sqlite3* db_ = nullptr;
 };
+
+// Opens a database of this program: the file opens with the password and holds the seven tables.
+// Throws OpenError.
+std::unique_ptr<Database>
+openProgramDatabase(const QString& path, const QString& password = QString::fromLatin1(Database::kPassword),
+                    OpenOptions options = {});
 
 // Rolls back unless committed; nested use is not supported.
 class Transaction {
