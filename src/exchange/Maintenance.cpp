@@ -11,8 +11,6 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <limits>
@@ -88,21 +86,17 @@ void linkFile(const QString& from, const QString& to) {
 }
 
 void copyOpenFile(store::Database& from, const QString& to) {
-    sqlite3_file* file = nullptr;
-    if (sqlite3_file_control(from.handle(), "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
-        !file->pMethods)
+    const qint64 size = from.fileSize();
+    if (size < 0)
         throw FileError(QStringLiteral("cannot reach the file of %1").arg(from.path()).toStdString());
-    sqlite3_int64 size = 0;
-    if (file->pMethods->xFileSize(file, &size) != SQLITE_OK)
-        throw FileError(QStringLiteral("cannot read %1").arg(from.path()).toStdString());
     QSaveFile out(to);
     if (!out.open(QIODevice::WriteOnly))
         throw FileError(QStringLiteral("cannot write %1: %2").arg(to, out.errorString()).toStdString());
-    constexpr sqlite3_int64 kChunk = 4 * 1024 * 1024;
-    QByteArray buffer(int(std::min(kChunk, std::max<sqlite3_int64>(size, 1))), Qt::Uninitialized);
-    for (sqlite3_int64 offset = 0; offset < size;) {
-        const int n = int(std::min<sqlite3_int64>(buffer.size(), size - offset));
-        if (file->pMethods->xRead(file, buffer.data(), n, offset) != SQLITE_OK)
+    constexpr qint64 kChunk = 4 * 1024 * 1024;
+    QByteArray buffer(int(std::min(kChunk, std::max<qint64>(size, 1))), Qt::Uninitialized);
+    for (qint64 offset = 0; offset < size;) {
+        const int n = int(std::min<qint64>(buffer.size(), size - offset));
+        if (!from.readFile(offset, buffer.data(), n))
             throw FileError(QStringLiteral("cannot read %1").arg(from.path()).toStdString());
         if (out.write(buffer.constData(), n) != n)
             throw FileError(QStringLiteral("cannot write %1: %2").arg(to, out.errorString()).toStdString());
@@ -216,17 +210,11 @@ private:
 // Lets a stop asked for interrupt the statement running on `db` while it lives.
 class StopOnRequest {
 public:
-    StopOnRequest(store::Database& db, const store::JobControl& control) : db_(db) {
-        sqlite3_progress_handler(db_.handle(), 1000, &StopOnRequest::stop,
-                                 const_cast<store::JobControl*>(&control));
-    }
-    ~StopOnRequest() { sqlite3_progress_handler(db_.handle(), 0, nullptr, nullptr); }
-    StopOnRequest(const StopOnRequest&) = delete;
-    StopOnRequest& operator=(const StopOnRequest&) = delete;
+    StopOnRequest(store::Database& db, const store::JobControl& control)
+        : check_(db, [&control] { return control.stopRequested(); }) {}
 
 private:
-    static int stop(void* control) { return static_cast<const store::JobControl*>(control)->stopRequested(); }
-    store::Database& db_;
+    store::Database::StopCheck check_;
 };
 
 bool integrityOk(store::Database& db) {
@@ -368,7 +356,7 @@ void Maintenance::reopenAfterFailure() noexcept {
 void Maintenance::checkReplaceable() const {
     store::Database& db = session_.db();
     if (session_.openOptions().readOnly || (db.isOpen() && db.isReadOnly()))
-        throw OperationRefused(SQLITE_READONLY, QStringLiteral("lib.mdb was opened read-only"));
+        throw OperationRefused(store::SqlFailure::ReadOnly, QStringLiteral("lib.mdb was opened read-only"));
 }
 
 std::unique_ptr<store::Database> Maintenance::lockLive() {
@@ -377,19 +365,18 @@ std::unique_ptr<store::Database> Maintenance::lockLive() {
     store::OpenOptions options = session_.openOptions();
     options.readOnly = false;
     try {
-        auto db = std::make_unique<store::Database>(session_.databasePath(),
-                                                    QString::fromLatin1(store::Database::kPassword), options);
+        auto db = store::openProgramDatabase(session_.databasePath(),
+                                             QString::fromLatin1(store::Database::kPassword), options);
         db->exec(QStringLiteral("PRAGMA main.locking_mode = EXCLUSIVE"));
         db->exec(QStringLiteral("BEGIN EXCLUSIVE"));
         db->exec(QStringLiteral("COMMIT"));
         return db;
     } catch (const store::OpenError& e) {
         if (e.kind() == store::OpenFailure::Locked)
-            throw OperationRefused(SQLITE_BUSY, QString::fromUtf8(e.what()));
+            throw OperationRefused(store::SqlFailure::Busy, QString::fromUtf8(e.what()));
         throw;
     } catch (const store::SqlError& e) {
-        const int primary = e.code() & 0xff;
-        if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED || primary == SQLITE_READONLY)
+        if (e.failure() == store::SqlFailure::Busy || e.failure() == store::SqlFailure::ReadOnly)
             throw OperationRefused(e.code(), QString::fromUtf8(e.what()));
         throw;
     }
@@ -402,7 +389,7 @@ void Maintenance::backup(const QString& target) {
         run_(false, [&](store::JobControl&) {
             ops_.copy(live, target);
             // The copy must open with the password and hold the seven tables.
-            store::Database check(target);
+            store::openProgramDatabase(target);
         });
     } catch (...) {
         reopenAfterFailure();
@@ -421,7 +408,7 @@ RestoreRefusal Maintenance::checkRestoreSource(const QString& source) const {
     if (std::filesystem::equivalent(fsPath(source), fsPath(session_.databasePath()), ec))
         return RestoreRefusal::LiveFile;
     try {
-        store::Database db(source);
+        store::openProgramDatabase(source);
     } catch (const store::OpenError& e) {
         return RestoreRefusal::unopened(e.kind());
     } catch (const store::SqlError&) {
@@ -448,7 +435,7 @@ void Maintenance::restore(const QString& source) {
             // once a good replacement lies ready beside it.
             staged = stagingPath(folder);
             ops_.copy(source, staged);
-            store::Database(staged).close();
+            store::openProgramDatabase(staged);
             keepMode(live, staged);
 
             if (QFileInfo::exists(today)) {
@@ -586,7 +573,7 @@ void Maintenance::compact() {
             }
             lock->exec(QStringLiteral("DETACH DATABASE compacted"));
             // Opens with the password and 4 KB pages, and holds the seven tables.
-            store::Database(target).close();
+            store::openProgramDatabase(target);
             keepMode(live, target);
             // The last moment to stop: after the rename the compacted file is lib.mdb.
             control.checkpoint();

@@ -12,8 +12,6 @@
 #include <QHash>
 #include <QStringList>
 
-#include <sqlite3.h>
-
 #include <unordered_map>
 #include <vector>
 
@@ -51,7 +49,7 @@ TargetIndex indexTarget(store::Database& db) {
 // Rows that a database rule (a trigger) refuses are refused as rows; a value the table does not
 // take is looked for column by column.
 bool isRuleRefusal(int code) {
-    return code == SQLITE_CONSTRAINT_TRIGGER;
+    return store::SqlError(code, QString()).failure() == store::SqlFailure::RuleRefused;
 }
 
 QString shown(const QVariant& v) {

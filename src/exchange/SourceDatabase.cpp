@@ -132,7 +132,8 @@ std::unique_ptr<SourceDatabase> SourceDatabase::open(const QString& path, const 
     if (const std::optional<JetHeader> jet = readJetHeader(head))
         return openJetFile(path, *jet, password);
     try {
-        return std::make_unique<OwnCopy>(std::make_shared<store::Database>(path, password));
+        return std::make_unique<OwnCopy>(
+            std::shared_ptr<store::Database>(store::openProgramDatabase(path, password)));
     } catch (const store::OpenError& e) {
         throw SourceError(e.kind(), path, QString::fromUtf8(e.what()));
     }

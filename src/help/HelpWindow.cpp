@@ -1,5 +1,6 @@
 #include "help/HelpWindow.h"
 
+#include "store/Database.h"
 #include "store/LogFile.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
@@ -15,8 +16,6 @@
 #include <QUrl>
 
 #include <sodium.h>
-#include <sqlite3.h>
-
 namespace help {
 
 QString logFileNote(const QString& programFolder) {
@@ -59,8 +58,8 @@ AboutBox::AboutBox(store::Session& session, QWidget* parent)
         QStringLiteral("<h3>%1</h3><p>企事业离退休人员管理系统，版本 4.1</p>"
                        "<p>使用的程序库：Qt %2，SQLCipher %3（SQLite %4），libsodium %5</p>"
                        "<p>数据库文件：%6</p>")
-            .arg(ui::kProgramTitle, QString::fromLatin1(qVersion()), cipher,
-                 QString::fromLatin1(sqlite3_libversion()), QString::fromLatin1(sodium_version_string()),
+            .arg(ui::kProgramTitle, QString::fromLatin1(qVersion()), cipher, store::sqliteVersion(),
+                 QString::fromLatin1(sodium_version_string()),
                  QDir::toNativeSeparators(session.databasePath()).toHtmlEscaped()));
     // Selectable, so an office can copy the path when it sends the file.
     ui_->lblLogFile->setText(logFileNote(session.programFolder()));

@@ -7,35 +7,13 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 
-#include <sqlite3.h>
+#include "store/Engine.h"
 
 Q_LOGGING_CATEGORY(lcStore, "tessaly.store")
 
 namespace store {
 
 const char* const Database::kPassword = "Tkvmqrwplzne";
-
-namespace {
-
-constexpr int kPageSize = 4096;
-constexpr int kCacheKiB = 64 * 1024;
-
-QString lastMessage(sqlite3* db) {
-    return QString::fromUtf8(sqlite3_errmsg(db));
-}
-
-// An encrypted file with a key we do not hold looks like random bytes in whole pages;
-// anything else that SQLCipher refuses is not one of our databases at all.
-bool looksEncrypted(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray head = f.read(16);
-    const qint64 size = f.size();
-    return size > 0 && size % 1024 == 0 && !head.startsWith("SQLite format 3");
-}
-
-} // namespace
 
 QString openFailureCause(OpenFailure kind) {
     switch (kind) {
@@ -62,10 +40,6 @@ OpenError::OpenError(OpenFailure kind, const QString& path, const QString& detai
 SqlError::SqlError(int code, const QString& message)
     : std::runtime_error(message.toStdString()), code_(code) {}
 
-bool SqlError::isConstraint() const {
-    return (code_ & 0xff) == SQLITE_CONSTRAINT;
-}
-
 QString quoted(const QString& identifier) {
     QString s = identifier;
     s.replace(QLatin1Char('"'), QLatin1String("\"\""));
@@ -74,71 +48,13 @@ QString quoted(const QString& identifier) {
 
 // ---- Statement ----
 
-Statement::Statement(sqlite3* db, const QString& sql) : db_(db) {
-    // Maintenance closes the connection while it works on the file.
-    if (!db)
-        throw SqlError(SQLITE_MISUSE, QStringLiteral("the database connection is closed"));
-    const QByteArray utf8 = sql.toUtf8();
-    const int rc = sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &stmt_, nullptr);
-    if (rc != SQLITE_OK) {
-        stmt_ = nullptr;
-        throw SqlError(rc, lastMessage(db) + QLatin1String(" in: ") + sql);
-    }
-}
-
-Statement::Statement(Statement&& other) noexcept : db_(other.db_), stmt_(other.stmt_) {
-    other.stmt_ = nullptr;
-}
-
-Statement& Statement::operator=(Statement&& other) noexcept {
-    if (this != &other) {
-        sqlite3_finalize(stmt_);
-        db_ = other.db_;
-        stmt_ = other.stmt_;
-        other.stmt_ = nullptr;
-    }
-    return *this;
-}
-
-Statement::~Statement() {
-    sqlite3_finalize(stmt_);
-}
+Statement::Statement(std::unique_ptr<engine::Cursor> cursor) : cursor_(std::move(cursor)) {}
+Statement::Statement(Statement&& other) noexcept = default;
+Statement& Statement::operator=(Statement&& other) noexcept = default;
+Statement::~Statement() = default;
 
 Statement& Statement::bind(int position, const QVariant& value) {
-    int rc = SQLITE_OK;
-    if (value.isNull() || !value.isValid()) {
-        rc = sqlite3_bind_null(stmt_, position);
-    } else {
-        switch (value.typeId()) {
-        case QMetaType::Bool:
-            rc = sqlite3_bind_int(stmt_, position, value.toBool() ? 1 : 0);
-            break;
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong:
-        case QMetaType::Short:
-            rc = sqlite3_bind_int64(stmt_, position, value.toLongLong());
-            break;
-        case QMetaType::Double:
-        case QMetaType::Float:
-            rc = sqlite3_bind_double(stmt_, position, value.toDouble());
-            break;
-        case QMetaType::QByteArray: {
-            const QByteArray bytes = value.toByteArray();
-            rc = sqlite3_bind_blob64(stmt_, position, bytes.constData(), sqlite3_uint64(bytes.size()),
-                                     SQLITE_TRANSIENT);
-            break;
-        }
-        default: {
-            const QByteArray utf8 = value.toString().toUtf8();
-            rc = sqlite3_bind_text64(stmt_, position, utf8.constData(), sqlite3_uint64(utf8.size()),
-                                     SQLITE_TRANSIENT, SQLITE_UTF8);
-        }
-        }
-    }
-    if (rc != SQLITE_OK)
-        throw SqlError(rc, lastMessage(db_));
+    cursor_->bind(position, value);
     return *this;
 }
 
@@ -149,19 +65,11 @@ Statement& Statement::bindAll(const QVariantList& values) {
 }
 
 bool Statement::step() {
-    const int rc = sqlite3_step(stmt_);
-    if (rc == SQLITE_ROW)
-        return true;
-    if (rc == SQLITE_DONE)
-        return false;
-    const QString message = lastMessage(db_);
-    sqlite3_reset(stmt_);
-    throw SqlError(sqlite3_extended_errcode(db_), message);
+    return cursor_->step();
 }
 
 void Statement::reset() {
-    sqlite3_reset(stmt_);
-    sqlite3_clear_bindings(stmt_);
+    cursor_->reset();
 }
 
 void Statement::run() {
@@ -170,56 +78,39 @@ void Statement::run() {
 }
 
 int Statement::columnCount() const {
-    return sqlite3_column_count(stmt_);
+    return cursor_->columnCount();
 }
 
 QString Statement::columnName(int column) const {
-    return QString::fromUtf8(sqlite3_column_name(stmt_, column));
+    return cursor_->columnName(column);
 }
 
 QVariant Statement::value(int column) const {
-    switch (sqlite3_column_type(stmt_, column)) {
-    case SQLITE_INTEGER:
-        return QVariant(qint64(sqlite3_column_int64(stmt_, column)));
-    case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(stmt_, column));
-    case SQLITE_TEXT:
-        return QVariant(text(column));
-    case SQLITE_BLOB: {
-        const auto* data = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
-        return QVariant(QByteArray(data, sqlite3_column_bytes(stmt_, column)));
-    }
-    default:
-        return QVariant();
-    }
+    return cursor_->value(column);
 }
 
 QString Statement::text(int column) const {
-    const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
-    return data ? QString::fromUtf8(data, sqlite3_column_bytes(stmt_, column)) : QString();
+    return cursor_->text(column);
 }
 
 qint64 Statement::integer(int column) const {
-    return sqlite3_column_int64(stmt_, column);
+    return cursor_->integer(column);
 }
 
 bool Statement::isNull(int column) const {
-    return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+    return cursor_->isNull(column);
 }
 
 std::string_view Statement::utf8(int column) const {
-    const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
-    return data ? std::string_view(data, std::size_t(sqlite3_column_bytes(stmt_, column)))
-                : std::string_view();
+    return cursor_->utf8(column);
 }
 
 bool Statement::holdsNumber(int column) const {
-    const int type = sqlite3_column_type(stmt_, column);
-    return type == SQLITE_INTEGER || type == SQLITE_FLOAT;
+    return cursor_->holdsNumber(column);
 }
 
 double Statement::real(int column) const {
-    return sqlite3_column_double(stmt_, column);
+    return cursor_->real(column);
 }
 
 // ---- Database ----
@@ -232,21 +123,16 @@ Database::Database(QString path, QString password, OpenOptions options)
     if (!file.isFile())
         throw OpenError(OpenFailure::NotAFile, path_, QStringLiteral("not a regular file"));
     openConnection(false);
-    checkTables();
-}
-
-void Database::checkTables() {
-    for (const QString& table : schema::tableNames()) {
-        if (!hasTable(table)) {
-            close();
-            throw OpenError(OpenFailure::MissingTables, path_, QStringLiteral("table %1 missing").arg(table));
-        }
-    }
 }
 
 Database::Database(QString path, QString password, CreateTag)
     : path_(std::move(path)), password_(std::move(password)) {
     openConnection(true);
+}
+
+Database::Database(QString conninfo, OpenOptions options, Dialect server)
+    : path_(std::move(conninfo)), options_(options), dialect_(server) {
+    openConnection(false);
 }
 
 std::unique_ptr<Database> Database::create(const QString& path, const QString& password) {
@@ -255,136 +141,148 @@ std::unique_ptr<Database> Database::create(const QString& path, const QString& p
     return std::unique_ptr<Database>(new Database(path, password, CreateTag{}));
 }
 
+std::unique_ptr<Database> Database::connect(const QString& conninfo, OpenOptions options) {
+    return std::unique_ptr<Database>(new Database(conninfo, options, Dialect::Server));
+}
+
 Database::~Database() {
     close();
 }
 
-void Database::close() {
-    if (db_) {
-        sqlite3_close_v2(db_);
-        db_ = nullptr;
+void Database::checkTables() {
+    programTables_ = true;
+    for (const QString& table : schema::tableNames()) {
+        if (!hasTable(table)) {
+            close();
+            throw OpenError(OpenFailure::MissingTables, path_, QStringLiteral("table %1 missing").arg(table));
+        }
     }
+}
+
+std::unique_ptr<Database> openProgramDatabase(const QString& path, const QString& password,
+                                              OpenOptions options) {
+    auto db = std::make_unique<Database>(path, password, options);
+    db->checkTables();
+    return db;
+}
+
+void Database::close() {
+    conn_.reset();
 }
 
 void Database::reopen() {
     close();
-    if (!QFileInfo(path_).isFile())
+    if (dialect_ == Dialect::Embedded && !QFileInfo(path_).isFile())
         throw OpenError(OpenFailure::Missing, path_, QStringLiteral("file not found"));
     openConnection(false);
-    checkTables();
+    if (programTables_)
+        checkTables();
 }
 
 void Database::openConnection(bool create) {
-    const int flags = options_.readOnly && !create
-                          ? SQLITE_OPEN_READONLY
-                          : SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
-    const QByteArray file = path_.toUtf8();
-    int rc = sqlite3_open_v2(file.constData(), &db_, flags, nullptr);
-    if (rc != SQLITE_OK) {
-        const QString message = db_ ? lastMessage(db_) : QStringLiteral("cannot open");
-        close();
-        throw OpenError(QFileInfo::exists(path_) ? OpenFailure::NotADatabase : OpenFailure::Missing, path_,
-                        message);
-    }
-    sqlite3_busy_timeout(db_, options_.busyTimeoutMs);
-    try {
-        QString escaped = password_;
-        escaped.replace(QLatin1Char('\''), QLatin1String("''"));
-        exec(QStringLiteral("PRAGMA key = '%1'").arg(escaped));
-        exec(QStringLiteral("PRAGMA cipher_page_size = %1").arg(kPageSize));
-        // Without a cipher the key pragma is silently ignored: refuse to run unencrypted.
-        if (cipherVersion().isEmpty())
-            throw OpenError(OpenFailure::NotADatabase, path_, QStringLiteral("SQLCipher is not active"));
-        // The first real read is where a wrong key shows up.
-        scalar(QStringLiteral("SELECT count(*) FROM sqlite_master"));
-        exec(QStringLiteral("PRAGMA cache_size = -%1").arg(kCacheKiB));
-        exec(QStringLiteral("PRAGMA foreign_keys = OFF"));
-        registerJetLike(db_);
-    } catch (const SqlError& e) {
-        close();
-        qCWarning(lcStore) << "cannot open" << path_ << e.what();
-        const int primary = e.code() & 0xff;
-        if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
-            throw OpenError(OpenFailure::Locked, path_, QString::fromUtf8(e.what()));
-        const bool wrongKey = (e.code() & 0xff) == SQLITE_NOTADB && looksEncrypted(path_);
-        throw OpenError(wrongKey ? OpenFailure::WrongPassword : OpenFailure::NotADatabase, path_,
-                        QString::fromUtf8(e.what()));
-    } catch (...) {
-        close();
-        throw;
-    }
+    conn_ = dialect_ == Dialect::Server ? engine::connectPostgres(path_, options_)
+                                        : engine::openSqlCipher(path_, password_, options_, create);
+}
+
+engine::Connection& Database::connection() const {
+    // Maintenance closes the connection while it works on the file.
+    if (!conn_)
+        throw SqlError(21 /* misuse */, QStringLiteral("the database connection is closed"));
+    return *conn_;
 }
 
 Statement Database::prepare(const QString& sql) {
-    return Statement(db_, sql);
+    return Statement(connection().prepare(sql));
 }
 
 void Database::exec(const QString& sql, const QVariantList& params) {
-    Statement st(db_, sql);
+    Statement st = prepare(sql);
     st.bindAll(params);
     st.run();
 }
 
 QVariant Database::scalar(const QString& sql, const QVariantList& params) {
-    Statement st(db_, sql);
+    Statement st = prepare(sql);
     st.bindAll(params);
     return st.step() ? st.value(0) : QVariant();
 }
 
 qint64 Database::lastInsertRowId() const {
-    return sqlite3_last_insert_rowid(db_);
+    return connection().lastInsertRowId();
 }
 
 int Database::changes() const {
-    return sqlite3_changes(db_);
+    return connection().changes();
 }
 
 bool Database::isReadOnly() const {
-    return db_ && sqlite3_db_readonly(db_, "main") == 1;
+    return conn_ && conn_->isReadOnly();
 }
 
 bool Database::hasTable(const QString& name) {
-    return scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table' AND name = ? "
-                                 "COLLATE NOCASE"),
-                  {name})
-               .toLongLong() > 0;
+    return connection().hasTable(name);
 }
 
 QString Database::cipherVersion() {
-    return scalar(QStringLiteral("PRAGMA cipher_version")).toString();
+    return connection().cipherVersion();
+}
+
+QList<QPair<QString, QString>> Database::declaredColumns(const QString& table) {
+    return connection().columns(table);
 }
 
 QStringList Database::columnNames(const QString& table) {
     QStringList names;
-    for (const TableColumn& c : tableColumns(*this, table))
-        names << c.name;
+    for (const auto& c : declaredColumns(table))
+        names << c.first;
     return names;
+}
+
+Database::StopCheck::StopCheck(Database& db, std::function<bool()> stop) : db_(db) {
+    db_.connection().setStopCheck(std::move(stop));
+}
+
+Database::StopCheck::~StopCheck() {
+    if (db_.conn_)
+        db_.conn_->setStopCheck({});
+}
+
+qint64 Database::fileSize() {
+    return connection().fileSize();
+}
+
+bool Database::readFile(qint64 offset, char* data, int size) {
+    return connection().readFile(offset, data, size);
+}
+
+sqlite3* Database::handle() const {
+    return conn_ ? conn_->sqliteHandle() : nullptr;
 }
 
 // ---- Transaction ----
 
 Transaction::Transaction(Database& db) : db_(db) {
-    db_.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    db_.connection().begin();
 }
 
 Transaction::~Transaction() {
     if (!done_) {
         try {
-            db_.exec(QStringLiteral("ROLLBACK"));
+            db_.connection().rollback();
         } catch (...) {
         }
     }
 }
 
 void Transaction::commit() {
-    db_.exec(QStringLiteral("COMMIT"));
+    db_.connection().commit();
     done_ = true;
 }
 
 // ---- Savepoint ----
 
 Savepoint::Savepoint(Database& db) : db_(db) {
-    db_.exec(QStringLiteral("SAVEPOINT sp"));
+    db_.connection().savepoint();
 }
 
 Savepoint::~Savepoint() {
@@ -397,14 +295,13 @@ Savepoint::~Savepoint() {
 }
 
 void Savepoint::release() {
-    db_.exec(QStringLiteral("RELEASE sp"));
+    db_.connection().release();
     done_ = true;
 }
 
 void Savepoint::rollback() {
     done_ = true;
-    db_.exec(QStringLiteral("ROLLBACK TO sp"));
-    db_.exec(QStringLiteral("RELEASE sp"));
+    db_.connection().rollbackToSavepoint();
 }
 
 } // namespace store

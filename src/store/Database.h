@@ -1,20 +1,30 @@
 #pragma once
 
+#include <QList>
 #include <QLoggingCategory>
+#include <QPair>
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string_view>
 
 struct sqlite3;
-struct sqlite3_stmt;
 
 Q_DECLARE_LOGGING_CATEGORY(lcStore)
 
 namespace store {
+
+namespace engine {
+class Connection;
+class Cursor;
+} // namespace engine
+
+// Which SQL text a module hands over where the two engines' dialects differ.
+enum class Dialect { Embedded, Server };
 
 // Why a database could not be opened; callers turn each kind into their own message.
 // Locked: another process holds the file past the busy timeout. NotAFile: the name is taken by a
@@ -43,11 +53,18 @@ private:
     QString path_;
 };
 
-// A statement or write that the database refused (constraint, bad SQL, I/O).
+// Why the database refused a statement, whichever engine refused it. RuleRefused: a trigger's
+// rule; Interrupted: a stop asked for.
+enum class SqlFailure { Other, Constraint, RuleRefused, ReadOnly, Busy, Full, Corrupt, IoError, Interrupted };
+
+// A statement or write that the database refused (constraint, bad SQL, I/O). The code is in
+// SQLite's numbering on both engines (the server's SQLSTATE is mapped onto it).
 class SqlError : public std::runtime_error {
 public:
     SqlError(int code, const QString& message);
+    SqlError(SqlFailure failure, const QString& message);
     int code() const { return code_; }
+    SqlFailure failure() const;
     bool isConstraint() const;
 
 private:
@@ -56,7 +73,7 @@ private:
 
 class Statement {
 public:
-    Statement(sqlite3* db, const QString& sql);
+    explicit Statement(std::unique_ptr<engine::Cursor> cursor);
     Statement(Statement&& other) noexcept;
     Statement& operator=(Statement&& other) noexcept;
     Statement(const Statement&) = delete;
@@ -85,31 +102,44 @@ public:
     double real(int column) const;
 
 private:
-    sqlite3* db_ = nullptr;
-    sqlite3_stmt* stmt_ = nullptr;
+    std::unique_ptr<engine::Cursor> cursor_;
 };
 
-// One SQLCipher connection on a lib.mdb file, keyed with the database password.
+// One connection: SQLCipher on a lib.mdb file keyed with the database password, or a PostgreSQL
+// server. Text compares without regard to case on both.
 class Database {
 public:
     static const char* const kPassword;
 
-    // Opens an existing database file; throws OpenError.
+    // Opens an existing database file, whatever tables it holds; an empty password opens a plain
+    // (unencrypted) file. Throws OpenError. A database of
+    // this program is opened with openProgramDatabase, which also checks its tables.
     explicit Database(QString path, QString password = QString::fromLatin1(kPassword),
                       OpenOptions options = {});
     // Creates a new, empty encrypted file (fails when the file exists).
     static std::unique_ptr<Database> create(const QString& path,
                                             const QString& password = QString::fromLatin1(kPassword));
+    // Connects to a PostgreSQL server named by a libpq connection string; throws OpenError.
+    static std::unique_ptr<Database> connect(const QString& conninfo, OpenOptions options = {});
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
     ~Database();
 
+    // The file, or the server's connection string.
     const QString& path() const { return path_; }
-    // Closes and opens the same file again on a fresh connection; the file must still hold the
-    // seven tables (it may have been replaced meanwhile). Throws OpenError.
+    Dialect dialect() const { return dialect_; }
+    // The text for this connection's engine, where the dialects differ.
+    const QString& sql(const QString& embedded, const QString& server) const {
+        return dialect_ == Dialect::Server ? server : embedded;
+    }
+    // Closes and opens the same file again on a fresh connection; a database of this program must
+    // still hold the seven tables (the file may have been replaced meanwhile). Throws OpenError.
     void reopen();
+    // Throws OpenError (MissingTables) and closes the connection unless the database holds the
+    // seven tables of this program; from then on reopen checks them too.
+    void checkTables();
     void close();
-    bool isOpen() const { return db_ != nullptr; }
+    bool isOpen() const { return conn_ != nullptr; }
 
     Statement prepare(const QString& sql);
     // Runs one statement with bound parameters.
@@ -124,22 +154,54 @@ public:
     bool hasTable(const QString& name);
     // The SQLCipher version; empty when the connection runs without a cipher.
     QString cipherVersion();
-    // Column names of a table, in column order.
+    // Column names of a table, in column order; the server's hidden row identity and row version
+    // are not among them.
     QStringList columnNames(const QString& table);
+    // Each column's name and declared Jet type, in column order (hidden columns left out).
+    QList<QPair<QString, QString>> declaredColumns(const QString& table);
 
-    sqlite3* handle() const { return db_; }
+    // While a StopCheck lives, a running statement is interrupted (SqlFailure::Interrupted) once
+    // `stop` returns true.
+    class StopCheck {
+    public:
+        StopCheck(Database& db, std::function<bool()> stop);
+        ~StopCheck();
+        StopCheck(const StopCheck&) = delete;
+        StopCheck& operator=(const StopCheck&) = delete;
+
+    private:
+        Database& db_;
+    };
+    // The open file's bytes, for a copy of a file in use: its size (-1 when it cannot be reached)
+    // and a read of `size` bytes at `offset`.
+    qint64 fileSize();
+    bool readFile(qint64 offset, char* data, int size);
+
+    // The embedded connection, for tests that trace or time it; null on the server.
+    sqlite3* handle() const;
 
 private:
+    friend class Transaction;
+    friend class Savepoint;
     struct CreateTag {};
     Database(QString path, QString password, CreateTag);
+    Database(QString conninfo, OpenOptions options, Dialect server);
     void openConnection(bool create);
-    void checkTables();
+    engine::Connection& connection() const;
 
     QString path_;
     QString password_;
     OpenOptions options_;
-    sqlite3* db_ = nullptr;
+    bool programTables_ = false;
+    Dialect dialect_ = Dialect::Embedded;
+    std::unique_ptr<engine::Connection> conn_;
 };
+
+// Opens a database of this program: the file opens with the password and holds the seven tables.
+// Throws OpenError.
+std::unique_ptr<Database>
+openProgramDatabase(const QString& path, const QString& password = QString::fromLatin1(Database::kPassword),
+                    OpenOptions options = {});
 
 // Rolls back unless committed; nested use is not supported.
 class Transaction {
@@ -172,6 +234,9 @@ private:
     Database& db_;
     bool done_ = false;
 };
+
+// The version of the SQLite library under the embedded engine.
+QString sqliteVersion();
 
 // Quotes an identifier for SQL ("left", "user" and Chinese column names need it).
 QString quoted(const QString& identifier);

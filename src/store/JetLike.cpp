@@ -1,8 +1,13 @@
 #include "store/JetLike.h"
 
+#include "store/Database.h"
+
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 namespace store {
@@ -150,6 +155,131 @@ QString nocaseUpperBound(const QString& prefix) {
 void registerJetLike(sqlite3* db) {
     sqlite3_create_function_v2(db, "jetlike", 2, SQLITE_UTF8, new PatternCache, &likeFunction, nullptr,
                                nullptr, [](void* p) { delete static_cast<PatternCache*>(p); });
+}
+
+namespace {
+
+// Every character with a case mapping, grouped with the characters the embedded like takes for it
+// without regard to case: its lower, upper and title case and all that fold to the same.
+class CasePartners {
+public:
+    CasePartners() {
+        for (char32_t c = 0; c < 0x110000; ++c) {
+            if (c >= 0xD800 && c <= 0xDFFF)
+                continue;
+            const char32_t f = QChar::toCaseFolded(c);
+            if (f != c || QChar::toUpper(c) != c || QChar::toLower(c) != c || QChar::toTitleCase(c) != c)
+                byFold_[f].insert(c);
+        }
+    }
+    std::set<char32_t> of(char32_t c) const {
+        std::set<char32_t> out{c, QChar::toLower(c), QChar::toUpper(c), QChar::toTitleCase(c)};
+        if (const auto it = byFold_.find(QChar::toCaseFolded(c)); it != byFold_.end())
+            out.insert(it->second.begin(), it->second.end());
+        return out;
+    }
+    const std::map<char32_t, std::set<char32_t>>& all() const { return byFold_; }
+
+private:
+    std::map<char32_t, std::set<char32_t>> byFold_;
+};
+
+const CasePartners& casePartners() {
+    static const CasePartners partners;
+    return partners;
+}
+
+// One character in the server's regular expressions: ASCII letters and digits as they are,
+// everything else as a \u escape, which means the character itself inside brackets too.
+QString regexChar(char32_t c) {
+    if (c < 128 && std::isalnum(int(c)))
+        return QString(QChar(c));
+    if (c <= 0xFFFF)
+        return QStringLiteral("\\u%1").arg(uint(c), 4, 16, QLatin1Char('0'));
+    return QStringLiteral("\\U%1").arg(uint(c), 8, 16, QLatin1Char('0'));
+}
+
+} // namespace
+
+std::optional<QString> serverLikePattern(const QString& pattern) {
+    const CasePartners& partners = casePartners();
+    const QList<uint> chars = pattern.toUcs4();
+    QString rx = QStringLiteral("^(?:");
+    for (qsizetype i = 0; i < chars.size(); ++i) {
+        const char32_t c = chars.at(i);
+        if (c == '*') {
+            rx += QStringLiteral(".*");
+        } else if (c == '?') {
+            rx += QLatin1Char('.');
+        } else if (c == '#') {
+            rx += QStringLiteral("[0-9]");
+        } else if (c == '[') {
+            const qsizetype close = chars.indexOf(uint(']'), i + 1);
+            if (close < 0)
+                return std::nullopt;
+            QList<uint> set = chars.mid(i + 1, close - i - 1);
+            i = close;
+            const bool negated = !set.isEmpty() && set.front() == '!';
+            if (negated)
+                set.removeFirst();
+            if (set.isEmpty()) {
+                rx += QStringLiteral("(?:)"); // Jet: "[]" matches the empty string
+                continue;
+            }
+            std::set<char32_t> singles;
+            QString cls = negated ? QStringLiteral("[^") : QStringLiteral("[");
+            for (qsizetype k = 0; k < set.size(); ++k) {
+                const char32_t s = set.at(k);
+                if (k + 2 < set.size() && set.at(k + 1) == '-') {
+                    const char32_t to = set.at(k + 2);
+                    if (to < s)
+                        return std::nullopt;
+                    cls += regexChar(s) + QLatin1Char('-') + regexChar(to);
+                    // The partners of the letters in the range, found from the side that is shorter.
+                    if (to - s < 0x4000) {
+                        for (char32_t r = s; r <= to; ++r)
+                            for (char32_t p : partners.of(r))
+                                singles.insert(p);
+                    } else {
+                        for (const auto& [fold, group] : partners.all())
+                            if (std::any_of(group.begin(), group.end(),
+                                            [&](char32_t g) { return g >= s && g <= to; }))
+                                for (char32_t g : group)
+                                    for (char32_t p : partners.of(g))
+                                        singles.insert(p);
+                    }
+                    k += 2;
+                } else {
+                    for (char32_t p : partners.of(s))
+                        singles.insert(p);
+                }
+            }
+            for (char32_t p : singles)
+                cls += regexChar(p);
+            rx += cls + QLatin1Char(']');
+        } else {
+            const std::set<char32_t> alike = partners.of(c);
+            if (alike.size() == 1) {
+                rx += regexChar(c);
+            } else {
+                rx += QLatin1Char('[');
+                for (char32_t p : alike)
+                    rx += regexChar(p);
+                rx += QLatin1Char(']');
+            }
+        }
+    }
+    return rx + QStringLiteral(")$");
+}
+
+LikeCondition jetLikeCondition(const Database& db, const QString& valueSql, const QString& pattern) {
+    if (db.dialect() == Dialect::Embedded)
+        return {QStringLiteral("jetlike(%1, ?)").arg(valueSql), pattern};
+    const std::optional<QString> rx = serverLikePattern(pattern);
+    if (!rx)
+        throw SqlError(SqlFailure::Other, QStringLiteral("malformed like pattern"));
+    // As text, so the match is the expression's own and not citext's case folding.
+    return {QStringLiteral("(%1)::text ~ ?").arg(valueSql), *rx};
 }
 
 } // namespace store

@@ -28,6 +28,21 @@ std::optional<NocaseLike> nocaseLike(const QString& pattern);
 // is none to write.
 QString nocaseUpperBound(const QString& prefix);
 
+class Database;
+
+// `value like pattern` as a condition for `db`, with the one parameter it binds: the pattern on the
+// embedded engine (its jetlike function), and on the server a regular expression for the `~`
+// operator in which every letter stands with all its case partners, so it matches exactly what
+// the embedded like matches (é and É, Ａ and ａ) whatever the server's locale. Throws SqlError
+// for a malformed pattern on the server.
+struct LikeCondition {
+    QString sql;
+    QString parameter;
+};
+LikeCondition jetLikeCondition(const Database& db, const QString& valueSql, const QString& pattern);
+// The server's regular expression for a Jet pattern; nothing for a malformed pattern.
+std::optional<QString> serverLikePattern(const QString& pattern);
+
 // Registers jetlike(value, pattern) on a connection.
 void registerJetLike(sqlite3* db);
 

@@ -7,7 +7,7 @@ Session::Session(QString programFolder, Clock clock)
 
 void Session::open() {
     close();
-    auto db = std::make_unique<Database>(databasePath(), QString::fromLatin1(Database::kPassword), options_);
+    auto db = openProgramDatabase(databasePath(), QString::fromLatin1(Database::kPassword), options_);
     readSettings(*db, state_);
     db_ = std::move(db);
     log_ = std::make_unique<OperatorLog>(*db_, state_, clock_);

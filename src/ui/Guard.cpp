@@ -8,8 +8,6 @@
 #include <QPointer>
 #include <QWidget>
 
-#include <sqlite3.h>
-
 Q_LOGGING_CATEGORY(lcWindow, "tessaly.window")
 
 namespace ui {
@@ -28,23 +26,22 @@ OnFailure silently() {
 
 QString causeOf(const std::exception& e) {
     if (const auto* sql = dynamic_cast<const store::SqlError*>(&e)) {
-        switch (sql->code() & 0xff) {
-        case SQLITE_FULL:
+        switch (sql->failure()) {
+        case store::SqlFailure::Full:
             return QStringLiteral("磁盘已满。");
-        case SQLITE_READONLY:
+        case store::SqlFailure::ReadOnly:
             return QStringLiteral("数据库文件是只读的，不能写入。");
-        case SQLITE_BUSY:
-        case SQLITE_LOCKED:
+        case store::SqlFailure::Busy:
             return QStringLiteral("数据库文件正被其他程序占用。");
-        case SQLITE_CORRUPT:
-        case SQLITE_NOTADB:
+        case store::SqlFailure::Corrupt:
             return QStringLiteral("数据库文件可能已损坏。");
-        case SQLITE_IOERR:
-        case SQLITE_CANTOPEN:
+        case store::SqlFailure::IoError:
             return QStringLiteral("读写数据库文件出错。");
-        case SQLITE_CONSTRAINT:
+        case store::SqlFailure::Constraint:
+        case store::SqlFailure::RuleRefused:
             return QStringLiteral("输入的内容太长或格式不对。");
-        default:
+        case store::SqlFailure::Other:
+        case store::SqlFailure::Interrupted:
             break;
         }
         return QStringLiteral("数据库出错。");

@@ -177,8 +177,7 @@ void runJob(QWidget* parent, store::Session& session, const JobSetup& setup, con
         if (connection != JobSetup::Connection::None) {
             store::OpenOptions own = options;
             own.readOnly = own.readOnly || connection == JobSetup::Connection::ReadOnly;
-            db =
-                std::make_unique<store::Database>(path, QString::fromLatin1(store::Database::kPassword), own);
+            db = store::openProgramDatabase(path, QString::fromLatin1(store::Database::kPassword), own);
             if (hook)
                 hook(*db);
         }

@@ -1,7 +1,7 @@
 #include "TestFolder.h"
 
-#include "records/PersonColumns.h"
 #include "login/ShippedDatabase.h"
+#include "records/PersonColumns.h"
 #include "store/Database.h"
 #include "store/RecordSet.h"
 #include "store/Schema.h"
@@ -98,7 +98,7 @@ TEST(Database, OpenFailuresAreTyped) {
     TestFolder folder(false);
     auto kindOf = [](const QString& path) {
         try {
-            Database db(path);
+            openProgramDatabase(path);
         } catch (const OpenError& e) {
             return e.kind();
         }
@@ -116,6 +116,19 @@ TEST(Database, OpenFailuresAreTyped) {
     // An encrypted database of ours that lacks the program's tables.
     { Database::create(folder.file(QStringLiteral("empty.mdb")))->exec(QStringLiteral("CREATE TABLE t(x)")); }
     EXPECT_EQ(kindOf(folder.file(QStringLiteral("empty.mdb"))), OpenFailure::MissingTables);
+    // A connection alone opens any database, encrypted or plain; only the program's opener asks
+    // for the seven tables.
+    EXPECT_EQ(
+        Database(folder.file(QStringLiteral("empty.mdb"))).scalar(QStringLiteral("SELECT count(*) FROM t")),
+        QVariant(qint64(0)));
+    {
+        Database::create(folder.file(QStringLiteral("plain.mdb")), QString())
+            ->exec(QStringLiteral("CREATE TABLE p(x)"));
+    }
+    QFile plain(folder.file(QStringLiteral("plain.mdb")));
+    ASSERT_TRUE(plain.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(plain.read(16).startsWith("SQLite format 3"));
+    EXPECT_TRUE(Database(plain.fileName(), QString()).hasTable(QStringLiteral("p")));
     EXPECT_FALSE(QFile::exists(folder.file(QStringLiteral("lib.mdb"))))
         << "nothing is created at a missing path";
 }
