@@ -12,8 +12,6 @@
 #include <QSaveFile>
 #include <QStorageInfo>
 
-#include <sqlite3.h>
-
 #include <algorithm>
 
 namespace exchange {
@@ -25,8 +23,6 @@ Q_LOGGING_CATEGORY(lcSafety, "tessaly.exchange.safety")
 const QString kStampFormat = QStringLiteral("yyyyMMdd-HHmmss");
 // The persons each copy holds, one "name<TAB>count" a line, so the list need not open them.
 const QString kCounts = QStringLiteral("counts.txt");
-// Pages copied per step of the backup: the progress moves and a stop is heard in between.
-constexpr int kPagesPerStep = 1024;
 
 const QRegularExpression& copyName() {
     static const QRegularExpression re(QStringLiteral("^(\\d{8}-\\d{6})-([^-]+)(?:-(\\d+))?\\.mdb$"));
@@ -91,35 +87,9 @@ bool integrityOk(store::Database& db) {
     return ok;
 }
 
-// Copies every page of `from` into `to` (both keyed alike), in steps.
-void copyPages(store::Database& from, store::Database& to, store::JobControl& control) {
-    sqlite3_backup* backup = sqlite3_backup_init(to.handle(), "main", from.handle(), "main");
-    if (!backup)
-        throw store::SqlError(sqlite3_extended_errcode(to.handle()),
-                              QString::fromUtf8(sqlite3_errmsg(to.handle())));
-    int rc = SQLITE_OK;
-    try {
-        do {
-            rc = sqlite3_backup_step(backup, kPagesPerStep);
-            const int total = sqlite3_backup_pagecount(backup);
-            const int done = total - sqlite3_backup_remaining(backup);
-            control.report(done, total, safetyCopyProgressText(done, total));
-            if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
-                sqlite3_sleep(20);
-        } while (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED);
-    } catch (...) {
-        sqlite3_backup_finish(backup);
-        throw;
-    }
-    const int finished = sqlite3_backup_finish(backup);
-    if (rc != SQLITE_DONE || finished != SQLITE_OK)
-        throw store::SqlError(rc != SQLITE_DONE ? rc : finished,
-                              QString::fromUtf8(sqlite3_errmsg(to.handle())));
-}
-
 QString writeCause(const std::exception& e) {
     if (const auto* sql = dynamic_cast<const store::SqlError*>(&e);
-        sql && (sql->code() & 0xff) == SQLITE_FULL)
+        sql && sql->failure() == store::SqlFailure::Full)
         return QStringLiteral("磁盘已满。");
     return QStringLiteral("副本文件写不进去。");
 }
@@ -166,7 +136,9 @@ SafetyCopy SafetyCopies::make(store::Database& live, const QString& operation, s
     try {
         {
             const std::unique_ptr<store::Database> to = store::Database::create(part);
-            copyPages(live, *to, control);
+            live.copyPagesInto(*to, [&](qint64 done, qint64 total) {
+                control.report(done, total, safetyCopyProgressText(done, total));
+            });
         }
         {
             // Opens with the password and holds the seven tables, and every page reads back.

@@ -177,6 +177,11 @@ public:
     qint64 fileSize();
     bool readFile(qint64 offset, char* data, int size);
 
+    // Copies every page of this embedded database into `to` (keyed alike) while both are open, a
+    // step of pages at a time; `stepped(done, total)` runs after each step and may throw to stop.
+    // Throws SqlError.
+    void copyPagesInto(Database& to, const std::function<void(qint64 done, qint64 total)>& stepped);
+
     // The embedded connection, for tests that trace or time it; null on the server.
     sqlite3* handle() const;
 

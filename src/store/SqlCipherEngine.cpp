@@ -345,4 +345,31 @@ bool SqlError::isConstraint() const {
     return (code_ & 0xff) == SQLITE_CONSTRAINT;
 }
 
+void Database::copyPagesInto(Database& to, const std::function<void(qint64, qint64)>& stepped) {
+    constexpr int kPagesPerStep = 1024; // the progress moves and a stop is heard in between
+    sqlite3* source = handle();
+    sqlite3* target = to.handle();
+    if (!source || !target)
+        throw SqlError(SqlFailure::Other, QStringLiteral("a page copy needs two embedded databases"));
+    sqlite3_backup* backup = sqlite3_backup_init(target, "main", source, "main");
+    if (!backup)
+        throw SqlError(sqlite3_extended_errcode(target), QString::fromUtf8(sqlite3_errmsg(target)));
+    int rc = SQLITE_OK;
+    try {
+        do {
+            rc = sqlite3_backup_step(backup, kPagesPerStep);
+            const int total = sqlite3_backup_pagecount(backup);
+            stepped(total - sqlite3_backup_remaining(backup), total);
+            if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
+                sqlite3_sleep(20);
+        } while (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED);
+    } catch (...) {
+        sqlite3_backup_finish(backup);
+        throw;
+    }
+    const int finished = sqlite3_backup_finish(backup);
+    if (rc != SQLITE_DONE || finished != SQLITE_OK)
+        throw SqlError(rc != SQLITE_DONE ? rc : finished, QString::fromUtf8(sqlite3_errmsg(target)));
+}
+
 } // namespace store
