@@ -3,6 +3,7 @@
 #include "exchange/SafetyCopies.h"
 #include "exchange/SafetyCopyStep.h"
 #include "store/Database.h"
+#include "store/Schema.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
@@ -61,13 +62,13 @@ QString rowids(const std::pair<qint64, qint64>& range) {
 
 QString tableLabel(const QString& table) {
     static const QHash<QString, QString> names{
-        {QStringLiteral("wslib"), QStringLiteral("人员")},
-        {QStringLiteral("wslib0"), QStringLiteral("模板")},
-        {QStringLiteral("km"), QStringLiteral("类别")},
-        {QStringLiteral("print"), QStringLiteral("打印设置")},
-        {QStringLiteral("basic"), QStringLiteral("用户")},
-        {QStringLiteral("system"), QStringLiteral("系统设置")},
-        {QStringLiteral("user"), QStringLiteral("上机记录")},
+        {store::schema::kPersons.toLower(), QStringLiteral("人员")},
+        {store::schema::kStaging.toLower(), QStringLiteral("模板")},
+        {store::schema::kCategories.toLower(), QStringLiteral("类别")},
+        {store::schema::kPrint.toLower(), QStringLiteral("打印设置")},
+        {store::schema::kUsers.toLower(), QStringLiteral("用户")},
+        {store::schema::kSettings.toLower(), QStringLiteral("系统设置")},
+        {store::schema::kLog.toLower(), QStringLiteral("上机记录")},
     };
     const QString name = names.value(table.toLower());
     return name.isEmpty() ? table : QStringLiteral("%1(%2)").arg(name, table);

@@ -44,7 +44,7 @@ QVariant StagingModel::data(const QModelIndex& index, int role) const {
         return {};
     QVariantList row;
     if (session_ && session_->jobWriting()) {
-        if (const QVariantList* held = rows_->cached(index.row()))
+        if (const std::optional<QVariantList> held = rows_->cached(index.row()))
             row = *held;
     } else {
         row = reads_.cells(*rows_, index.row());

@@ -436,7 +436,7 @@ void EntryWindow::addRecord() {
     auto& db = session_.db();
     ui::guard(this, ui::stopWithCause(kAddFailed), {ui::when<WriteError>(writeFailed())}, [&] {
         if (!list_->isEmpty()) {
-            const QVariantList& last = list_->row(list_->count() - 1);
+            const QVariantList last = list_->row(list_->count() - 1);
             newNumber_ = nextPersonalNumber(last.value(0).toString());
         } else {
             newNumber_ = QStringLiteral("000001");

@@ -63,7 +63,7 @@ QVariant PersonListModel::data(const QModelIndex& index, int role) const {
     // A row on a damaged page shows as empty cells; painting must not fail.
     QVariantList row;
     if (session_ && session_->jobWriting()) {
-        if (const QVariantList* held = list_->cached(index.row()))
+        if (const std::optional<QVariantList> held = list_->cached(index.row()))
             row = *held;
     } else {
         row = reads_.cells(*list_, index.row());

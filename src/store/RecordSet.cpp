@@ -58,8 +58,8 @@ void RecordSet::setPosition(int index) {
     currentDeleted_ = false;
 }
 
-const QVariantList& RecordSet::row(int index) {
-    const QVariantList& cached = cells(index);
+QVariantList RecordSet::row(int index) {
+    QVariantList cached = cells(index);
     if (pictureColumns_.empty() || cached.isEmpty())
         return cached;
     const qint64 id = rowid(index);
@@ -81,7 +81,7 @@ const QVariantList& RecordSet::row(int index) {
     return fullRow_;
 }
 
-const QVariantList& RecordSet::cells(int index) {
+QVariantList RecordSet::cells(int index) {
     const qint64 id = rowid(index);
     auto it = cache_.find(id);
     if (it == cache_.end()) {
@@ -93,11 +93,13 @@ const QVariantList& RecordSet::cells(int index) {
     return it->second;
 }
 
-const QVariantList* RecordSet::cached(int index) const {
+std::optional<QVariantList> RecordSet::cached(int index) const {
     if (index < 0 || index >= count())
-        return nullptr;
+        return std::nullopt;
     const auto it = cache_.find(ids_[std::size_t(index)]);
-    return it == cache_.end() ? nullptr : &it->second;
+    if (it == cache_.end())
+        return std::nullopt;
+    return it->second;
 }
 
 void RecordSet::fetchBlock(int index) {

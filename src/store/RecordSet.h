@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QVariantList>
 
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -30,13 +31,14 @@ public:
     qint64 currentRowid() const;
     void setPosition(int index);
 
-    // Every column of the row at `index`, in column order, pictures included.
-    const QVariantList& row(int index);
+    // Every column of the row at `index`, in column order, pictures included. Returned as a
+    // (shared) copy: the next fetch may drop the cache it came from.
+    QVariantList row(int index);
     // The same without pictures (their columns hold null): what a grid shows.
-    const QVariantList& cells(int index);
+    QVariantList cells(int index);
     void forget(qint64 rowid);
     // The row at `index` when it was read already, without asking the database; null otherwise.
-    const QVariantList* cached(int index) const;
+    std::optional<QVariantList> cached(int index) const;
 
     // A row added through this set goes to its end, as a new row of a dynaset does.
     void append(qint64 rowid);
