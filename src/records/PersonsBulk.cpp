@@ -218,11 +218,4 @@ store::Statement personsColumnInStoredOrder(store::Database& db, const QString& 
         QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(store::quoted(column), kPersons));
 }
 
-store::Statement personsColumnsOf(store::Database& db, const QStringList& columns) {
-    QStringList quoted;
-    for (const QString& c : columns)
-        quoted << store::quoted(c);
-    return db.prepare(QStringLiteral("SELECT %1 FROM %2").arg(quoted.join(QStringLiteral(", ")), kPersons));
-}
-
 } // namespace records

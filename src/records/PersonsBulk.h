@@ -76,7 +76,5 @@ store::Statement personsIdNumbers(store::Database& db);
 
 // One column's values in stored order (the category scan).
 store::Statement personsColumnInStoredOrder(store::Database& db, const QString& column);
-// These columns of every person, in this order, the table read as it is stored (statistics).
-store::Statement personsColumnsOf(store::Database& db, const QStringList& columns);
 
 } // namespace records
