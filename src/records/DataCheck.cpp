@@ -67,8 +67,10 @@ struct Pools {
     }
     // Ordered as the numbers' texts are (QString's order of UTF-16 units).
     int compare(const NumberKey& a, const NumberKey& b) const {
-        if (a.words != b.words)
-            return a.words < b.words ? -1 : 1;
+        for (std::size_t i = 0; i < a.words.size(); ++i) {
+            if (a.words[i] != b.words[i])
+                return a.words[i] < b.words[i] ? -1 : 1;
+        }
         if (a.longAt >= 0 && b.longAt >= 0)
             return QString::compare(longNumbers[std::size_t(a.longAt)], longNumbers[std::size_t(b.longAt)]);
         // Equal first units, zero-padded: the shorter is a prefix of the longer.
