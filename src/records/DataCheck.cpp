@@ -5,6 +5,7 @@
 #include "records/StagingTable.h"
 #include "store/Database.h"
 #include "store/JetValues.h"
+#include "store/RowScan.h"
 
 #include <QHash>
 #include <QLoggingCategory>
@@ -312,8 +313,7 @@ DataCheckReport checkData(store::Database& db, const QDate& today, store::JobCon
                                    pools.text(p.idAt, p.idSize), detail});
     };
 
-    store::Statement st = personsForCheck(db);
-    while (st.step()) {
+    scanPersonsForCheck(db, [&](const store::ScannedRow& st) {
         const int index = int(persons.size());
         if (index % 1024 == 0)
             control.report(index, 0, QStringLiteral("正在检查第%1人……").arg(index + 1));
@@ -355,7 +355,7 @@ DataCheckReport checkData(store::Database& db, const QDate& today, store::JobCon
                 QStringLiteral("退休年月 %1，出生年月 %2").arg(ym(*retired), ym(*birth)));
         if (birth && *birth > todayDay)
             add(Fault::BornInFuture, p, QStringLiteral("出生年月 %1").arg(ym(*birth)));
-    }
+    });
     report.persons = int(persons.size());
     for (std::size_t i = 0; i < persons.size(); ++i) {
         if (!persons[i].number.isEmpty())

@@ -192,12 +192,6 @@ int PersonWriter::refusedColumn(qint64 rowid, const Values& value, store::SqlErr
     return -1;
 }
 
-store::Statement personsForCheck(store::Database& db) {
-    return db.prepare(QStringLiteral("SELECT rowid, %2, %3, %4, %5, %6, %7 FROM %1")
-                          .arg(kPersons, sqlName(kPersonalNumber), sqlName(kPersonName), sqlName(kSex),
-                               sqlName(kBirth), sqlName(kIdNumber), sqlName(kRetired)));
-}
-
 store::Statement personsWithLongIdNumbers(store::Database& db) {
     return db.prepare(QStringLiteral("SELECT rowid, %2 FROM %1 WHERE length(trim(%2)) >= 15")
                           .arg(kPersons, sqlName(kIdNumber)));

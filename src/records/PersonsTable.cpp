@@ -227,6 +227,14 @@ void scanPersonsColumns(store::Database& db, const QStringList& columns,
     store::scanRows(db, quoted.join(QStringLiteral(", ")), QStringLiteral("FROM %1").arg(kPersons), row);
 }
 
+void scanPersonsForCheck(store::Database& db, const std::function<void(const store::ScannedRow&)>& row) {
+    store::scanRows(db,
+                    QStringLiteral("rowid, %1, %2, %3, %4, %5, %6")
+                        .arg(sqlName(kPersonalNumber), sqlName(kPersonName), sqlName(kSex), sqlName(kBirth),
+                             sqlName(kIdNumber), sqlName(kRetired)),
+                    QStringLiteral("FROM %1").arg(kPersons), row);
+}
+
 namespace {
 
 QList<store::schema::ColumnSpec> personsColumnSpecs(bool withPhoto) {

@@ -84,6 +84,11 @@ bool dropSearchIndexesFor(store::Database& db, qint64 incoming);
 void scanPersonsColumns(store::Database& db, const QStringList& columns,
                         const std::function<void(const store::ScannedRow&)>& row);
 
+// The data check's columns of every person, in this order (rowid first), each row handed to
+// `row` as scanPersonsColumns hands it.
+enum CheckColumn { kCheckRowid, kCheckNumber, kCheckName, kCheckSex, kCheckBirth, kCheckId, kCheckRetired };
+void scanPersonsForCheck(store::Database& db, const std::function<void(const store::ScannedRow&)>& row);
+
 // Creates all seven tables and their indexes in an empty database: the persons and staging
 // tables from the column table, the small tables from store/Schema.
 void createTables(store::Database& db);
