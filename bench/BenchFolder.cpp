@@ -23,12 +23,12 @@ void writeGeneratedDatabase(const QString& path, int persons) {
                                : QDir(cacheFolder).filePath(QStringLiteral("persons-%1.mdb").arg(persons));
     if (!cached.isEmpty() && QFile::exists(cached)) {
         QFile::copy(cached, path);
-        // A file kept by an earlier build gets the indexes of this one, as a start-up gives them,
-        // and is kept so again.
+        // A file kept by an earlier build gets the indexes and the planner's figures of this one,
+        // as a start-up gives them, and is kept so again.
         bool added = false;
         {
             store::Database db(path);
-            added = records::missingPersonIndexes(db) > 0;
+            added = records::personIndexSteps(db) > 0;
             records::addPersonIndexes(db);
         }
         if (added && QFile::remove(cached))
@@ -39,6 +39,8 @@ void writeGeneratedDatabase(const QString& path, int persons) {
     {
         store::Database db(path);
         PersonGenerator().fill(db, persons);
+        // What the first start-up on this file would do: the planner's figures of the filled table.
+        records::addPersonIndexes(db);
     }
     if (!cached.isEmpty()) {
         QDir().mkpath(cacheFolder);

@@ -192,12 +192,6 @@ int PersonWriter::refusedColumn(qint64 rowid, const Values& value, store::SqlErr
     return -1;
 }
 
-store::Statement personsForCheck(store::Database& db) {
-    return db.prepare(QStringLiteral("SELECT rowid, %2, %3, %4, %5, %6, %7 FROM %1")
-                          .arg(kPersons, sqlName(kPersonalNumber), sqlName(kPersonName), sqlName(kSex),
-                               sqlName(kBirth), sqlName(kIdNumber), sqlName(kRetired)));
-}
-
 store::Statement personsWithLongIdNumbers(store::Database& db) {
     return db.prepare(QStringLiteral("SELECT rowid, %2 FROM %1 WHERE length(trim(%2)) >= 15")
                           .arg(kPersons, sqlName(kIdNumber)));
@@ -216,13 +210,6 @@ store::Statement personsIdNumbers(store::Database& db) {
 store::Statement personsColumnInStoredOrder(store::Database& db, const QString& column) {
     return db.prepare(
         QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(store::quoted(column), kPersons));
-}
-
-store::Statement personsColumnsOf(store::Database& db, const QStringList& columns) {
-    QStringList quoted;
-    for (const QString& c : columns)
-        quoted << store::quoted(c);
-    return db.prepare(QStringLiteral("SELECT %1 FROM %2").arg(quoted.join(QStringLiteral(", ")), kPersons));
 }
 
 // ---- Reads for the previews before a merge or an import replaces persons ----

@@ -64,9 +64,6 @@ private:
     store::Statement insert_;
 };
 
-// The data check's cursor over every person in stored order; its columns:
-enum CheckColumn { kCheckRowid, kCheckNumber, kCheckName, kCheckSex, kCheckBirth, kCheckId, kCheckRetired };
-store::Statement personsForCheck(store::Database& db);
 // rowid and 身份证号码 of the persons whose trimmed ID number has 15 or more characters.
 store::Statement personsWithLongIdNumbers(store::Database& db);
 // Writes one 身份证号码: bind the number (1) and the rowid (2), then run.
@@ -76,8 +73,6 @@ store::Statement personsIdNumbers(store::Database& db);
 
 // One column's values in stored order (the category scan).
 store::Statement personsColumnInStoredOrder(store::Database& db, const QString& column);
-// These columns of every person, in this order, the table read as it is stored (statistics).
-store::Statement personsColumnsOf(store::Database& db, const QStringList& columns);
 
 // ---- Reads for the previews before a merge or an import replaces persons ----
 

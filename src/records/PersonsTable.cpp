@@ -3,6 +3,7 @@
 #include "records/PersonColumns.h"
 #include "store/Database.h"
 #include "store/RecordSet.h"
+#include "store/RowScan.h"
 #include "store/Schema.h"
 
 namespace records {
@@ -356,6 +357,24 @@ std::optional<PersonRef> firstPersonWithIdNumber(store::Database& db, const QStr
     if (!st.step())
         return std::nullopt;
     return PersonRef{st.text(0), st.text(1)};
+}
+
+// --- Whole-table scans (statistics) ---
+
+void scanPersonsColumns(store::Database& db, const QStringList& columns,
+                        const std::function<void(const store::ScannedRow&)>& row) {
+    QStringList quoted;
+    for (const QString& c : columns)
+        quoted << store::quoted(c);
+    store::scanRows(db, quoted.join(QStringLiteral(", ")), QStringLiteral("FROM %1").arg(kPersons), row);
+}
+
+void scanPersonsForCheck(store::Database& db, const std::function<void(const store::ScannedRow&)>& row) {
+    store::scanRows(db,
+                    QStringLiteral("rowid, %1, %2, %3, %4, %5, %6")
+                        .arg(sqlName(kPersonalNumber), sqlName(kPersonName), sqlName(kSex), sqlName(kBirth),
+                             sqlName(kIdNumber), sqlName(kRetired)),
+                    QStringLiteral("FROM %1").arg(kPersons), row);
 }
 
 namespace {

@@ -14,6 +14,7 @@
 namespace store {
 class Database;
 class RecordSet;
+class ScannedRow;
 class Statement;
 } // namespace store
 
@@ -80,6 +81,19 @@ void dropSearchIndexes(store::Database& db);
 // then making the indexes again at the end (addPersonIndexes) costs less than keeping them up row
 // by row. True when they were dropped.
 bool dropSearchIndexesFor(store::Database& db, qint64 incoming);
+
+// --- Whole-table scans (statistics) ---
+
+// These columns of every person, in this order, each row handed to `row` with its cells where the
+// engine holds them (valid only during the call). Rows come in no set order: columns an index
+// covers are read from the index, a fraction of the table.
+void scanPersonsColumns(store::Database& db, const QStringList& columns,
+                        const std::function<void(const store::ScannedRow&)>& row);
+
+// The data check's columns of every person, in this order (rowid first), each row handed to
+// `row` as scanPersonsColumns hands it.
+enum CheckColumn { kCheckRowid, kCheckNumber, kCheckName, kCheckSex, kCheckBirth, kCheckId, kCheckRetired };
+void scanPersonsForCheck(store::Database& db, const std::function<void(const store::ScannedRow&)>& row);
 
 // Creates all seven tables and their indexes in an empty database: the persons and staging
 // tables from the column table, the small tables from store/Schema.

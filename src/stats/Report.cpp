@@ -1,17 +1,20 @@
 #include "stats/Report.h"
 
 #include "categories/CategoryTable.h"
-#include "records/PersonsBulk.h"
+#include "records/PersonsTable.h"
 #include "store/CodePage.h"
 #include "store/Database.h"
 #include "store/JetValues.h"
+#include "store/RowScan.h"
 #include "store/Schema.h"
 
 #include <QLocale>
 #include <QLoggingCategory>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -68,16 +71,6 @@ QString hundredths(Billionths value) {
 
 const QString kEol = QStringLiteral("\r\n");
 
-// SQLite's NOCASE folds only ASCII letters; the counts use the same key.
-QString foldAscii(const QString& s) {
-    QString out = s;
-    for (QChar& c : out) {
-        if (c.unicode() >= 'A' && c.unicode() <= 'Z')
-            c = QChar(c.unicode() + 32);
-    }
-    return out;
-}
-
 QString share(qint64 count, qint64 persons) {
     return percentOf(count, persons);
 }
@@ -118,79 +111,139 @@ bool countsValues(store::JetType type) {
     return type == store::JetType::Text || type == store::JetType::Memo || type == store::JetType::Boolean;
 }
 
-unsigned char foldByte(char c) {
-    const auto b = static_cast<unsigned char>(c);
-    return b >= 'A' && b <= 'Z' ? b + 32 : b;
+// NOCASE's folding (ASCII letters only) of eight bytes at once; bytes of multibyte characters
+// are at least 0x80 and stay as they are.
+std::uint64_t foldWord(std::uint64_t x) {
+    constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+    const std::uint64_t low = x & ~kHigh;
+    const std::uint64_t atLeastA = low + 0x3f3f3f3f3f3f3f3full; // high bit set from 'A' on
+    const std::uint64_t pastZ = low + 0x2525252525252525ull;    // high bit set after 'Z'
+    return x | ((atLeastA & ~pastZ & ~x & kHigh) >> 2);
 }
+
+// Up to eight bytes as one word, the first byte lowest, zeros after the last; fixed-size loads
+// only (a variable-length copy would stall the read that follows it).
+std::uint64_t loadWord(const char* p, std::size_t n) {
+    const auto load32 = [](const char* q) {
+        std::uint32_t v = 0;
+        std::memcpy(&v, q, 4);
+        return std::uint64_t(v);
+    };
+    if (n >= 8) {
+        std::uint64_t v = 0;
+        std::memcpy(&v, p, 8);
+        return v;
+    }
+    if (n >= 4) // two overlapping halves; the bytes they share are the same
+        return load32(p) | (load32(p + n - 4) << (8 * (n - 4)));
+    std::uint64_t v = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        v |= std::uint64_t(static_cast<unsigned char>(p[i])) << (8 * i);
+    return v;
+}
+
+// A text's bytes as folded eight-byte words, the last one padded with zeros.
+class FoldedWords {
+public:
+    explicit FoldedWords(std::string_view bytes) : size_(bytes.size()) {
+        count_ = (bytes.size() + 7) / 8;
+        if (count_ > kInline) {
+            heap_ = std::make_unique<std::uint64_t[]>(count_);
+            words_ = heap_.get();
+        }
+        for (std::size_t i = 0; i < count_; ++i)
+            words_[i] = foldWord(loadWord(bytes.data() + 8 * i, bytes.size() - 8 * i));
+    }
+    std::size_t size() const { return size_; }
+    std::uint64_t first() const { return count_ ? words_[0] : 0; }
+    std::size_t hash() const {
+        std::uint64_t h = size_ * 0x9E3779B97F4A7C15ull;
+        for (std::size_t i = 0; i < count_; ++i) {
+            h = (h ^ words_[i]) * 0xff51afd7ed558ccdull;
+            h ^= h >> 32;
+        }
+        return std::size_t(h);
+    }
+    bool operator==(const std::vector<std::uint64_t>& other) const {
+        return other.size() == count_ && std::equal(words_, words_ + count_, other.begin());
+    }
+    std::vector<std::uint64_t> toVector() const { return {words_, words_ + count_}; }
+
+private:
+    static constexpr std::size_t kInline = 32; // a text column's 50 characters fit
+    std::size_t size_;
+    std::size_t count_ = 0;
+    std::uint64_t inline_[kInline];
+    std::unique_ptr<std::uint64_t[]> heap_; // memo texts
+    std::uint64_t* words_ = inline_;
+};
 
 // Counts of the listed values of one text column, keyed by their UTF-8 bytes with ASCII letters
 // folded as NOCASE folds them. A million cells are looked up where they lie, without a copy.
 class ListedCounts {
 public:
-    void addKey(const QString& value) { keys_.push_back(foldAscii(value).toUtf8()); }
+    void addKey(const QString& value) {
+        const QByteArray bytes = value.toUtf8();
+        const FoldedWords folded({bytes.constData(), std::size_t(bytes.size())});
+        keys_.push_back({folded.size(), folded.toVector(), folded.hash()});
+    }
 
     // After the last addKey.
     void build() {
         std::size_t capacity = 8;
         while (capacity < keys_.size() * 2)
             capacity *= 2;
-        slots_.assign(capacity, -1);
+        slots_.assign(capacity, Slot{});
         counts_.assign(keys_.size(), 0);
         for (std::size_t k = 0; k < keys_.size(); ++k) {
-            const std::string_view key(keys_[k].constData(), std::size_t(keys_[k].size()));
-            std::size_t at = hash(key) & (capacity - 1);
-            while (slots_[at] >= 0 && keys_[std::size_t(slots_[at])] != keys_[k])
+            std::size_t at = keys_[k].hash & (capacity - 1);
+            while (slots_[at].key >= 0 && !sameKey(keys_[std::size_t(slots_[at].key)], keys_[k]))
                 at = (at + 1) & (capacity - 1);
-            if (slots_[at] < 0)
-                slots_[at] = int(k); // a value listed twice shares the first one's count
+            if (slots_[at].key < 0) // a value listed twice shares the first one's count
+                slots_[at] = {keys_[k].words.empty() ? 0 : keys_[k].words[0], keys_[k].size, int(k)};
         }
     }
 
     void count(std::string_view cell) {
-        if (slots_.empty())
-            return;
-        const std::size_t mask = slots_.size() - 1;
-        for (std::size_t at = hash(cell) & mask; slots_[at] >= 0; at = (at + 1) & mask) {
-            const QByteArray& key = keys_[std::size_t(slots_[at])];
-            if (equalFolded(cell, key)) {
-                ++counts_[std::size_t(slots_[at])];
-                return;
-            }
-        }
+        if (const int k = find(FoldedWords(cell)); k >= 0)
+            ++counts_[std::size_t(k)];
     }
 
     qint64 countOf(const QString& value) const {
-        const QByteArray key = foldAscii(value).toUtf8();
-        if (slots_.empty())
-            return 0;
-        const std::size_t mask = slots_.size() - 1;
-        for (std::size_t at = hash({key.constData(), std::size_t(key.size())}) & mask; slots_[at] >= 0;
-             at = (at + 1) & mask) {
-            if (keys_[std::size_t(slots_[at])] == key)
-                return counts_[std::size_t(slots_[at])];
-        }
-        return 0;
+        const QByteArray bytes = value.toUtf8();
+        const int k = find(FoldedWords({bytes.constData(), std::size_t(bytes.size())}));
+        return k < 0 ? 0 : counts_[std::size_t(k)];
     }
 
 private:
-    static std::size_t hash(std::string_view s) {
-        std::uint64_t h = 14695981039346656037ull;
-        for (char c : s)
-            h = (h ^ foldByte(c)) * 1099511628211ull;
-        return std::size_t(h ^ (h >> 29));
-    }
-    static bool equalFolded(std::string_view cell, const QByteArray& key) {
-        if (std::size_t(key.size()) != cell.size())
-            return false;
-        for (std::size_t i = 0; i < cell.size(); ++i) {
-            if (foldByte(cell[i]) != static_cast<unsigned char>(key[qsizetype(i)]))
-                return false;
+    struct Key {
+        std::size_t size;
+        std::vector<std::uint64_t> words;
+        std::size_t hash;
+    };
+    // The first word and the size sit in the table itself: most values are one or two words.
+    struct Slot {
+        std::uint64_t first = 0;
+        std::size_t size = 0;
+        int key = -1;
+    };
+    static bool sameKey(const Key& a, const Key& b) { return a.size == b.size && a.words == b.words; }
+
+    int find(const FoldedWords& folded) const {
+        if (slots_.empty())
+            return -1;
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t at = folded.hash() & mask; slots_[at].key >= 0; at = (at + 1) & mask) {
+            const Slot& slot = slots_[at];
+            if (slot.size == folded.size() && slot.first == folded.first() &&
+                (slot.size <= 8 || folded == keys_[std::size_t(slot.key)].words))
+                return slot.key;
         }
-        return true;
+        return -1;
     }
 
-    std::vector<QByteArray> keys_;
-    std::vector<int> slots_;
+    std::vector<Key> keys_;
+    std::vector<Slot> slots_;
     std::vector<qint64> counts_;
 };
 
@@ -198,6 +251,11 @@ private:
 class DecimalCache {
 public:
     Billionths operator()(double value) {
+        // An amount in whole hundredths (below 10^13) is that decimal: no shorter text reads back
+        // as the same number, as doubles there lie far closer together than a hundredth.
+        const double cents = std::round(value * 100);
+        if (std::fabs(cents) < 1e15 && cents / 100 == value)
+            return Billionths(qint64(cents)) * (kBillion / 100);
         std::uint64_t bits = 0;
         std::memcpy(&bits, &value, sizeof bits);
         Entry& e = entries_[(bits ^ (bits >> 31)) * 0x9E3779B97F4A7C15ull >> (64 - kBits)];
@@ -283,8 +341,7 @@ std::map<int, Tally> tally(store::Database& db, const std::vector<Column>& colum
         select << column->name;
     }
     DecimalCache decimals;
-    store::Statement st = records::personsColumnsOf(db, select);
-    while (st.step()) {
+    records::scanPersonsColumns(db, select, [&](const store::ScannedRow& st) {
         for (int at = 0; at < int(targets.size()); ++at) {
             Tally& t = *targets[std::size_t(at)].tally;
             switch (targets[std::size_t(at)].column->type) {
@@ -321,7 +378,7 @@ std::map<int, Tally> tally(store::Database& db, const std::vector<Column>& colum
                 t.byValue.count(st.utf8(at));
             }
         }
-    }
+    });
     return tallies;
 }
 

@@ -157,3 +157,29 @@ TEST(DataCheck, SummarisesStagedWorkbookRows) {
     EXPECT_EQ(summariseIds({{3, QStringLiteral("11010519491231002X")}}, today).message(),
               QStringLiteral("身份证号码检查：没有发现无效或重复的身份证号码。"));
 }
+
+// Personal numbers are compared trimmed and case-sensitive, the groups ordered as their texts
+// are: "10" before "9", full-width after ASCII, a number past 12 characters (an older file) whole.
+TEST(DataCheck, DuplicateNumbersGroupAsTheirTrimmedTextsSort) {
+    Persons p;
+    p.session->db().exec(QStringLiteral("PRAGMA ignore_check_constraints = ON"));
+    for (const char* number : {"9", " 9", "10 ", "\t10", "Ａ1", "Ａ1\u3000", "abc", "ABC", "1234567890123",
+                               "1234567890123", "1234567890124", "123456789012", "123456789012"})
+        p.add(QString::fromUtf8(number), "某", "", "", "");
+    std::vector<std::pair<QString, int>> groups;
+    for (const Finding& f : checkData(p.session->db(), p.today()).findings) {
+        if (f.fault == Fault::DuplicateNumber)
+            groups.emplace_back(f.number, f.group);
+    }
+    const std::vector<std::pair<QString, int>> expected = {{"10", 1},
+                                                           {"10", 1},
+                                                           {"123456789012", 2},
+                                                           {"123456789012", 2},
+                                                           {"1234567890123", 3},
+                                                           {"1234567890123", 3},
+                                                           {"9", 4},
+                                                           {"9", 4},
+                                                           {"Ａ1", 5},
+                                                           {"Ａ1", 5}};
+    EXPECT_EQ(groups, expected);
+}

@@ -1,10 +1,13 @@
 #include "QueryFixture.h"
+#include "records/PersonsTable.h"
+#include "store/RowScan.h"
 
 #include "categories/CategoryTable.h"
 #include "stats/Report.h"
 #include "stats/StatisticsWindow.h"
 #include "store/CodePage.h"
 #include "store/JetValues.h"
+#include "store/RowScan.h"
 #include "store/Schema.h"
 #include "ui/JobRunner.h"
 #include "ui/ScriptedDialogs.h"
@@ -321,15 +324,22 @@ TEST(Report, OnePassEqualsPerItemQueries) {
     testing_support::TestFolder folder;
     auto session = folder.session();
     auto& db = session->db();
-    db.exec(
-        QStringLiteral("INSERT INTO km VALUES (24, '劳模', '是', '劳模'), (24, '劳模', '否', '劳模'), "
-                       "(4, '民族', 'Abc', '民族'), (4, '民族', 'É族', '民族'), (4, '民族', 'Ａ族', '民族'), "
-                       "(4, '民族', '回族', '民族')"));
+    db.exec(QStringLiteral(
+                "INSERT INTO km VALUES (24, '劳模', '是', '劳模'), (24, '劳模', '否', '劳模'), "
+                "(4, '民族', 'Abc', '民族'), (4, '民族', 'É族', '民族'), (4, '民族', 'Ａ族', '民族'), "
+                "(4, '民族', '回族', '民族'), (4, '民族', 'Ab', '民族'), (4, '民族', 'Abcde', '民族'), "
+                "(4, '民族', 'ABCDEFGH族', '民族'), (4, '民族', 'Xinjiang Uygur 族 Mixed', '民族'), "
+                "(4, '民族', ?, '民族')"),
+            {QString(50, QChar(0x85CF))});
     const QVariantList sexes = {"男", "女", QVariant(), "", " 男", "男 ", "其他"};
-    const QVariantList nations = {"汉族", "回族", "abc",  "ABC",      "aBc", "é族",  "É族",
-                                  "ａ族", "Ａ族", "苗族", QVariant(), "",    "汉族 "};
+    const QVariantList nations = {
+        "汉族", "回族", "abc", "ABC", "aBc", "é族", "É族", "ａ族", "Ａ族", "苗族", QVariant(), "", "汉族 ",
+        // every length the folding reads differently, in two cases
+        "ab", "AB", "aB", "abcde", "ABCDE", "abcdefgh族", "ABCDEFGH族", "ABCDEFGH", "xinjiang uygur 族 mixed",
+        "XINJIANG UYGUR 族 MIXED", QString(50, QChar(0x85CF)), QString(49, QChar(0x85CF))};
     const QVariantList dates = {"1950-03-15", "1962-12-31", "2030-01-01", "1899-05-05", QVariant()};
-    const QVariantList amounts = {1000.5, 0.0, QVariant(), 2345.6, 800.1, 6000.0, 12.3};
+    const QVariantList amounts = {1000.5, 0.0,    QVariant(), 2345.6,    800.1, 6000.0,
+                                  12.3,   -45.67, 1e-7,       0.1 + 0.2, 3,     1234567.89};
     std::mt19937 random(5);
     const auto pick = [&](const QVariantList& list) { return list.at(int(random() % list.size())); };
     store::Transaction tx(db);
@@ -345,4 +355,31 @@ TEST(Report, OnePassEqualsPerItemQueries) {
     const QString expected = perItemReport(db, items, 600, 2026);
     EXPECT_TRUE(expected.contains(QStringLiteral(".Abc ")));
     EXPECT_EQ(buildReport(db, items, 600, 2026), expected);
+}
+
+// A reader that throws ends the scan with its own exception; the connection keeps no trace of the
+// scan and the next one runs.
+TEST(Report, AScanStoppedByItsReaderLeavesTheConnectionAsItWas) {
+    testing_support::TestFolder folder;
+    auto session = folder.session();
+    auto& db = session->db();
+    db.exec(QStringLiteral(
+        "INSERT INTO wslib(\"个人编号\", \"民族\") VALUES ('1', 'abc'), ('2', NULL), ('3', 4)"));
+    int seen = 0;
+    EXPECT_THROW(store::scanRows(db, QStringLiteral("\"民族\""), QStringLiteral("FROM wslib"),
+                                 [&](const store::ScannedRow&) {
+                                     if (++seen == 2)
+                                         throw std::logic_error("stop");
+                                 }),
+                 std::logic_error);
+    EXPECT_EQ(seen, 2);
+    EXPECT_THROW(db.scalar(QStringLiteral("SELECT tessaly_scan_rows(1)")), store::SqlError);
+    QStringList rows; // in whatever order the engine reads them (here from an index)
+    records::scanPersonsColumns(
+        db, {QStringLiteral("个人编号"), QStringLiteral("民族")}, [&](const store::ScannedRow& row) {
+            rows << QString::fromUtf8(row.utf8(0).data(), qsizetype(row.utf8(0).size())) + QLatin1Char('|') +
+                        (row.isNull(1) ? QStringLiteral("Null") : row.value(1).toString());
+        });
+    rows.sort();
+    EXPECT_EQ(rows, QStringList({"1|abc", "2|Null", "3|4"}));
 }
