@@ -81,6 +81,9 @@ HistoryWindow::HistoryWindow(store::Session& session, std::optional<Person> pers
     ui::setUpRecordGrid(*grid);
     grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
     grid->horizontalHeader()->setStretchLastSection(true);
+    // The time to the second, without an ellipsis.
+    grid->setColumnWidth(Time,
+                         grid->fontMetrics().horizontalAdvance(QStringLiteral("2026-12-07 00:00:00")) + 16);
     const QDate today = session_.now().date();
     ui_->DateFrom->setDate(today.addMonths(-1));
     ui_->DateTo->setDate(today);
