@@ -1,5 +1,6 @@
 #include "exchange/Merge.h"
 
+#include "exchange/PersonKeys.h"
 #include "exchange/SourceDatabase.h"
 #include "records/PersonColumns.h"
 #include "records/PersonsBulk.h"
@@ -18,33 +19,6 @@
 namespace exchange {
 
 namespace {
-
-// Columns 0 to 60: what the merge copies.
-constexpr int kMergedColumns = 61;
-
-struct Key {
-    QString number;
-    QString name;
-    bool operator==(const Key&) const = default;
-};
-
-struct KeyHash {
-    std::size_t operator()(const Key& k) const noexcept { return qHashMulti(0, k.number, k.name); }
-};
-
-// Target rows by number and name, in stored order within each key.
-using TargetIndex = std::unordered_map<Key, std::vector<qint64>, KeyHash>;
-
-TargetIndex indexTarget(store::Database& db) {
-    TargetIndex index;
-    store::Statement st = records::personsKeysInStoredOrder(db);
-    while (st.step()) {
-        if (st.isNull(1) || st.isNull(2))
-            continue; // Null never matches
-        index[Key{st.text(1), st.text(2)}].push_back(st.integer(0));
-    }
-    return index;
-}
 
 // Rows that a database rule (a trigger) refuses are refused as rows; a value the table does not
 // take is looked for column by column.
@@ -108,19 +82,11 @@ QString mergeFailureCause(const std::exception& e) {
 MergeCounts mergePersons(store::Database& target, SourceDatabase& source, store::JobControl& control) {
     std::unique_ptr<SourceTable> persons = source.table(store::schema::kPersons);
 
-    std::vector<int> from; // source position of each merged column
-    for (int ordinal = 0; ordinal < kMergedColumns; ++ordinal) {
-        const QString name = records::personColumn(ordinal).columnName();
-        const int at = persons->columnIndex(name);
-        if (at < 0)
-            throw SourceError(SourceFailure::MissingColumn, QString(),
-                              QStringLiteral("persons column %1 missing").arg(name), persons->name());
-        from.push_back(at);
-    }
+    const std::vector<int> from = mergedColumnPositions(*persons);
 
     store::Transaction tx(target);
     records::dropSearchIndexesFor(target, persons->rowCount());
-    TargetIndex index = indexTarget(target);
+    PersonKeyIndex index = indexPersonsByKey(target);
     // A matched row already holds the source's number and name, exactly: the update leaves
     // them (and the index on the number) alone.
     records::PersonWriter writer(target, kMergedColumns);
@@ -155,7 +121,7 @@ MergeCounts mergePersons(store::Database& target, SourceDatabase& source, store:
                                 QString::fromUtf8(why.what()));
         };
         const bool keyed = !number.isNull() && !name.isNull();
-        const Key key = keyed ? Key{number.toString(), name.toString()} : Key{};
+        const PersonKey key = keyed ? PersonKey{number.toString(), name.toString()} : PersonKey{};
         const auto match = keyed ? index.find(key) : index.end();
         if (match != index.end()) {
             for (const qint64 rowid : match->second) {
@@ -195,6 +161,30 @@ QString mergeProgressText(qint64 processed, qint64 total) {
 QString mergeResultText(const MergeCounts& counts) {
     return QStringLiteral("共更新了") + QString::number(counts.updated) + QStringLiteral("条记录！") +
            QStringLiteral("  增加了") + QString::number(counts.added) + QStringLiteral("条记录！");
+}
+
+std::vector<int> mergedColumnPositions(const SourceTable& persons) {
+    std::vector<int> from;
+    for (int ordinal = 0; ordinal < kMergedColumns; ++ordinal) {
+        const QString name = records::personColumn(ordinal).columnName();
+        const int at = persons.columnIndex(name);
+        if (at < 0)
+            throw SourceError(SourceFailure::MissingColumn, QString(),
+                              QStringLiteral("persons column %1 missing").arg(name), persons.name());
+        from.push_back(at);
+    }
+    return from;
+}
+
+PersonKeyIndex indexPersonsByKey(store::Database& db) {
+    PersonKeyIndex index;
+    store::Statement st = records::personsKeysInStoredOrder(db);
+    while (st.step()) {
+        if (st.isNull(1) || st.isNull(2))
+            continue; // Null never matches
+        index[PersonKey{st.text(1), st.text(2)}].push_back(st.integer(0));
+    }
+    return index;
 }
 
 } // namespace exchange

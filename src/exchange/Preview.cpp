@@ -1,5 +1,7 @@
 #include "exchange/Preview.h"
 
+#include "exchange/PersonKeys.h"
+
 #include "exchange/SourceDatabase.h"
 #include "records/PersonColumns.h"
 #include "records/PersonsBulk.h"
@@ -16,33 +18,6 @@
 namespace exchange {
 
 namespace {
-
-// Columns 0 to 60: what the merge copies.
-constexpr int kMergedColumns = 61;
-
-struct Key {
-    QString number;
-    QString name;
-    bool operator==(const Key&) const = default;
-};
-
-struct KeyHash {
-    std::size_t operator()(const Key& k) const noexcept { return qHashMulti(0, k.number, k.name); }
-};
-
-// Persons by number and name, in stored order within each key; Null never matches. A person
-// added by the merge itself has no rowid yet (0).
-using KeyIndex = std::unordered_map<Key, std::vector<qint64>, KeyHash>;
-
-KeyIndex indexPersons(store::Database& db) {
-    KeyIndex index;
-    store::Statement st = records::personsKeysInStoredOrder(db);
-    while (st.step()) {
-        if (!st.isNull(1) && !st.isNull(2))
-            index[Key{st.text(1), st.text(2)}].push_back(st.integer(0));
-    }
-    return index;
-}
 
 bool filled(const QVariant& v) {
     if (v.isNull())
@@ -90,19 +65,11 @@ QString previewProgressText(qint64 done, qint64 total) {
 
 ReplacementPreview previewMerge(store::Database& target, SourceDatabase& source, store::JobControl& control) {
     std::unique_ptr<SourceTable> persons = source.table(store::schema::kPersons);
-    std::vector<int> from;
-    for (int ordinal = 0; ordinal < kMergedColumns; ++ordinal) {
-        const QString name = records::personColumn(ordinal).columnName();
-        const int at = persons->columnIndex(name);
-        if (at < 0)
-            throw SourceError(SourceFailure::MissingColumn, QString(),
-                              QStringLiteral("persons column %1 missing").arg(name), persons->name());
-        from.push_back(at);
-    }
+    const std::vector<int> from = mergedColumnPositions(*persons);
     ReplacementPreview preview;
     preview.current = records::countPersons(target);
     preview.incoming = persons->rowCount();
-    KeyIndex index = indexPersons(target);
+    PersonKeyIndex index = indexPersonsByKey(target);
     EmptiedCheck check(target, preview, kMergedColumns);
     QVariantList row;
     const auto nextRow = [&] {
@@ -119,7 +86,7 @@ ReplacementPreview previewMerge(store::Database& target, SourceDatabase& source,
         ++read;
         control.report(read, preview.incoming, previewProgressText(read, preview.incoming));
         const bool keyed = !value(0).isNull() && !value(1).isNull();
-        const Key key = keyed ? Key{value(0).toString(), value(1).toString()} : Key{};
+        const PersonKey key = keyed ? PersonKey{value(0).toString(), value(1).toString()} : PersonKey{};
         const auto match = keyed ? index.find(key) : index.end();
         if (match == index.end()) {
             ++preview.added;
@@ -140,10 +107,10 @@ ReplacementPreview previewImport(store::Database& db, store::JobControl& control
     ReplacementPreview preview;
     preview.current = records::countPersons(db);
     preview.incoming = records::countStaging(db);
-    const KeyIndex index = indexPersons(db);
+    const PersonKeyIndex index = indexPersonsByKey(db);
     const int columns = int(records::stagingColumns(db).size());
     EmptiedCheck check(db, preview, columns);
-    std::unordered_set<Key, KeyHash> named;
+    std::unordered_set<PersonKey, PersonKeyHash> named;
     store::Statement rows = records::stagingRowsInStoredOrder(db);
     const auto value = [&](int ordinal) { return rows.value(ordinal); };
     qint64 read = 0;
@@ -151,7 +118,7 @@ ReplacementPreview previewImport(store::Database& db, store::JobControl& control
         ++read;
         control.report(read, preview.incoming, previewProgressText(read, preview.incoming));
         const bool keyed = !rows.isNull(0) && !rows.isNull(1);
-        const Key key = keyed ? Key{rows.text(0), rows.text(1)} : Key{};
+        const PersonKey key = keyed ? PersonKey{rows.text(0), rows.text(1)} : PersonKey{};
         const auto match = keyed ? index.find(key) : index.end();
         if (match == index.end()) {
             ++preview.added;
