@@ -123,8 +123,9 @@ void EntryWindow::buildToolbar() {
                                       {"tt5", "类别", QStyle::SP_FileDialogListView, C::Categories},
                                       {"tt6", "计算器", QStyle::SP_ComputerIcon, C::Calculator},
                                       {"tt8", "相片", QStyle::SP_DesktopIcon, C::Photo},
-                                      {"tt9", "修改记录", QStyle::SP_FileDialogInfoView, C::History},
-                                      {"tt7", "返回", QStyle::SP_DialogCloseButton, C::Leave}},
+                                      {"tt7", "返回", QStyle::SP_DialogCloseButton, C::Leave},
+                                      // Added after the eight, so they keep their places.
+                                      {"tt9", "修改记录", QStyle::SP_FileDialogInfoView, C::History}},
                                      [this](C c) { run(c); });
     action(QStringLiteral("tt1"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     action(QStringLiteral("tt2"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
