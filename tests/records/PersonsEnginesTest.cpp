@@ -9,8 +9,10 @@
 #include "records/PersonColumns.h"
 #include "records/PersonHistory.h"
 #include "records/PersonRecord.h"
+#include "records/PersonsBulk.h"
 #include "records/PersonsStats.h"
 #include "records/PersonsTable.h"
+#include "records/StagingTable.h"
 #include "store/Database.h"
 #include "store/OperatorLog.h"
 #include "store/ProgramState.h"
@@ -141,6 +143,24 @@ TEST_P(PersonsOnBothEngines, ReadsWritesSearchesAndKeepsHistory) {
                                       QStringLiteral("数据备份")}));
 }
 
+// A replacement from the staging table keeps the photo of the person with the same number and name.
+TEST_P(PersonsOnBothEngines, ReplacementKeepsPhotos) {
+    const qint64 old = addPersonWith(
+        db(), {{kPersonalNumber, QStringLiteral("000007")}, {kPersonName, QStringLiteral("张三")}}, author_);
+    storePhotoInBulk(db(), old, QByteArray("photo"));
+    StagingAppender staging(db());
+    staging.append({QStringLiteral("000007"), QStringLiteral("张三")});
+    staging.append({QStringLiteral("000008"), QStringLiteral("李四")});
+    staging.append({QStringLiteral("000009"), QStringLiteral("张三")});
+    const Replacement result = replacePersons(db(), {});
+    EXPECT_EQ(result.persons, 3);
+    EXPECT_EQ(result.photosKept, 1);
+    EXPECT_EQ(db().scalar(QStringLiteral("SELECT \"相片\" FROM wslib WHERE \"个人编号\" = '000007'")),
+              QVariant(QByteArray("photo")));
+    EXPECT_EQ(countPersons(db()), 3);
+    EXPECT_EQ(missingPersonIndexes(db()), 0);
+}
+
 // The same persons on either engine, whichever way a condition is written.
 TEST_P(PersonsOnBothEngines, ConditionsFindTheSamePersons) {
     testing_support::addFivePersons(db());
@@ -156,7 +176,7 @@ TEST_P(PersonsOnBothEngines, ConditionsFindTheSamePersons) {
         {"姓名 like '[!张李]*'", {"000003", "000004", "000005"}},
         {"not 姓名 like '?四'", {"000001", "000003", "000004", "000005"}},
         {"出生年月 = #1950-03-15#", {"000001"}},
-        {"出生年月 > #1950-03-15 10:00#", {"000002", "000003", "000005"}},
+        {"出生年月 >= #1950-03-15 10:00#", {"000002", "000003", "000005"}},
         {"出生年月 between #1955-12-31# and #1950-01-01#", {"000001", "000002", "000003"}},
         {"劳模 = true", {"000001", "000004"}},
         {"劳模 = false and 基本养老金 >= 0", {"000002", "000003"}},
