@@ -2,6 +2,7 @@
 
 #include "exchange/JetFile.h"
 #include "store/Database.h"
+#include "store/Schema.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -35,8 +36,9 @@ using SharedDb = std::shared_ptr<store::Database>;
 class OwnTable : public SourceTable {
 public:
     OwnTable(SharedDb db, const QString& table)
-        : db_(std::move(db)),
-          rows_(db_->prepare(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(store::quoted(table)))) {
+        : db_(std::move(db)), rows_(db_->prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
+                                                     .arg(store::columnList(store::tableColumns(*db_, table)),
+                                                          store::quoted(table)))) {
         name_ = table;
         for (const store::TableColumn& c : store::tableColumns(*db_, table)) {
             const auto open = c.declaredType.indexOf(QLatin1Char('('));

@@ -34,8 +34,11 @@ struct StoredRow {
 };
 
 StoredRow readRow(store::Database& db, int position) {
-    store::Statement st = db.prepare(QStringLiteral("SELECT rowid, * FROM %1 ORDER BY rowid LIMIT 1 OFFSET ?")
-                                         .arg(store::quoted(store::schema::kPrint)));
+    // The columns by name: on the server a bare * also brings the hidden row identity and version.
+    store::Statement st =
+        db.prepare(QStringLiteral("SELECT rowid, %1 FROM %2 ORDER BY rowid LIMIT 1 OFFSET ?")
+                       .arg(store::columnList(store::tableColumns(db, store::schema::kPrint)),
+                            store::quoted(store::schema::kPrint)));
     st.bind(1, position);
     if (!st.step())
         throw PrintTableError(kPrintRowsMissing);

@@ -156,8 +156,9 @@ void ResultsWindow::load() {
     };
     const bool ran = ui::guard(
         this, ui::stopWithCause(kQueryFailed), {ui::when<query::ConditionError>(badCondition)}, [&] {
-            const query::SqlCondition condition = query::parseCondition(
-                expression, store::tableColumns(session_.db(), store::schema::kPersons));
+            const query::SqlCondition condition =
+                query::parseCondition(expression, store::tableColumns(session_.db(), store::schema::kPersons),
+                                      session_.db().dialect());
             results_ = std::make_unique<store::RecordSet>(session_.db(), store::schema::kPersons,
                                                           condition.sql, condition.params);
         });

@@ -226,8 +226,9 @@ QString sqlLiteral(const QVariant& value) {
 class Parser {
 public:
     // `literals`: values go into the SQL as literals instead of parameters.
-    Parser(const QString& fragment, const std::vector<store::TableColumn>& columns, bool literals)
-        : tokens_(tokenize(fragment)), columns_(columns), literals_(literals) {}
+    Parser(const QString& fragment, const std::vector<store::TableColumn>& columns, bool literals,
+           store::Dialect dialect)
+        : tokens_(tokenize(fragment)), columns_(columns), literals_(literals), dialect_(dialect) {}
 
     SqlCondition parse() {
         if (peek().kind == Tok::End)
@@ -365,10 +366,15 @@ private:
                 throw notUnderstood(pattern.written, QStringLiteral("like的样式有误（方括号没有配对）"));
             if (const std::optional<QString> indexed = indexedLike(left, pattern))
                 return no + *indexed;
-            const QString sql =
-                QStringLiteral("jetlike(%1, %2)")
-                    .arg(render(left, store::JetType::Text), render(pattern, store::JetType::Text));
-            return no + sql;
+            if (pattern.kind == Operand::Column) {
+                // The server matches a pattern given as a value only.
+                if (server())
+                    throw notUnderstood(pattern.written, QStringLiteral("like后面应当是引号中的文字"));
+                return no +
+                       QStringLiteral("jetlike(%1, %2)")
+                           .arg(render(left, store::JetType::Text), render(pattern, store::JetType::Text));
+            }
+            return no + likeSql(render(left, store::JetType::Text), pattern.value.toString());
         }
         const Token& op = next();
         if (op.kind != Tok::Operator || op.text == QLatin1String("-"))
@@ -391,8 +397,10 @@ private:
         if (!like)
             return std::nullopt;
         const QString col = store::quoted(left.column);
+        // The server's citext columns compare as NOCASE does without being told.
+        const QString nocase = server() ? QString() : QStringLiteral(" COLLATE NOCASE");
         if (!like->prefix) {
-            return QStringLiteral("%1 = %2 COLLATE NOCASE").arg(col, slot(like->text));
+            return QStringLiteral("%1 = %2%3").arg(col, slot(like->text), nocase);
         }
         const QString above = store::nocaseUpperBound(like->text);
         if (above.isEmpty())
@@ -400,9 +408,17 @@ private:
         // One after the other: the parameters are bound in the order they are taken.
         const QString from = slot(like->text);
         const QString to = slot(above);
-        const QString whole = slot(pattern.value);
-        return QStringLiteral("(%1 >= %2 COLLATE NOCASE AND %1 < %3 COLLATE NOCASE AND jetlike(%1, %4))")
-            .arg(col, from, to, whole);
+        return QStringLiteral("(%1 >= %2%4 AND %1 < %3%4 AND %5)")
+            .arg(col, from, to, nocase, likeSql(col, pattern.value.toString()));
+    }
+
+    bool server() const { return dialect_ == store::Dialect::Server; }
+
+    // The engine's like of `valueSql` against a pattern taken as a value.
+    QString likeSql(const QString& valueSql, const QString& pattern) {
+        const store::LikeCondition c = store::jetLikeCondition(dialect_, valueSql, pattern);
+        const qsizetype mark = c.sql.lastIndexOf(QLatin1Char('?'));
+        return c.sql.left(mark) + slot(c.parameter) + c.sql.mid(mark + 1);
     }
 
     Operand operand() {
@@ -485,6 +501,10 @@ private:
             } else if (o.kind != Operand::Date) {
                 throw notUnderstood(o.written, QStringLiteral("这里应当是日期（如#1950-03-15#）"));
             }
+            // The file compares a date with a time after it as text, later than the day itself;
+            // the server's date column meets a time stamp alike.
+            if (server())
+                return QStringLiteral("CAST(%1 AS timestamp)").arg(slot(value));
             break;
         case store::JetType::Boolean:
             if (o.kind == Operand::Boolean)
@@ -529,6 +549,7 @@ private:
     std::vector<Token> tokens_;
     const std::vector<store::TableColumn>& columns_;
     bool literals_;
+    store::Dialect dialect_;
     std::size_t pos_ = 0;
     int depth_ = 0;
     QVariantList params_;
@@ -536,11 +557,12 @@ private:
 
 } // namespace
 
-SqlCondition parseCondition(const QString& fragment, const std::vector<store::TableColumn>& columns) {
-    SqlCondition condition = Parser(fragment, columns, false).parse();
+SqlCondition parseCondition(const QString& fragment, const std::vector<store::TableColumn>& columns,
+                            store::Dialect dialect) {
+    SqlCondition condition = Parser(fragment, columns, false, dialect).parse();
     // Thousands of values (a long or-chain) are more than the engine binds.
     if (condition.params.size() > kMaxBound)
-        condition = Parser(fragment, columns, true).parse();
+        condition = Parser(fragment, columns, true, dialect).parse();
     return condition;
 }
 

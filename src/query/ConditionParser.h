@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "store/Database.h"
 #include "store/Schema.h"
 
 namespace query {
@@ -35,6 +36,8 @@ struct SqlCondition {
 // parentheses. Long chains of and/or are grouped so that the engine's expression depth stays
 // small, and a condition with more values than the engine binds carries them as literals.
 // Throws ConditionError.
-SqlCondition parseCondition(const QString& fragment, const std::vector<store::TableColumn>& columns);
+// On the server a like's pattern is a value, never a column.
+SqlCondition parseCondition(const QString& fragment, const std::vector<store::TableColumn>& columns,
+                            store::Dialect dialect = store::Dialect::Embedded);
 
 } // namespace query

@@ -57,16 +57,23 @@ TypedDate checkTypedDate(const QString& typed, int latestYear) {
     return {true, typed};
 }
 
-std::optional<Condition> categorySearch(store::JetType type, const QString& column, const QString& value) {
+std::optional<Condition> categorySearch(store::JetType type, const QString& column, const QString& value,
+                                        store::Dialect dialect) {
     const QString col = store::quoted(column);
     switch (type) {
     case store::JetType::Text:
-    case store::JetType::Memo:
+    case store::JetType::Memo: {
         // Without pattern characters Jet's like is a case-blind equality, which an index serves
         // where NOCASE folds the value's letters as Jet does.
+        // On the server the column's citext already compares so.
         if (const std::optional<store::NocaseLike> like = store::nocaseLike(value); like && !like->prefix)
-            return Condition{QStringLiteral("%1 = ? COLLATE NOCASE").arg(col), {value}};
-        return Condition{QStringLiteral("jetlike(%1, ?)").arg(col), {value}};
+            return Condition{dialect == store::Dialect::Server
+                                 ? QStringLiteral("%1 = ?").arg(col)
+                                 : QStringLiteral("%1 = ? COLLATE NOCASE").arg(col),
+                             {value}};
+        const store::LikeCondition like = store::jetLikeCondition(dialect, col, value);
+        return Condition{like.sql, {like.parameter}};
+    }
     case store::JetType::Date: {
         const std::optional<QDate> date = store::parseJetDate(value);
         if (!date)

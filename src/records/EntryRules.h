@@ -1,6 +1,7 @@
 #pragma once
 
 #include "records/PersonRecord.h"
+#include "store/Database.h"
 #include "store/Schema.h"
 
 #include <QString>
@@ -43,6 +44,7 @@ struct Condition {
     QString sql;
     QVariantList params;
 };
-std::optional<Condition> categorySearch(store::JetType type, const QString& column, const QString& value);
+std::optional<Condition> categorySearch(store::JetType type, const QString& column, const QString& value,
+                                        store::Dialect dialect = store::Dialect::Embedded);
 
 } // namespace records

@@ -548,7 +548,7 @@ void EntryWindow::searchByCategory() {
             const int count = int(fields_.size());
             if (position >= 0 && position < count && column >= 0 && column < count)
                 condition = categorySearch(fields_[std::size_t(position)].type,
-                                           fields_[std::size_t(column)].name, value);
+                                           fields_[std::size_t(column)].name, value, session_.db().dialect());
         }))
         return;
     if (!condition) {

@@ -2,6 +2,7 @@
 
 #include "store/Database.h"
 #include "store/JetValues.h"
+#include "store/Schema.h"
 
 #include <QLocale>
 #include <QStringList>
@@ -99,7 +100,8 @@ void writeStoredRow(store::Database& db, const QString& table, qint64 rowid, con
 
 QVariantList readRow(store::Database& db, const QString& table, qint64 rowid) {
     store::Statement st =
-        db.prepare(QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(store::quoted(table)));
+        db.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                       .arg(store::columnList(store::tableColumns(db, table)), store::quoted(table)));
     st.bind(1, rowid);
     QVariantList row;
     if (st.step()) {

@@ -7,6 +7,8 @@
 
 #include <QStringList>
 
+#include <optional>
+
 namespace records {
 
 namespace {
@@ -65,8 +67,13 @@ Replacement replacePersons(store::Database& db, const std::function<void(qint64)
     // The first old person with exactly the same number and name gives the photo; the number's
     // index (which ignores case) finds the candidates.
     store::Statement firstOld = db.prepare(
-        QStringLiteral("SELECT rowid, %2 IS NOT NULL FROM %1 WHERE rowid <= ?1 AND %3 = ?2"
-                       " AND %3 = ?2 COLLATE BINARY AND %4 = ?3 COLLATE BINARY ORDER BY rowid LIMIT 1")
+        db.sql(
+              QStringLiteral("SELECT rowid, %2 IS NOT NULL FROM %1 WHERE rowid <= ?1 AND %3 = ?2"
+                             " AND %3 = ?2 COLLATE BINARY AND %4 = ?3 COLLATE BINARY ORDER BY rowid LIMIT 1"),
+              QStringLiteral(
+                  "SELECT p.rowid, p.%2 IS NOT NULL FROM %1 p, (SELECT ?::bigint AS last, ?::text AS "
+                  "num, ?::text AS name) k WHERE p.rowid <= k.last AND p.%3 = k.num::citext AND "
+                  "p.%3::text = k.num AND p.%4::text = k.name ORDER BY p.rowid LIMIT 1"))
             .arg(kPersons, sqlName(kPhoto), sqlName(kPersonalNumber), sqlName(kPersonName)));
     store::Statement copyPhoto =
         db.prepare(QStringLiteral("UPDATE %1 SET %2 = (SELECT %2 FROM %1 WHERE rowid = ?) WHERE rowid = ?")
@@ -136,14 +143,20 @@ store::Statement prepareInsert(store::Database& db, const QStringList& names) {
                           .arg(kPersons, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))));
 }
 
-// Runs a write; on failure resets it, so that nothing of it stays pending.
-void runOrReset(store::Statement& st) {
+// Runs a write; on failure resets it, so that nothing of it stays pending. A refused statement
+// aborts the server's whole transaction, so there each write has a savepoint of its own.
+void runOrReset(store::Database& db, store::Statement& st) {
+    std::optional<store::Savepoint> one;
+    if (db.dialect() == store::Dialect::Server)
+        one.emplace(db);
     try {
         st.run();
     } catch (...) {
         st.reset();
         throw;
     }
+    if (one)
+        one->release();
 }
 
 } // namespace
@@ -157,14 +170,14 @@ void PersonWriter::update(qint64 rowid, const Values& value) {
     for (int i = 2; i < columns_; ++i)
         update_.bind(i - 1, value(i));
     update_.bind(columns_ - 1, rowid);
-    runOrReset(update_);
+    runOrReset(db_, update_);
 }
 
 qint64 PersonWriter::insert(const Values& value) {
     insert_.reset();
     for (int i = 0; i < columns_; ++i)
         insert_.bind(i + 1, value(i));
-    runOrReset(insert_);
+    runOrReset(db_, insert_);
     return db_.lastInsertRowId();
 }
 

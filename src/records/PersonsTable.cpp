@@ -214,9 +214,7 @@ constexpr qint64 kRebuildShare = 4;
 std::vector<const PersonIndex*> missingIndexes(store::Database& db) {
     std::vector<const PersonIndex*> missing;
     for (const PersonIndex& index : kIndexes) {
-        if (db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = ?"),
-                      {QString::fromLatin1(index.name)})
-                .toLongLong() == 0)
+        if (!store::hasIndex(db, QString::fromLatin1(index.name)))
             missing.push_back(&index);
     }
     return missing;
@@ -240,15 +238,8 @@ bool statisticsWanted(store::Database& db, bool indexesMade) {
         return false;
     if (indexesMade)
         return true;
-    if (db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'sqlite_stat1'"))
-            .toLongLong() == 0)
-        return true;
-    const QString stat =
-        db.scalar(QStringLiteral("SELECT stat FROM sqlite_stat1 WHERE tbl = ? AND idx = 'wslib_number'"),
-                  {kPersons})
-            .toString();
-    const qint64 rows = stat.section(QLatin1Char(' '), 0, 0).toLongLong();
-    return rows == 0 || last > 2 * rows;
+    const qint64 rows = store::analyzedRows(db, kPersons, QStringLiteral("wslib_number"));
+    return rows <= 0 || last > 2 * rows;
 }
 
 } // namespace
@@ -270,7 +261,7 @@ bool addPersonIndexes(store::Database& db, const IndexProgress& progress) {
         if (done == int(missing.size())) {
             if (progress && !progress(done, total, QStringLiteral("ANALYZE")))
                 return false;
-            db.exec(QStringLiteral("ANALYZE %1").arg(kPersons));
+            store::analyze(db, kPersons);
             continue;
         }
         const PersonIndex& index = *missing[std::size_t(done)];

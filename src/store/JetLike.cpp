@@ -273,7 +273,11 @@ std::optional<QString> serverLikePattern(const QString& pattern) {
 }
 
 LikeCondition jetLikeCondition(const Database& db, const QString& valueSql, const QString& pattern) {
-    if (db.dialect() == Dialect::Embedded)
+    return jetLikeCondition(db.dialect(), valueSql, pattern);
+}
+
+LikeCondition jetLikeCondition(Dialect dialect, const QString& valueSql, const QString& pattern) {
+    if (dialect == Dialect::Embedded)
         return {QStringLiteral("jetlike(%1, ?)").arg(valueSql), pattern};
     const std::optional<QString> rx = serverLikePattern(pattern);
     if (!rx)

@@ -29,6 +29,7 @@ std::optional<NocaseLike> nocaseLike(const QString& pattern);
 QString nocaseUpperBound(const QString& prefix);
 
 class Database;
+enum class Dialect;
 
 // `value like pattern` as a condition for `db`, with the one parameter it binds: the pattern on the
 // embedded engine (its jetlike function), and on the server a regular expression for the `~`
@@ -40,6 +41,7 @@ struct LikeCondition {
     QString parameter;
 };
 LikeCondition jetLikeCondition(const Database& db, const QString& valueSql, const QString& pattern);
+LikeCondition jetLikeCondition(Dialect dialect, const QString& valueSql, const QString& pattern);
 // The server's regular expression for a Jet pattern; nothing for a malformed pattern.
 std::optional<QString> serverLikePattern(const QString& pattern);
 

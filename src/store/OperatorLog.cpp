@@ -2,6 +2,7 @@
 
 #include "store/Database.h"
 #include "store/ProgramState.h"
+#include "store/Schema.h"
 
 namespace store {
 
@@ -11,7 +12,8 @@ QString logStamp(const QDateTime& when) {
 
 std::vector<std::array<QString, 3>> readLogRows(Database& db) {
     std::vector<std::array<QString, 3>> rows;
-    Statement st = db.prepare(QStringLiteral("SELECT * FROM \"user\" ORDER BY rowid"));
+    Statement st = db.prepare(QStringLiteral("SELECT %1 FROM \"user\" ORDER BY rowid")
+                                  .arg(columnList(tableColumns(db, QStringLiteral("user")))));
     while (st.step())
         rows.push_back({st.text(0), st.text(1), st.text(2)});
     return rows;

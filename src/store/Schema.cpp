@@ -44,6 +44,38 @@ std::vector<TableColumn> tableColumns(Database& db, const QString& table) {
     return columns;
 }
 
+bool hasIndex(Database& db, const QString& name) {
+    return db.scalar(db.sql(QStringLiteral(
+                                "SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = ?"),
+                            QStringLiteral("SELECT count(*) FROM pg_catalog.pg_indexes WHERE schemaname = "
+                                           "current_schema() AND indexname = lower(?)")),
+                     {name})
+               .toLongLong() > 0;
+}
+
+void analyze(Database& db, const QString& table) {
+    db.exec(QStringLiteral("ANALYZE %1").arg(quoted(table)));
+}
+
+qint64 analyzedRows(Database& db, const QString& table, const QString& index) {
+    if (db.dialect() == Dialect::Server) {
+        // Never analysed (nor vacuumed) reads -1.
+        const QVariant rows = db.scalar(
+            QStringLiteral(
+                "SELECT c.reltuples::bigint FROM pg_catalog.pg_class c JOIN pg_catalog.pg_namespace s "
+                "ON s.oid = c.relnamespace WHERE s.nspname = current_schema() AND c.relname = lower(?) "
+                "AND c.relkind = 'r'"),
+            {table});
+        return rows.isNull() ? -1 : rows.toLongLong();
+    }
+    if (db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'sqlite_stat1'"))
+            .toLongLong() == 0)
+        return -1;
+    const QVariant stat =
+        db.scalar(QStringLiteral("SELECT stat FROM sqlite_stat1 WHERE tbl = ? AND idx = ?"), {table, index});
+    return stat.isNull() ? -1 : stat.toString().section(QLatin1Char(' '), 0, 0).toLongLong();
+}
+
 namespace schema {
 
 namespace {

@@ -35,6 +35,14 @@ std::vector<TableColumn> tableColumns(Database& db, const QString& table);
 // The columns' quoted names joined by ", ", for a select or insert list.
 QString columnList(const std::vector<TableColumn>& columns);
 
+// Whether an index of that name exists, on either engine.
+bool hasIndex(Database& db, const QString& name);
+// Gathers the planner's figures for a table.
+void analyze(Database& db, const QString& table);
+// The table's row count as last gathered by analyze (the embedded engine reads it from the
+// figures of `index`); -1 when none were gathered.
+qint64 analyzedRows(Database& db, const QString& table, const QString& index);
+
 namespace schema {
 
 // The seven tables of lib.mdb.
