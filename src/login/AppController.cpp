@@ -2,10 +2,13 @@
 
 #include "exchange/Maintenance.h"
 #include "exchange/SafetyCopyStep.h"
+#include "exchange/Upload.h"
+#include "exchange/UploadCommands.h"
 
 #include "login/Login.h"
 #include "login/LoginWindow.h"
 #include "login/MainWindow.h"
+#include "login/ServerLoginWindow.h"
 #include "records/PersonsTable.h"
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
@@ -34,7 +37,35 @@ bool AppController::start() {
     if (!takeLock())
         return false;
     noteInterruptedRestore();
+    if (!connectServer())
+        return false;
     return startUp();
+}
+
+// With tessaly.ini the program works on the server it names: the server's own login comes
+// first, and an empty server database can take an embedded lib.mdb before anyone logs in.
+bool AppController::connectServer() {
+    std::optional<store::ServerConfig> config;
+    try {
+        config = store::ServerConfig::read(session_.programFolder());
+    } catch (const store::ServerConfigError& e) {
+        ui::inform(nullptr,
+                   serverConfigMessage(session_.filePath(store::ServerConfig::fileName()),
+                                       QString::fromUtf8(e.what())),
+                   ui::kProgramTitle, ui::Icon::Critical);
+        return false;
+    }
+    if (!config)
+        return true;
+    ServerLoginWindow login(*config);
+    if (login.exec() != QDialog::Accepted)
+        return false;
+    session_.useServer(login.connection(), config->describe());
+    bool empty = false;
+    ui::guard(nullptr, ui::silently(), [&] { empty = exchange::serverIsEmpty(*login.takeDatabase()); });
+    if (empty && ui::ask(nullptr, emptyServerQuestion(config->describe()), exchange::kUploadTitle))
+        exchange::uploadCommand(nullptr, session_);
+    return true;
 }
 
 // A restore copies the chosen file beside lib.mdb and renames it over lib.mdb as its last step,
@@ -105,7 +136,10 @@ bool AppController::startUp() {
             ui::guard(nullptr, ui::silently(), [&] { records::ensureHistoryTable(session_.db()); });
         }
     } catch (const store::OpenError& e) {
-        ui::inform(nullptr, startupFailureMessage(e), ui::kProgramTitle, ui::Icon::Critical);
+        const QString text = session_.onServer()
+                                 ? serverStartupFailureMessage(session_.serverDescription(), e)
+                                 : startupFailureMessage(e);
+        ui::inform(nullptr, text, ui::kProgramTitle, ui::Icon::Critical);
         return false;
     } catch (const std::exception&) {
         ui::inform(
@@ -157,7 +191,9 @@ void AppController::showMain() {
     main_->setAttribute(Qt::WA_DeleteOnClose);
     login_->close();
     main_->show();
-    exchange::dailySafetyCopy(main_, session_);
+    // The server's data is backed up with the server; the daily copy is of lib.mdb.
+    if (!session_.onServer())
+        exchange::dailySafetyCopy(main_, session_);
 }
 
 void AppController::relogin() {

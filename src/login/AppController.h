@@ -41,6 +41,7 @@ protected:
 private:
     void quitAfterLastWindow();
     bool takeLock();
+    bool connectServer();
     void noteInterruptedRestore();
     bool startUp();
     void addPersonIndexes();

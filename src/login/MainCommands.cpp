@@ -31,4 +31,8 @@ void initialiseData(store::Database& db, bool clearCategoryValues) {
     tx.commit();
 }
 
+QString serverStatusText(const QString& server, qint64 connected) {
+    return QStringLiteral("服务器：%1  在线：%2").arg(server).arg(connected);
+}
+
 } // namespace login

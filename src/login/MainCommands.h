@@ -12,7 +12,13 @@ namespace login {
 // Panel 3 of the main window's status bar: "星期一 2008年06月23日   9时5分".
 QString statusClockText(const QDateTime& now);
 
+// The server panel of the status bar in server mode: "服务器：db/tessaly  在线：3".
+QString serverStatusText(const QString& server, qint64 connected);
+
 inline const QString kNotSuperUser = QStringLiteral("您不是超级用户！无此权限！");
+// The server panel of the status bar in server mode: "服务器：db/tessaly  在线：3".
+QString serverStatusText(const QString& server, qint64 connected);
+
 inline const QString kNotSuperUserInit = QStringLiteral("您不是超级用户，无此权限！");
 
 // Empties the persons table and the operator log, and the category values when asked, all in

@@ -9,6 +9,7 @@
 #include "exchange/MergeCommands.h"
 #include "exchange/SafetyCopies.h"
 #include "exchange/SafetyCopyStep.h"
+#include "exchange/UploadCommands.h"
 #include "help/HelpWindow.h"
 #include "login/LogWindow.h"
 #include "login/MainCommands.h"
@@ -23,6 +24,7 @@
 #include "settings/UsersWindow.h"
 #include "stats/ElderlyWindow.h"
 #include "stats/StatisticsWindow.h"
+#include "store/ServerConfig.h"
 #include "store/Session.h"
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
@@ -99,6 +101,7 @@ const Binding kBindings[] = {
     {&Ui::MainWindow::DataCheck, Command::DataCheck, From::Menu},
     {&Ui::MainWindow::History, Command::History, From::Menu},
     {&Ui::MainWindow::Data, Command::Maintenance, From::Menu},
+    {&Ui::MainWindow::upServer, Command::UploadToServer, From::Menu},
     {&Ui::MainWindow::INexcel, Command::ImportExcel, From::Menu},
     {&Ui::MainWindow::OUTexcel, Command::ExportExcel, From::Menu},
     {&Ui::MainWindow::upV, Command::Upgrade, From::Menu},
@@ -140,6 +143,14 @@ void MainWindow::addStatusPanels() {
         panels_[i]->setFixedWidth(widths[i]);
         ui_->StatusBar1->addWidget(panels_[i]);
     }
+    ui_->upServer->setVisible(session_.onServer());
+    if (session_.onServer()) {
+        serverPanel_ = new QLabel(ui_->StatusBar1);
+        serverPanel_->setObjectName(QStringLiteral("ServerPanel"));
+        serverPanel_->setProperty("statusPanel", true);
+        ui_->StatusBar1->addWidget(serverPanel_);
+        refreshServerPanel();
+    }
 }
 
 void MainWindow::loadBackground() {
@@ -167,6 +178,16 @@ void MainWindow::refreshStatus() {
     panels_[0]->setText(session_.state().unitName);
     panels_[1]->setText(QStringLiteral("操作员：") + session_.state().currentUser);
     panels_[2]->setText(statusClockText(session_.now()));
+    refreshServerPanel();
+}
+
+void MainWindow::refreshServerPanel() {
+    if (serverPanel_) {
+        qint64 connected = 0;
+        // A count that cannot be read (connection lost meanwhile) only leaves the panel without it.
+        ui::guard(this, ui::silently(), [&] { connected = store::connectedSessions(session_.db()); });
+        serverPanel_->setText(serverStatusText(session_.serverDescription(), connected));
+    }
 }
 
 // The command table. Rights are checked by the commands themselves; nothing is greyed out.
@@ -215,6 +236,8 @@ void MainWindow::dispatch(Command command) {
     case Command::Calculator:
         ui::startCalculator(session_.programFolder());
         return;
+    case Command::UploadToServer:
+        return superUserOnly([this] { exchange::uploadCommand(this, session_); });
     case Command::ImportExcel:
         return superUserOnly([this] {
             ui::showSingle(importWindow_, [this] { return new exchange::ImportWindow(session_, this); });

@@ -39,6 +39,7 @@ enum class Command {
     WagesMenu,      // w4 (hidden)
     WagesToolbar,   // tt7
     Maintenance,    // Data, tt8
+    UploadToServer, // upServer (server mode only)
     Calculator,     // tt9
     ImportExcel,    // INexcel
     ExportExcel,    // OUTexcel
@@ -68,6 +69,7 @@ public:
 
     // Timer1's tick.
     void refreshStatus();
+    void refreshServerPanel();
     void run(Command command, From from);
 
 protected:
@@ -97,6 +99,7 @@ private:
     QLabel* label1_ = nullptr;
     QLabel* label2_ = nullptr;
     QLabel* panels_[3] = {};
+    QLabel* serverPanel_ = nullptr; // server mode only: the server and how many are connected
     QTimer* timer_ = nullptr;
     QPointer<QWidget> logWindow_;
     QPointer<QWidget> categoryWindow_;

@@ -5,9 +5,22 @@ namespace store {
 Session::Session(QString programFolder, Clock clock)
     : folder_(std::move(programFolder)), clock_(std::move(clock)) {}
 
+std::unique_ptr<Database> DatabaseTarget::open(const OpenOptions& options) const {
+    if (!onServer())
+        return openProgramDatabase(file, QString::fromLatin1(Database::kPassword), options);
+    auto db = Database::connect(server, options);
+    db->checkTables();
+    return db;
+}
+
+void Session::useServer(QString connection, QString description) {
+    server_ = std::move(connection);
+    serverDescription_ = std::move(description);
+}
+
 void Session::open() {
     close();
-    auto db = openProgramDatabase(databasePath(), QString::fromLatin1(Database::kPassword), options_);
+    auto db = target().open(options_);
     readSettings(*db, state_);
     db_ = std::move(db);
     log_ = std::make_unique<OperatorLog>(*db_, state_, clock_);

@@ -13,12 +13,30 @@
 
 namespace store {
 
+// Where the program's data lives: lib.mdb in the program folder, or a server database (the
+// libpq connection string with the server login, held in memory only).
+struct DatabaseTarget {
+    QString file;
+    QString server;
+    bool onServer() const { return !server.isEmpty(); }
+    // A connection to this program's database (the seven tables checked); throws OpenError.
+    std::unique_ptr<Database> open(const OpenOptions& options) const;
+};
+
 // What one run shares: the program folder, the connection, the program state and the log.
 class Session {
 public:
     explicit Session(QString programFolder, Clock clock = &QDateTime::currentDateTime);
 
-    // Opens lib.mdb and reads the settings row; throws OpenError or SqlError.
+    // From now on open() connects to this server (connection string with the login) instead of
+    // opening lib.mdb; `description` names it for the operator ("host/dbname").
+    void useServer(QString connection, QString description);
+    bool onServer() const { return !server_.isEmpty(); }
+    const QString& serverDescription() const { return serverDescription_; }
+    // What open() opens; each job opens its own connection on it.
+    DatabaseTarget target() const { return {databasePath(), server_}; }
+
+    // Opens lib.mdb (or the server) and reads the settings row; throws OpenError or SqlError.
     void open();
     void close();
     // How open() opens lib.mdb; tests open it read-only to make every write fail.
@@ -59,6 +77,8 @@ public:
 
 private:
     QString folder_;
+    QString server_;
+    QString serverDescription_;
     Clock clock_;
     OpenOptions options_;
     ProgramState state_;

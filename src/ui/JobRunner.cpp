@@ -166,7 +166,7 @@ void runJob(QWidget* parent, store::Session& session, const JobSetup& setup, con
         stop = QObject::connect(cancel, &QAbstractButton::clicked, cancel,
                                 [&control] { control.requestStop(); });
     }
-    const QString path = session.databasePath();
+    const store::DatabaseTarget target = session.target();
     const store::OpenOptions options = session.openOptions();
     const auto connection = setup.connection;
     WritingMark mark(session, connection == JobSetup::Connection::ReadWrite);
@@ -177,7 +177,7 @@ void runJob(QWidget* parent, store::Session& session, const JobSetup& setup, con
         if (connection != JobSetup::Connection::None) {
             store::OpenOptions own = options;
             own.readOnly = own.readOnly || connection == JobSetup::Connection::ReadOnly;
-            db = store::openProgramDatabase(path, QString::fromLatin1(store::Database::kPassword), own);
+            db = target.open(own);
             if (hook)
                 hook(*db);
         }

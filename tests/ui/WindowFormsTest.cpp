@@ -337,8 +337,9 @@ TEST(WindowForms, MainWindowMenusAndToolbarCarryTheirNames) {
           "DataCheck 数据检查"}},
         {"D0",
          "数据库(&D)",
-         {"Data 数据库维护(&K)", "INexcel 导入EXCEL文件(&O)", "OUTexcel 导出EXCEL文件(&I)",
-          "upV 升级以前版本(&U)", "hebin 数据库合并(&H)", "Datastar 数据初始化(&B)", "user 上机记录(&R)"}},
+         {"Data 数据库维护(&K)", "upServer 上传到服务器 hidden", "INexcel 导入EXCEL文件(&O)",
+          "OUTexcel 导出EXCEL文件(&I)", "upV 升级以前版本(&U)", "hebin 数据库合并(&H)",
+          "Datastar 数据初始化(&B)", "user 上机记录(&R)"}},
         {"H0", "帮助(&H)", {"H1 帮助主题(&M)", "H2 关于(&A)"}},
     };
     const QStringList toolbar = {"tt1 系统",   "tt2 用户", "tt3 类别", "-", "tt4 录入",
