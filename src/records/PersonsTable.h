@@ -64,7 +64,8 @@ void deleteAllPersons(store::Database& db);
 // Reports (done, total, text) before each step; false asks to stop.
 using IndexProgress = std::function<bool(int done, int total, const QString& text)>;
 
-// The indexes the list, the searches, the conditions and the ID number lookup on 保存 rely on;
+// The indexes the list, the searches, the conditions, the ID number lookup on 保存 and the
+// whole-table scans (statistics, data check) rely on;
 // a database made by an earlier version (or restored from one) gets them at the next start.
 // Only the missing ones are made, one whole index per step, so a stop leaves the file usable and
 // the next call goes on. Nothing is made on a read-only file. False when stopped.

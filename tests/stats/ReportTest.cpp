@@ -1,4 +1,5 @@
 #include "QueryFixture.h"
+#include "records/PersonColumns.h"
 #include "records/PersonsTable.h"
 #include "store/RowScan.h"
 
@@ -382,4 +383,50 @@ TEST(Report, AScanStoppedByItsReaderLeavesTheConnectionAsItWas) {
         });
     rows.sort();
     EXPECT_EQ(rows, QStringList({"1|abc", "2|Null", "3|4"}));
+}
+
+// Every item a whole-table report counts, and the data check's columns, are read from one
+// covering index instead of the table; the text is the one the table gives, and a read-only file
+// without the index still opens and reports.
+TEST(Report, CountsFromTheCoveringIndexAsFromTheTable) {
+    testing_support::TestFolder folder;
+    QStringList items;
+    for (const records::PersonColumn& c : records::personColumns()) {
+        if (c.kind == records::Kind::Coded || c.kind == records::Kind::Date)
+            items << c.columnName();
+    }
+    items << QStringLiteral("基本养老金");
+    QString fromIndex;
+    {
+        auto session = folder.session();
+        store::Database& db = session->db();
+        testing_support::addFivePersons(db);
+        db.exec(QStringLiteral("UPDATE wslib SET \"自管小组\" = 'A组', \"退休年月\" = '2010-05-01' "
+                               "WHERE rowid % 2 = 1"));
+        const auto plan = [&](const QString& columns) {
+            store::Statement st =
+                db.prepare(QStringLiteral("EXPLAIN QUERY PLAN SELECT %1 FROM wslib").arg(columns));
+            QString text;
+            while (st.step())
+                text += st.text(3);
+            return text;
+        };
+        QStringList quoted;
+        for (const QString& item : items)
+            quoted << store::quoted(item);
+        EXPECT_TRUE(
+            plan(quoted.join(QLatin1Char(','))).contains(QStringLiteral("COVERING INDEX wslib_report")));
+        EXPECT_TRUE(
+            plan(QStringLiteral("rowid, \"个人编号\", \"姓名\", \"性别\", \"出生年月\", \"身份证号码\", "
+                                "\"退休年月\""))
+                .contains(QStringLiteral("COVERING INDEX wslib_report")));
+        fromIndex = buildReport(db, items, 5, 2026);
+        db.exec(QStringLiteral("DROP INDEX wslib_report"));
+    }
+    store::Database readOnly(folder.file(QStringLiteral("lib.mdb")),
+                             QString::fromLatin1(store::Database::kPassword), {.readOnly = true});
+    EXPECT_TRUE(records::addPersonIndexes(readOnly));
+    EXPECT_EQ(records::missingPersonIndexes(readOnly), 1);
+    EXPECT_TRUE(fromIndex.contains(QStringLiteral(".2010年"))) << "退休年月 counted";
+    EXPECT_EQ(buildReport(readOnly, items, 5, 2026), fromIndex);
 }
