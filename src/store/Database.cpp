@@ -131,7 +131,8 @@ Database::Database(QString path, QString password, CreateTag)
 }
 
 Database::Database(QString conninfo, OpenOptions options, Dialect server)
-    : path_(std::move(conninfo)), options_(options), dialect_(server) {
+    : path_(engine::withoutPassword(conninfo)), conninfo_(std::move(conninfo)), options_(options),
+      dialect_(server) {
     openConnection(false);
 }
 
@@ -180,7 +181,7 @@ void Database::reopen() {
 }
 
 void Database::openConnection(bool create) {
-    conn_ = dialect_ == Dialect::Server ? engine::connectPostgres(path_, options_)
+    conn_ = dialect_ == Dialect::Server ? engine::connectPostgres(conninfo_, options_)
                                         : engine::openSqlCipher(path_, password_, options_, create);
 }
 

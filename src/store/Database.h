@@ -194,7 +194,8 @@ private:
     void openConnection(bool create);
     engine::Connection& connection() const;
 
-    QString path_;
+    QString path_; // on the server: the connection string without its password
+    QString conninfo_;
     QString password_;
     OpenOptions options_;
     bool programTables_ = false;

@@ -68,5 +68,7 @@ std::unique_ptr<Connection> openSqlCipher(const QString& path, const QString& pa
                                           const OpenOptions& options, bool create);
 // A PostgreSQL server through libpq. Throws OpenError.
 std::unique_ptr<Connection> connectPostgres(const QString& conninfo, const OpenOptions& options);
+// A connection string as it may be shown or logged: without its password.
+QString withoutPassword(const QString& conninfo);
 
 } // namespace store::engine

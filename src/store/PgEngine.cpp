@@ -302,13 +302,13 @@ public:
                 kind = OpenFailure::WrongPassword;
             else if (message.contains(QLatin1String("does not exist")))
                 kind = OpenFailure::Missing;
-            throw OpenError(kind, conninfo, message);
+            throw OpenError(kind, withoutPassword(conninfo), message);
         }
         PQsetNoticeProcessor(conn_, &logNotice, nullptr);
         try {
             PQsetClientEncoding(conn_, "UTF8");
             if (qstrcmp(PQparameterStatus(conn_, "server_encoding"), "UTF8") != 0)
-                throw OpenError(OpenFailure::NotADatabase, conninfo,
+                throw OpenError(OpenFailure::NotADatabase, withoutPassword(conninfo),
                                 QStringLiteral("the server database is not in UTF8"));
             exec("SET DateStyle = ISO, YMD");
             exec(QByteArray("SET lock_timeout = ") + QByteArray::number(options.busyTimeoutMs));
@@ -317,7 +317,8 @@ public:
             readOnly_ = options.readOnly || qstrcmp(PQparameterStatus(conn_, "in_hot_standby"), "on") == 0;
         } catch (const SqlError& e) {
             PQfinish(conn_);
-            throw OpenError(OpenFailure::NotADatabase, conninfo, QString::fromUtf8(e.what()));
+            throw OpenError(OpenFailure::NotADatabase, withoutPassword(conninfo),
+                            QString::fromUtf8(e.what()));
         } catch (...) {
             PQfinish(conn_);
             throw;
@@ -516,6 +517,22 @@ bool PgCursor::step() {
 
 std::unique_ptr<Connection> connectPostgres(const QString& conninfo, const OpenOptions& options) {
     return std::make_unique<PgConnection>(conninfo, options);
+}
+
+QString withoutPassword(const QString& conninfo) {
+    char* error = nullptr;
+    PQconninfoOption* options = PQconninfoParse(conninfo.toUtf8().constData(), &error);
+    if (!options) {
+        PQfreemem(error);
+        return QStringLiteral("(connection string not readable)");
+    }
+    QStringList shown;
+    for (const PQconninfoOption* o = options; o->keyword; ++o) {
+        if (o->val && qstrcmp(o->keyword, "password") != 0)
+            shown << QStringLiteral("%1=%2").arg(QString::fromUtf8(o->keyword), QString::fromUtf8(o->val));
+    }
+    PQconninfoFree(options);
+    return shown.join(QLatin1Char(' '));
 }
 
 } // namespace store::engine

@@ -65,6 +65,16 @@ TEST(ServerConfig, TheLoginJoinsTheConnectionAndTheConnectionsAreCounted) {
     const qint64 before = connectedSessions(*first);
     const auto second = Database::connect(withLogin);
     EXPECT_EQ(connectedSessions(*first), before + 1);
+
+    // The password never reaches what is shown or logged, connected or refused.
+    EXPECT_FALSE(first->path().contains(QStringLiteral("a b")));
+    try {
+        Database::connect(config.connectionFor(QStringLiteral("no_such_role"), QStringLiteral("secret")));
+        ADD_FAILURE() << "an unknown role connected";
+    } catch (const OpenError& e) {
+        EXPECT_FALSE(e.path().contains(QStringLiteral("secret")));
+        EXPECT_FALSE(QString::fromUtf8(e.what()).contains(QStringLiteral("secret")));
+    }
 }
 
 } // namespace
