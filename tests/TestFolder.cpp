@@ -42,6 +42,21 @@ QString lastAction(store::Database& db) {
         .toString();
 }
 
+QStringList everyRow(store::Database& db, const QStringList& tables) {
+    QStringList rows;
+    for (const QString& table : tables) {
+        store::Statement st =
+            db.prepare(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(store::quoted(table)));
+        while (st.step()) {
+            QStringList cells;
+            for (int c = 0; c < st.columnCount(); ++c)
+                cells << st.value(c).toString();
+            rows << table + QLatin1Char(':') + cells.join(QLatin1Char('|'));
+        }
+    }
+    return rows;
+}
+
 qint64 countRows(store::Database& db, const QString& table, const QString& where) {
     QString sql = QStringLiteral("SELECT count(*) FROM %1").arg(store::quoted(table));
     if (!where.isEmpty())

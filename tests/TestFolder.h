@@ -43,6 +43,9 @@ private:
 // The action text of the newest operator-log row.
 QString lastAction(store::Database& db);
 
+// Every row of these tables as text, to see that nothing changed.
+QStringList everyRow(store::Database& db, const QStringList& tables);
+
 // Row count of a table in the folder's database.
 qint64 countRows(store::Database& db, const QString& table, const QString& where = QString());
 

@@ -24,6 +24,7 @@
 #include <sqlite3.h>
 
 using testing_support::countRows;
+using testing_support::everyRow;
 using testing_support::jetFixture;
 using testing_support::TestFolder;
 using Kind = ui::ScriptedDialogs::Kind;
@@ -81,22 +82,6 @@ struct Fixture {
     std::unique_ptr<store::Session> session;
     std::unique_ptr<login::MainWindow> window;
 };
-
-// Every row of these tables as text, to see that nothing changed.
-QStringList everyRow(store::Database& db, const QStringList& tables) {
-    QStringList rows;
-    for (const QString& table : tables) {
-        store::Statement st =
-            db.prepare(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(store::quoted(table)));
-        while (st.step()) {
-            QStringList cells;
-            for (int c = 0; c < st.columnCount(); ++c)
-                cells << st.value(c).toString();
-            rows << table + QLatin1Char(':') + cells.join(QLatin1Char('|'));
-        }
-    }
-    return rows;
-}
 
 // The merge's tables: the operator log gets its entry whatever happens.
 const QStringList kDataTables = {store::schema::kUsers,   store::schema::kCategories,

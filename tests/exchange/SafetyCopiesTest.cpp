@@ -23,27 +23,13 @@
 #include <limits>
 
 using testing_support::countRows;
+using testing_support::everyRow;
 using testing_support::TestFolder;
 
 namespace {
 
 const QStringList kDataTables = {QStringLiteral("basic"),  QStringLiteral("km"),    QStringLiteral("Print"),
                                  QStringLiteral("system"), QStringLiteral("wslib"), QStringLiteral("wslib0")};
-
-QStringList everyRow(store::Database& db) {
-    QStringList rows;
-    for (const QString& table : kDataTables) {
-        store::Statement st =
-            db.prepare(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(store::quoted(table)));
-        while (st.step()) {
-            QStringList cells;
-            for (int c = 0; c < st.columnCount(); ++c)
-                cells << st.value(c).toString();
-            rows << table + QLatin1Char(':') + cells.join(QLatin1Char('|'));
-        }
-    }
-    return rows;
-}
 
 QStringList residences(const QString& path) {
     store::Database db(path);
@@ -200,7 +186,7 @@ TEST(SafetyCopies, EveryBulkChangeCopiesFirstAndStopsWithoutOne) {
         ui::PressWhenShown go(c.operation == exchange::kCopyBeforeMerge ? exchange::kMergePreviewTitle
                                                                         : exchange::kImportPreviewTitle,
                               QStringLiteral("Continue"));
-        const QStringList before = everyRow(f.session->db());
+        const QStringList before = everyRow(f.session->db(), kDataTables);
         QDir(f.folder.path()).mkpath(QStringLiteral("backup"));
         QFile plain(f.folder.file(QStringLiteral("backup/auto")));
         ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
@@ -212,7 +198,7 @@ TEST(SafetyCopies, EveryBulkChangeCopiesFirstAndStopsWithoutOne) {
             exchange::safetyCopyFailedText(c.operation) +
                 QStringLiteral("\n文件夹“%1”无法建立。").arg(QDir::toNativeSeparators(plain.fileName())));
         EXPECT_EQ(f.dialogs.last().icon, ui::Icon::Critical);
-        EXPECT_EQ(everyRow(f.session->db()), before) << "nothing changed";
+        EXPECT_EQ(everyRow(f.session->db(), kDataTables), before) << "nothing changed";
 
         ASSERT_TRUE(plain.remove());
         f.dialogs.clear();
@@ -224,7 +210,7 @@ TEST(SafetyCopies, EveryBulkChangeCopiesFirstAndStopsWithoutOne) {
         EXPECT_EQ(residences(copies[0].path),
                   QStringList({QStringLiteral("000001:旧"), QStringLiteral("000002:旧")}));
         EXPECT_EQ(integrity(copies[0].path), QStringLiteral("ok"));
-        EXPECT_NE(everyRow(f.session->db()), before) << "the change went on";
+        EXPECT_NE(everyRow(f.session->db(), kDataTables), before) << "the change went on";
     }
 }
 
@@ -299,7 +285,7 @@ TEST(SafetyCopies, PreviewsBeforeMergeAndImport) {
         SCOPED_TRACE(c.title.toStdString());
         Fixture f;
         f.session->db().exec(QStringLiteral("DELETE FROM wslib0"));
-        const QStringList before = everyRow(f.session->db());
+        const QStringList before = everyRow(f.session->db(), kDataTables);
         const qint64 logged = countRows(f.session->db(), QStringLiteral("user"));
         {
             ui::PressWhenShown cancel(c.title, QStringLiteral("Cancel"));
@@ -310,7 +296,7 @@ TEST(SafetyCopies, PreviewsBeforeMergeAndImport) {
                       QStringLiteral("以下1人已填的项目将被清空："));
             EXPECT_EQ(cancel.rows(), QStringList{QStringLiteral("000001 | 王一 | 现居住地、现居住地电话")});
         }
-        const QStringList staged = everyRow(f.session->db());
+        const QStringList staged = everyRow(f.session->db(), kDataTables);
         EXPECT_EQ(staged.filter(QStringLiteral("wslib:")), before.filter(QStringLiteral("wslib:")));
         EXPECT_TRUE(f.copies().empty());
         if (c.title == exchange::kMergePreviewTitle) {
