@@ -94,20 +94,11 @@ MergeCounts mergePersons(store::Database& target, SourceDatabase& source, store:
     MergeCounts counts;
     const qint64 total = persons->rowCount();
     QVariantList row;
-    // A read of the other file that fails is that file's fault, not ours.
-    const auto nextRow = [&] {
-        try {
-            return persons->next(row);
-        } catch (const store::SqlError& e) {
-            throw SourceError(SourceFailure::Unreadable, QString(), QString::fromUtf8(e.what()),
-                              persons->name());
-        }
-    };
     // The current source row's value of each merged column, by ordinal.
     const records::PersonWriter::Values value = [&](int ordinal) -> const QVariant& {
         return row.at(from[std::size_t(ordinal)]);
     };
-    while (nextRow()) {
+    while (nextSourceRow(*persons, row)) {
         ++counts.processed;
         control.report(counts.processed, total, mergeProgressText(counts.processed, total));
         const QVariant& number = value(0);
@@ -174,6 +165,14 @@ std::vector<int> mergedColumnPositions(const SourceTable& persons) {
         from.push_back(at);
     }
     return from;
+}
+
+bool nextSourceRow(SourceTable& persons, QVariantList& row) {
+    try {
+        return persons.next(row);
+    } catch (const store::SqlError& e) {
+        throw SourceError(SourceFailure::Unreadable, QString(), QString::fromUtf8(e.what()), persons.name());
+    }
 }
 
 PersonKeyIndex indexPersonsByKey(store::Database& db) {

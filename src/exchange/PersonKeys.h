@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QVariantList>
 
 #include <unordered_map>
 #include <vector>
@@ -37,5 +38,9 @@ PersonKeyIndex indexPersonsByKey(store::Database& db);
 // Where each merged column stands in another office's persons table; SourceError when one is
 // missing.
 std::vector<int> mergedColumnPositions(const SourceTable& persons);
+
+// The next row of another office's persons table; a read that fails is that file's fault, not
+// ours, and is thrown as a SourceError.
+bool nextSourceRow(SourceTable& persons, QVariantList& row);
 
 } // namespace exchange

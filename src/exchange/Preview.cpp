@@ -72,17 +72,9 @@ ReplacementPreview previewMerge(store::Database& target, SourceDatabase& source,
     PersonKeyIndex index = indexPersonsByKey(target);
     EmptiedCheck check(target, preview, kMergedColumns);
     QVariantList row;
-    const auto nextRow = [&] {
-        try {
-            return persons->next(row);
-        } catch (const store::SqlError& e) {
-            throw SourceError(SourceFailure::Unreadable, QString(), QString::fromUtf8(e.what()),
-                              persons->name());
-        }
-    };
     const auto value = [&](int ordinal) -> const QVariant& { return row.at(from[std::size_t(ordinal)]); };
     qint64 read = 0;
-    while (nextRow()) {
+    while (nextSourceRow(*persons, row)) {
         ++read;
         control.report(read, preview.incoming, previewProgressText(read, preview.incoming));
         const bool keyed = !value(0).isNull() && !value(1).isNull();
