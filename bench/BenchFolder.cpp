@@ -1,8 +1,11 @@
 #include "BenchFolder.h"
 
 #include "PersonGenerator.h"
-#include "records/PersonsTable.h"
+#include "PgCluster.h"
+#include "exchange/Upload.h"
 #include "login/ShippedDatabase.h"
+#include "records/PersonsTable.h"
+#include "store/Job.h"
 
 #include <QDir>
 #include <QFile>
@@ -48,11 +51,26 @@ void writeGeneratedDatabase(const QString& path, int persons) {
     }
 }
 
+bool onServer() {
+    return qEnvironmentVariable("TESSALY_BENCH_ENGINE") == QLatin1String("postgresql");
+}
+
+QString emptyServerDatabase() {
+    const QString given = qEnvironmentVariable("TESSALY_BENCH_SERVER");
+    return given.isEmpty() ? testing_support::PgCluster::instance().createDatabase() : given;
+}
+
 store::Session& sharedSession() {
     static QTemporaryDir dir;
     static std::unique_ptr<store::Session> session = [] {
-        writeGeneratedDatabase(dir.filePath(QStringLiteral("lib.mdb")), benchPersons());
+        const QString file = dir.filePath(QStringLiteral("lib.mdb"));
+        writeGeneratedDatabase(file, benchPersons());
         auto s = std::make_unique<store::Session>(dir.path());
+        if (onServer()) {
+            const QString server = emptyServerDatabase();
+            exchange::uploadToServer(file, *store::Database::connect(server), store::untracked());
+            s->useServer(server, QStringLiteral("bench"));
+        }
         s->open();
         s->state().currentUser = store::kSuperUser;
         return s;

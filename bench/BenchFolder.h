@@ -12,6 +12,12 @@ int benchPersons();
 // there and copied on later runs.
 void writeGeneratedDatabase(const QString& path, int persons);
 
+// TESSALY_BENCH_ENGINE=postgresql: the benchmarks work on a server database instead of lib.mdb
+// (TESSALY_BENCH_SERVER's connection string, else a throw-away cluster of this process).
+bool onServer();
+// An empty server database as a libpq connection string.
+QString emptyServerDatabase();
+
 // One program folder per benchmark run holding the generated persons, opened as the super user.
 store::Session& sharedSession();
 double residentMegabytes();

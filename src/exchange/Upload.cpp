@@ -63,20 +63,17 @@ void uploadToServer(const QString& file, Database& server, store::JobControl& co
         const QString list = names.join(QStringLiteral(", "));
         store::Statement read = source->prepare(
             QStringLiteral("SELECT %1, rowid FROM %2 ORDER BY rowid").arg(list, quoted(table)));
-        QStringList marks;
-        for (int i = 0; i <= columns.size(); ++i)
-            marks << QStringLiteral("?");
-        store::Statement write =
-            server.prepare(QStringLiteral("INSERT INTO %1 (%2, rowid) VALUES (%3)")
-                               .arg(quoted(table), list, marks.join(QStringLiteral(", "))));
+        store::RowAppender write = server.appendRows(table, columns + QStringList{QStringLiteral("rowid")});
+        QVariantList row;
         while (read.step()) {
+            row.clear();
             for (int i = 0; i <= columns.size(); ++i)
-                write.bind(i + 1, read.value(i));
-            write.run();
-            write.reset();
+                row << read.value(i);
+            write.add(row);
             if (++done % 256 == 0)
                 control.report(done, total, uploadProgressText(table, done, total));
         }
+        write.finish();
         // New rows go on after the copied identities.
         server.scalar(
             QStringLiteral("SELECT setval(pg_get_serial_sequence(?, 'rowid'), coalesce(max(rowid), 0) + "

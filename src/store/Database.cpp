@@ -202,6 +202,61 @@ void Database::exec(const QString& sql, const QVariantList& params) {
     st.run();
 }
 
+namespace engine {
+
+namespace {
+
+class InsertAppender final : public Appender {
+public:
+    InsertAppender(Connection& connection, const QString& table, const QStringList& columns) {
+        QStringList names;
+        QStringList marks;
+        for (const QString& c : columns) {
+            names << quoted(c);
+            marks << QStringLiteral("?");
+        }
+        insert_ = connection.prepare(
+            QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                .arg(quoted(table), names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))));
+    }
+    void add(const QVariantList& values) override {
+        for (int i = 0; i < values.size(); ++i)
+            insert_->bind(i + 1, values.at(i));
+        while (insert_->step()) {
+        }
+        insert_->reset();
+    }
+    void finish() override {}
+
+private:
+    std::unique_ptr<Cursor> insert_;
+};
+
+} // namespace
+
+std::unique_ptr<Appender> Connection::append(const QString& table, const QStringList& columns) {
+    return std::make_unique<InsertAppender>(*this, table, columns);
+}
+
+} // namespace engine
+
+RowAppender::RowAppender(std::unique_ptr<engine::Appender> appender) : appender_(std::move(appender)) {}
+RowAppender::RowAppender(RowAppender&&) noexcept = default;
+RowAppender& RowAppender::operator=(RowAppender&&) noexcept = default;
+RowAppender::~RowAppender() = default;
+
+void RowAppender::add(const QVariantList& values) {
+    appender_->add(values);
+}
+
+void RowAppender::finish() {
+    appender_->finish();
+}
+
+RowAppender Database::appendRows(const QString& table, const QStringList& columns) {
+    return RowAppender(connection().append(table, columns));
+}
+
 QVariant Database::scalar(const QString& sql, const QVariantList& params) {
     Statement st = prepare(sql);
     st.bindAll(params);

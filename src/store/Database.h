@@ -19,6 +19,7 @@ Q_DECLARE_LOGGING_CATEGORY(lcStore)
 namespace store {
 
 namespace engine {
+class Appender;
 class Connection;
 class Cursor;
 } // namespace engine
@@ -105,6 +106,24 @@ private:
     std::unique_ptr<engine::Cursor> cursor_;
 };
 
+// Many rows into one table, in the engine's fastest way (on the server one COPY): for copying whole
+// tables. Values as Statement::bind takes them. Ends unfinished (nothing more sent; the enclosing
+// transaction must be rolled back) when destroyed before finish().
+class RowAppender {
+public:
+    explicit RowAppender(std::unique_ptr<engine::Appender> appender);
+    RowAppender(RowAppender&&) noexcept;
+    RowAppender& operator=(RowAppender&&) noexcept;
+    ~RowAppender();
+
+    void add(const QVariantList& values);
+    // Throws SqlError when the engine refused a row.
+    void finish();
+
+private:
+    std::unique_ptr<engine::Appender> appender_;
+};
+
 // One connection: SQLCipher on a lib.mdb file keyed with the database password, or a PostgreSQL
 // server. Text compares without regard to case on both.
 class Database {
@@ -146,6 +165,8 @@ public:
     void exec(const QString& sql, const QVariantList& params = {});
     // First column of the first row, or a null QVariant when there is no row.
     QVariant scalar(const QString& sql, const QVariantList& params = {});
+    // `columns` are names as the schema spells them (quoted here); "rowid" keeps row identities.
+    RowAppender appendRows(const QString& table, const QStringList& columns);
     qint64 lastInsertRowId() const;
     // Rows changed by the last write.
     int changes() const;

@@ -32,6 +32,16 @@ public:
     virtual double real(int column) const = 0;
 };
 
+// Rows added to one table in one go (an upload, a restore), in the engine's fastest way.
+class Appender {
+public:
+    virtual ~Appender() = default;
+    // One value per column named when it was made, in that order.
+    virtual void add(const QVariantList& values) = 0;
+    // Sends what is left; throws SqlError when the engine refused a row.
+    virtual void finish() = 0;
+};
+
 // A column as the engine declares it: its name and the Jet type it was created with.
 using DeclaredColumn = QPair<QString, QString>;
 
@@ -57,6 +67,8 @@ public:
 
     // While set, a running statement ends with an interrupted SqlError once `stop` says so.
     virtual void setStopCheck(std::function<bool()> stop) = 0;
+    // Plain inserts unless the engine has something faster.
+    virtual std::unique_ptr<Appender> append(const QString& table, const QStringList& columns);
     // The open file's size and bytes, for a copy of a file in use; -1 / false without a file.
     virtual qint64 fileSize() { return -1; }
     virtual bool readFile(qint64 /*offset*/, char* /*data*/, int /*size*/) { return false; }
