@@ -76,8 +76,15 @@ QString tableLabel(const QString& table) {
 
 } // namespace
 
+QString serverRightsText(const QString& login) {
+    return QStringLiteral("服务器登录“%1”没有执行此操作的权限，请用数据库所有者登录。").arg(login);
+}
+
 QString repairMessage(const RepairResult& result) {
     QString text = QStringLiteral("数据库修复成功！");
+    if (!result.rebuiltIndexes.isEmpty())
+        text += QStringLiteral("\n服务器上这些索引有损坏，已经重建：%1。")
+                    .arg(result.rebuiltIndexes.join(QStringLiteral("、")));
     if (!result.lostRows())
         return text;
     QStringList rescued;
@@ -191,6 +198,11 @@ bool MaintenanceWindow::runOrQuit(const Messages& messages, const std::function<
         {ui::when<store::Cancelled>([&](const store::Cancelled&) {
              stays = true;
              return ui::stopWith(ui::kCancelledNothingChanged, messages.title, ui::Icon::Information);
+         }),
+         ui::when<ServerRightsMissing>([&](const ServerRightsMissing& e) {
+             stays = true;
+             return ui::stopWith(messages.refused + QLatin1Char('\n') + serverRightsText(e.login()),
+                                 messages.title, ui::Icon::Exclamation);
          }),
          ui::when<OperationRefused>([&](const OperationRefused& e) {
              stays = true;
