@@ -286,8 +286,9 @@ void MaintenanceWindow::restoreFrom(const std::function<QString()>& choose) {
         ui_->ProgressBar1->hide();
         return;
     }
-    // The database as it was before the restore, so that a restore can be taken back too.
-    if (!safetyCopyBefore(this, session_, kCopyBeforeRestore, ui_->Label5, file)) {
+    // The database as it was before the restore, so that a restore can be taken back too. On the
+    // server the restore itself first writes the tables it replaces into the dated copy.
+    if (!session_.onServer() && !safetyCopyBefore(this, session_, kCopyBeforeRestore, ui_->Label5, file)) {
         stop();
         return;
     }
@@ -297,9 +298,9 @@ void MaintenanceWindow::restoreFrom(const std::function<QString()>& choose) {
     }
     listSafetyCopies();
     showProgress(QStringLiteral("正在恢复数据... "), [this] {
-        ui::inform(this,
-                   QFileInfo::exists(session_.databasePath()) ? QStringLiteral("恢复成功！") : kRestoreFailed,
-                   kRestoreTitle, ui::Icon::Information);
+        const bool live = session_.onServer() || QFileInfo::exists(session_.databasePath());
+        ui::inform(this, live ? QStringLiteral("恢复成功！") : kRestoreFailed, kRestoreTitle,
+                   ui::Icon::Information);
         setImagesEnabled(true);
     });
 }

@@ -225,6 +225,38 @@ TEST(ServerMaintenance, RepairChecksEveryIndexAndRebuildsADamagedOneCompactVacuu
     }
 }
 
+TEST(ServerMaintenance, TheWindowBacksUpAndRestoresTheServer) {
+    ServerOffice office;
+    ui::ScriptedDialogs dialogs;
+    QWidget hub;
+    // The ten-second display passes in a few ticks.
+    auto now = std::make_shared<QDateTime>(QDate(2008, 6, 23), QTime(9, 5));
+    exchange::ProgressSettings progress{[now] { return *now = now->addSecs(3); }, 1};
+    exchange::MaintenanceWindow window(
+        *office.session, [] { ADD_FAILURE() << "the program ended"; }, &hub, progress);
+    window.show();
+    const auto click = [&](int image) {
+        QTest::mouseClick(window.findChild<QToolButton*>(QStringLiteral("Image%1").arg(image)),
+                          Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!window.progressRunning(), 10000);
+    };
+    const QString backup = office.folder.file(QStringLiteral("bak.mdb"));
+    dialogs.files.enqueue(backup);
+    click(1);
+    EXPECT_EQ(dialogs.last().text, QStringLiteral("备份成功！"));
+    EXPECT_EQ(everyTable(*openProgramDatabase(backup)), everyTable(office.session->db()));
+
+    const QStringList before = everyTable(office.session->db());
+    office.session->db().exec(QStringLiteral("DELETE FROM wslib"));
+    dialogs.answer({true});
+    dialogs.files.enqueue(backup);
+    click(2);
+    EXPECT_EQ(dialogs.last().text, QStringLiteral("恢复成功！"));
+    EXPECT_EQ(dialogs.last().title, QStringLiteral("恢复"));
+    EXPECT_EQ(everyTable(office.session->db()), before);
+    EXPECT_TRUE(QFile::exists(office.folder.file(QStringLiteral("20080623.mdb"))));
+}
+
 TEST(ServerMaintenance, AnOldVersionsJetFileGoesUpThroughTheUpgrade) {
     TestFolder upgraded;
     const QString old = testing_support::jetFixture(QStringLiteral("legacy_lib_v4.mdb"));
