@@ -266,6 +266,12 @@ TEST(ServerMaintenance, AnOldVersionsJetFileGoesUpThroughTheUpgrade) {
         exchange::upgradeFrom(*db, *source);
     }
     const auto server = Database::connect(testing_support::PgCluster::instance().createDatabase());
+    // An old file under another password is refused by the upgrade, and nothing goes up.
+    EXPECT_THROW(
+        exchange::uploadToServer(testing_support::jetFixture(QStringLiteral("legacy_lib_v4_wrongpw.mdb")),
+                                 *server, untracked()),
+        exchange::SourceError);
+    EXPECT_TRUE(exchange::serverIsEmpty(*server));
     exchange::uploadToServer(old, *server, untracked());
     const auto expected = openProgramDatabase(upgraded.file(QStringLiteral("lib.mdb")));
     EXPECT_EQ(everyTable(*server), everyTable(*expected));
