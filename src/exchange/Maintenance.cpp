@@ -1,5 +1,8 @@
 #include "exchange/Maintenance.h"
 
+#include "exchange/TableCopy.h"
+#include "records/PersonHistory.h"
+#include "records/PersonsTable.h"
 #include "store/Database.h"
 #include "store/Schema.h"
 #include "store/Session.h"
@@ -383,6 +386,8 @@ std::unique_ptr<store::Database> Maintenance::lockLive() {
 }
 
 void Maintenance::backup(const QString& target) {
+    if (session_.onServer())
+        return backupServer(target);
     const QString live = session_.databasePath();
     session_.closeConnection();
     try {
@@ -400,6 +405,8 @@ void Maintenance::backup(const QString& target) {
 
 void Maintenance::checkHoldable() {
     checkReplaceable();
+    if (session_.onServer())
+        return; // the restore's own transaction waits for the server's tables
     lockLive().reset();
 }
 
@@ -421,6 +428,8 @@ void Maintenance::restore(const QString& source) {
     checkReplaceable();
     if (const RestoreRefusal why = checkRestoreSource(source); why != RestoreRefusal::None)
         throw RestoreRefused(why);
+    if (session_.onServer())
+        return restoreServer(source);
     const QString live = session_.databasePath();
     const QString folder = session_.programFolder();
     const QString today = todayCopyPath();
@@ -461,6 +470,8 @@ void Maintenance::restore(const QString& source) {
 
 RepairResult Maintenance::repair() {
     checkReplaceable();
+    if (session_.onServer())
+        return repairServer();
     const QString live = session_.databasePath();
     const QString folder = session_.programFolder();
     const QString fresh = compactTargetPath();
@@ -544,6 +555,8 @@ RepairResult Maintenance::rebuild(store::Database& from, const QString& fresh) {
 
 void Maintenance::compact() {
     checkReplaceable();
+    if (session_.onServer())
+        return compactServer();
     const QString live = session_.databasePath();
     const QString target = compactTargetPath();
     std::unique_ptr<store::Database> lock = lockLive();
@@ -691,6 +704,245 @@ TableRescue copyReadableRows(store::Database& from, store::Database& to, const Q
             return rescue;
         next = *after;
     }
+}
+
+// ---- on the server ----
+
+QString serverBackupProgressText(const QString& table, qint64 done, qint64 total) {
+    return QStringLiteral("正在备份“%1”表…… %2 / %3").arg(table).arg(done).arg(total);
+}
+
+QString serverRestoreProgressText(const QString& table, qint64 done, qint64 total) {
+    return QStringLiteral("正在恢复“%1”表…… %2 / %3").arg(table).arg(done).arg(total);
+}
+
+namespace {
+
+std::unique_ptr<store::Database> connectServer(const store::Session& session) {
+    return store::Database::connect(session.target().server);
+}
+
+// Repair and compact work as the role that owns the tables: a login that is that role's member
+// takes it on; a super user already may; anyone else is refused before anything runs (the
+// server itself would only skip the tables with a warning).
+void actAsOwner(store::Database& server) {
+    const QString login = server.scalar(QStringLiteral("SELECT session_user::text")).toString();
+    const QString owner =
+        server
+            .scalar(QStringLiteral("SELECT tableowner::text FROM pg_catalog.pg_tables WHERE schemaname = "
+                                   "current_schema() AND tablename = ?"),
+                    {store::schema::kPersons})
+            .toString();
+    const bool super =
+        server.scalar(QStringLiteral("SELECT rolsuper FROM pg_catalog.pg_roles WHERE rolname = current_user"))
+            .toBool();
+    if (super || owner == server.scalar(QStringLiteral("SELECT current_user::text")).toString())
+        return;
+    if (owner.isEmpty() ||
+        !server.scalar(QStringLiteral("SELECT pg_has_role(current_user, ?::name, 'MEMBER')"), {owner})
+             .toBool())
+        throw ServerRightsMissing(login);
+    server.exec(QStringLiteral("SET ROLE %1").arg(store::quoted(owner)));
+}
+
+QString login(store::Database& server) {
+    return server.scalar(QStringLiteral("SELECT session_user::text")).toString();
+}
+
+// The server's names of the carried tables, as a bound list "(?, ?, ...)".
+QString tableMarks(const QStringList& tables) {
+    QStringList marks;
+    for (qsizetype i = 0; i < tables.size(); ++i)
+        marks << QStringLiteral("?");
+    return QLatin1Char('(') + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
+}
+
+QVariantList asParams(const QStringList& values) {
+    return {values.begin(), values.end()};
+}
+
+} // namespace
+
+void Maintenance::writeServerTables(store::Database& server, const QString& file, store::JobControl& control,
+                                    QString (*text)(const QString&, qint64, qint64)) {
+    ops_.remove(file);
+    const QStringList tables = carriedTables(server);
+    const qint64 total = carriedRows(server, tables);
+    qint64 done = 0;
+    {
+        const auto to = store::Database::create(file);
+        store::Transaction tx(*to);
+        for (const QString& table : tables) {
+            control.note(done, total, text(table, done, total));
+            if (table == records::kHistoryTable) {
+                records::ensureHistoryTable(*to);
+            } else {
+                QList<store::schema::ColumnSpec> specs;
+                for (const store::TableColumn& c : store::tableColumns(server, table))
+                    specs.append({c.name, c.declaredType, store::textSize(c.declaredType)});
+                store::schema::createTable(*to, table, specs);
+            }
+            copyTableRows(server, *to, table, [&] {
+                if (++done % 256 == 0)
+                    control.note(done, total, text(table, done, total));
+            });
+        }
+        tx.commit();
+        // The searches' indexes, as start-up would make them on first opening the file.
+        records::addPersonIndexes(*to, {});
+    }
+    // Opens with the password and holds the seven tables.
+    store::openProgramDatabase(file);
+}
+
+void Maintenance::backupServer(const QString& target) {
+    run_(false, [&](store::JobControl& control) {
+        const auto server = connectServer(session_);
+        // One snapshot of every table: what others commit meanwhile is not half in the copy.
+        store::Transaction snapshot(*server);
+        server->exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"));
+        // Written beside the target and renamed over it: a failure leaves an earlier file as it was.
+        const QFileInfo info(target);
+        const QString part =
+            QDir(info.absolutePath())
+                .filePath(freeFileName(info.absolutePath(), info.completeBaseName() + QStringLiteral("-part"),
+                                       QStringLiteral("mdb")));
+        try {
+            writeServerTables(*server, part, control, &serverBackupProgressText);
+            snapshot.commit();
+            ops_.rename(part, target);
+        } catch (...) {
+            removeQuietly(ops_, part);
+            throw;
+        }
+    });
+}
+
+void Maintenance::restoreServer(const QString& source) {
+    const QString folder = session_.programFolder();
+    const QString today = todayCopyPath();
+    Renames renames(ops_);
+    QString staged;
+    try {
+        run_(false, [&](store::JobControl& control) {
+            const auto from =
+                store::openProgramDatabase(source, QString::fromLatin1(store::Database::kPassword), {true});
+            const auto server = connectServer(session_);
+            store::Transaction tx(*server);
+            // Nobody writes from here to the commit, so the dated copy holds exactly what is replaced.
+            const QStringList present = carriedTables(*server);
+            QStringList locked;
+            for (const QString& table : present)
+                locked << store::quoted(table);
+            server->exec(
+                QStringLiteral("LOCK TABLE %1 IN EXCLUSIVE MODE").arg(locked.join(QStringLiteral(", "))));
+
+            staged = stagingPath(folder);
+            writeServerTables(*server, staged, control, &serverBackupProgressText);
+            if (QFileInfo::exists(today)) {
+                const QString base = QFileInfo(today).completeBaseName();
+                renames.rename(today,
+                               QDir(folder).filePath(freeFileName(folder, base, QStringLiteral("mdb"))));
+            }
+            renames.rename(staged, today);
+
+            const QStringList incoming = carriedTables(*from);
+            if (incoming.contains(records::kHistoryTable))
+                records::ensureHistoryTable(*server);
+            const QStringList tables = carriedTables(*server);
+            const qint64 total = carriedRows(*from, incoming);
+            qint64 done = 0;
+            for (const QString& table : tables) {
+                // Rows come back with a newer version than any shown before, so a save of a row
+                // read before the restore is told that it changed.
+                std::optional<qint64> version;
+                if (table != records::kHistoryTable)
+                    version = server
+                                  ->scalar(QStringLiteral("SELECT coalesce(max(rowversion), 0) + 1 FROM %1")
+                                               .arg(store::quoted(table)))
+                                  .toLongLong();
+                server->exec(QStringLiteral("DELETE FROM %1").arg(store::quoted(table)));
+                if (incoming.contains(table)) {
+                    control.note(done, total, serverRestoreProgressText(table, done, total));
+                    copyTableRows(
+                        *from, *server, table,
+                        [&] {
+                            if (++done % 256 == 0)
+                                control.note(done, total, serverRestoreProgressText(table, done, total));
+                        },
+                        version);
+                }
+                continueIdentities(*server, table);
+            }
+            control.note(done, total, serverRestoreProgressText(tables.last(), done, total));
+            tx.commit();
+        });
+    } catch (...) {
+        renames.undo();
+        if (!staged.isEmpty())
+            removeQuietly(ops_, staged);
+        throw;
+    }
+}
+
+RepairResult Maintenance::repairServer() {
+    RepairResult result;
+    run_(false, [&](store::JobControl&) {
+        const auto server = connectServer(session_);
+        actAsOwner(*server);
+        try {
+            store::Savepoint sp(*server);
+            server->exec(QStringLiteral("CREATE EXTENSION IF NOT EXISTS amcheck"));
+            sp.release();
+        } catch (const store::SqlError& e) {
+            qCWarning(lcMaintenance) << "amcheck is not there and could not be made:" << e.what();
+            throw ServerRightsMissing(login(*server));
+        }
+        if (!server
+                 ->scalar(
+                     QStringLiteral("SELECT has_function_privilege('bt_index_check(regclass)', 'EXECUTE')"))
+                 .toBool())
+            throw ServerRightsMissing(login(*server));
+        const QStringList tables = carriedTables(*server);
+        QStringList indexes;
+        store::Statement st = server->prepare(
+            QStringLiteral(
+                "SELECT quote_ident(i.relname) FROM pg_catalog.pg_index x JOIN pg_catalog.pg_class i ON "
+                "i.oid = x.indexrelid JOIN pg_catalog.pg_class t ON t.oid = x.indrelid JOIN "
+                "pg_catalog.pg_namespace n ON n.oid = t.relnamespace JOIN pg_catalog.pg_am a ON a.oid "
+                "= i.relam WHERE n.nspname = current_schema() AND a.amname = 'btree' AND t.relname IN "
+                "%1 ORDER BY t.relname, i.relname")
+                .arg(tableMarks(tables)));
+        st.bindAll(asParams(tables));
+        while (st.step())
+            indexes << st.text(0);
+        for (const QString& index : indexes) {
+            store::Savepoint sp(*server);
+            try {
+                server->scalar(QStringLiteral("SELECT bt_index_check(?::regclass, true)"), {index});
+                sp.release();
+            } catch (const store::SqlError& e) {
+                qCWarning(lcMaintenance) << "index" << index << "is damaged:" << e.what();
+                sp.rollback();
+                result.rebuiltIndexes << index;
+            }
+        }
+        for (const QString& index : std::as_const(result.rebuiltIndexes))
+            server->exec(QStringLiteral("REINDEX INDEX %1").arg(index));
+    });
+    return result;
+}
+
+void Maintenance::compactServer() {
+    run_(false, [&](store::JobControl& control) {
+        control.note(0, 0, QString()); // no share of the work can be told: a busy bar
+        const auto server = connectServer(session_);
+        actAsOwner(*server);
+        QStringList names;
+        for (const QString& table : carriedTables(*server))
+            names << store::quoted(table);
+        server->exec(QStringLiteral("VACUUM (ANALYZE) %1").arg(names.join(QStringLiteral(", "))));
+    });
 }
 
 } // namespace exchange

@@ -83,6 +83,21 @@ private:
     RestoreRefusal why_;
 };
 
+// The server login may not do this to the tables: only their owner may.
+class ServerRightsMissing : public std::runtime_error {
+public:
+    explicit ServerRightsMissing(QString login)
+        : std::runtime_error("the server login does not own the tables"), login_(std::move(login)) {}
+    const QString& login() const { return login_; }
+
+private:
+    QString login_;
+};
+
+// What a whole-database copy on the server says while it writes.
+QString serverBackupProgressText(const QString& table, qint64 done, qint64 total);
+QString serverRestoreProgressText(const QString& table, qint64 done, qint64 total);
+
 // What a rebuild carried over from one table.
 struct TableRescue {
     QString table;
@@ -93,9 +108,10 @@ struct TableRescue {
 };
 
 struct RepairResult {
-    bool rebuilt = false;   // the integrity check failed and the file was rebuilt
-    QString damagedCopy;    // where the damaged file now lies
-    qint64 rowsRescued = 0; // rows carried into the rebuilt file
+    bool rebuilt = false;       // the integrity check failed and the file was rebuilt
+    QStringList rebuiltIndexes; // on the server: the indexes the check found damaged, rebuilt since
+    QString damagedCopy;        // where the damaged file now lies
+    qint64 rowsRescued = 0;     // rows carried into the rebuilt file
     std::vector<TableRescue> tables;
     bool lostRows() const;
 };
@@ -122,7 +138,12 @@ using RunFileWork = std::function<void(bool cancellable, const FileWork& work)>;
 // Runs the work on the calling thread, without progress or stopping.
 RunFileWork runHere();
 
-// Backup, restore, repair and compact of lib.mdb. Each one closes the session's connection,
+// Backup, restore, repair and compact of lib.mdb. On the server the same four work on the server's
+// tables over connections of their own, and the session's connection stays open: backup writes
+// one consistent snapshot into a new lib.mdb; restore first writes the server's tables into the
+// dated copy and then replaces their rows by the file's in one transaction; repair checks every
+// index (and rebuilds a damaged one); compact vacuums. Repair and compact need the tables'
+// owner (ServerRightsMissing). Each one closes the session's connection,
 // works on the file and reopens the connection (the log re-attached) before it returns. A
 // failure throws after the live file has been put back where a step had moved it, and after
 // an attempt to reopen, so the office is never left without its lib.mdb. Restore, repair and
@@ -158,6 +179,14 @@ public:
 
 private:
     void reopenAfterFailure() noexcept;
+    void backupServer(const QString& target);
+    void restoreServer(const QString& source);
+    RepairResult repairServer();
+    void compactServer();
+    // Writes the server's tables into a new lib.mdb at `file` (replaced when there), inside
+    // whatever transaction `server` has open.
+    void writeServerTables(store::Database& server, const QString& file, store::JobControl& control,
+                           QString (*text)(const QString&, qint64, qint64));
     // Closes the session's connection and opens lib.mdb holding an exclusive lock until the
     // returned connection closes; refuses (connection reopened) when the lock cannot be had.
     std::unique_ptr<store::Database> lockLive();

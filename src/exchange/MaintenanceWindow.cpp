@@ -76,8 +76,15 @@ QString tableLabel(const QString& table) {
 
 } // namespace
 
+QString serverRightsText(const QString& login) {
+    return QStringLiteral("服务器登录“%1”没有执行此操作的权限，请用数据库所有者登录。").arg(login);
+}
+
 QString repairMessage(const RepairResult& result) {
     QString text = QStringLiteral("数据库修复成功！");
+    if (!result.rebuiltIndexes.isEmpty())
+        text += QStringLiteral("\n服务器上这些索引有损坏，已经重建：%1。")
+                    .arg(result.rebuiltIndexes.join(QStringLiteral("、")));
     if (!result.lostRows())
         return text;
     QStringList rescued;
@@ -192,6 +199,11 @@ bool MaintenanceWindow::runOrQuit(const Messages& messages, const std::function<
              stays = true;
              return ui::stopWith(ui::kCancelledNothingChanged, messages.title, ui::Icon::Information);
          }),
+         ui::when<ServerRightsMissing>([&](const ServerRightsMissing& e) {
+             stays = true;
+             return ui::stopWith(messages.refused + QLatin1Char('\n') + serverRightsText(e.login()),
+                                 messages.title, ui::Icon::Exclamation);
+         }),
          ui::when<OperationRefused>([&](const OperationRefused& e) {
              stays = true;
              return ui::stopWith(messages.refused + QLatin1Char('\n') + ui::causeOf(e), messages.title,
@@ -274,8 +286,9 @@ void MaintenanceWindow::restoreFrom(const std::function<QString()>& choose) {
         ui_->ProgressBar1->hide();
         return;
     }
-    // The database as it was before the restore, so that a restore can be taken back too.
-    if (!safetyCopyBefore(this, session_, kCopyBeforeRestore, ui_->Label5, file)) {
+    // The database as it was before the restore, so that a restore can be taken back too. On the
+    // server the restore itself first writes the tables it replaces into the dated copy.
+    if (!session_.onServer() && !safetyCopyBefore(this, session_, kCopyBeforeRestore, ui_->Label5, file)) {
         stop();
         return;
     }
@@ -285,9 +298,9 @@ void MaintenanceWindow::restoreFrom(const std::function<QString()>& choose) {
     }
     listSafetyCopies();
     showProgress(QStringLiteral("正在恢复数据... "), [this] {
-        ui::inform(this,
-                   QFileInfo::exists(session_.databasePath()) ? QStringLiteral("恢复成功！") : kRestoreFailed,
-                   kRestoreTitle, ui::Icon::Information);
+        const bool live = session_.onServer() || QFileInfo::exists(session_.databasePath());
+        ui::inform(this, live ? QStringLiteral("恢复成功！") : kRestoreFailed, kRestoreTitle,
+                   ui::Icon::Information);
         setImagesEnabled(true);
     });
 }

@@ -31,6 +31,8 @@ inline const QString kCompactRefused = QStringLiteral("没有压缩，数据库�
 // What 数据修复 says: the success text, and when rows were left out, what was rescued per table,
 // the rowids that could not be read and where the damaged file lies.
 QString repairMessage(const RepairResult& result);
+// Why the server refused repair or compact to this login.
+QString serverRightsText(const QString& login);
 
 // How the ten-second display of Form10 reads the time and how often it moves.
 struct ProgressSettings {

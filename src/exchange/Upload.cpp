@@ -1,8 +1,17 @@
 #include "exchange/Upload.h"
 
+#include "exchange/JetFile.h"
+#include "exchange/SourceDatabase.h"
+#include "exchange/TableCopy.h"
+#include "exchange/Upgrade.h"
+#include "login/ShippedDatabase.h"
+#include "records/PersonHistory.h"
 #include "store/Database.h"
 #include "store/Job.h"
 #include "store/Schema.h"
+
+#include <QFile>
+#include <QTemporaryDir>
 
 namespace exchange {
 
@@ -11,10 +20,36 @@ using store::quoted;
 
 namespace {
 
-// The seven tables; the change history stays in the file until the server keeps one.
-QStringList copiedTables(Database&) {
-    return store::schema::tableNames();
-}
+// A previous version's Jet file goes up through the upgrade: into a new lib.mdb of this program
+// in a folder of its own, which is then uploaded like any other.
+class UpgradedCopy {
+public:
+    UpgradedCopy(const QString& file, store::JobControl& control) {
+        if (!isJetFile(file)) {
+            path_ = file;
+            return;
+        }
+        if (!dir_.isValid())
+            throw store::SqlError(
+                store::SqlFailure::IoError,
+                QStringLiteral("no temporary folder for the upgrade: %1").arg(dir_.errorString()));
+        path_ = dir_.filePath(QStringLiteral("lib.mdb"));
+        login::writeShippedDatabase(path_);
+        const auto old = SourceDatabase::open(file, QString::fromLatin1(Database::kPassword));
+        const auto target = store::openProgramDatabase(path_);
+        upgradeFrom(*target, *old, control);
+    }
+    const QString& path() const { return path_; }
+
+private:
+    static bool isJetFile(const QString& file) {
+        QFile in(file);
+        return in.open(QIODevice::ReadOnly) && readJetHeader(in.read(4096)).has_value();
+    }
+
+    QTemporaryDir dir_;
+    QString path_;
+};
 
 } // namespace
 
@@ -31,11 +66,11 @@ bool serverIsEmpty(Database& server) {
 }
 
 void uploadToServer(const QString& file, Database& server, store::JobControl& control) {
-    const auto source = store::openProgramDatabase(file, QString::fromLatin1(Database::kPassword), {true});
-    const QStringList tables = copiedTables(*source);
-    qint64 total = 0;
-    for (const QString& table : tables)
-        total += source->scalar(QStringLiteral("SELECT count(*) FROM %1").arg(quoted(table))).toLongLong();
+    const UpgradedCopy copy(file, control);
+    const auto source =
+        store::openProgramDatabase(copy.path(), QString::fromLatin1(Database::kPassword), {true});
+    const QStringList tables = carriedTables(*source);
+    const qint64 total = carriedRows(*source, tables);
 
     store::Transaction tx(server);
     // Two copies uploading at once: the second waits here and then finds the tables.
@@ -51,35 +86,18 @@ void uploadToServer(const QString& file, Database& server, store::JobControl& co
         store::schema::createTable(server, table, specs);
     }
     store::schema::createSmallTables(server);
+    if (tables.contains(records::kHistoryTable))
+        records::ensureHistoryTable(server);
 
     qint64 done = 0;
     for (const QString& table : tables) {
         control.report(done, total, uploadProgressText(table, done, total));
-        // The server's columns, by name; the file gives the same names in the same order.
-        const QStringList columns = server.columnNames(table);
-        QStringList names;
-        for (const QString& c : columns)
-            names << quoted(c);
-        const QString list = names.join(QStringLiteral(", "));
-        store::Statement read = source->prepare(
-            QStringLiteral("SELECT %1, rowid FROM %2 ORDER BY rowid").arg(list, quoted(table)));
-        store::RowAppender write = server.appendRows(table, columns + QStringList{QStringLiteral("rowid")});
-        QVariantList row;
-        while (read.step()) {
-            row.clear();
-            for (int i = 0; i <= columns.size(); ++i)
-                row << read.value(i);
-            write.add(row);
+        copyTableRows(*source, server, table, [&] {
             if (++done % 256 == 0)
                 control.report(done, total, uploadProgressText(table, done, total));
-        }
-        write.finish();
+        });
         // New rows go on after the copied identities.
-        server.scalar(
-            QStringLiteral("SELECT setval(pg_get_serial_sequence(?, 'rowid'), coalesce(max(rowid), 0) + "
-                           "1, false) FROM %1")
-                .arg(quoted(table)),
-            {quoted(table)});
+        continueIdentities(server, table);
     }
     control.report(done, total, uploadProgressText(tables.last(), done, total));
     tx.commit();

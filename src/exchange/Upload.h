@@ -22,8 +22,10 @@ bool serverIsEmpty(store::Database& server);
 
 // Copies every table of the lib.mdb at `file` into the empty server database in one transaction:
 // the seven tables are made as the schema has them (hidden row identity and version added), the
-// rows keep their values and their row identities. 取消 or a failure leaves the server empty.
-// Throws ServerNotEmpty, store::OpenError (the file), store::SqlError, store::Cancelled.
+// rows keep their values and their row identities; the change history goes along when the file
+// has one. A previous version's Jet file is first upgraded into a new lib.mdb of its own.
+// 取消 or a failure leaves the server empty. Throws ServerNotEmpty, store::OpenError (the file),
+// SourceError and UpgradeError (an old file), store::SqlError, store::Cancelled.
 void uploadToServer(const QString& file, store::Database& server, store::JobControl& control);
 
 inline const QString kUploadTitle = QStringLiteral("上传到服务器");

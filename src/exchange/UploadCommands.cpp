@@ -1,5 +1,7 @@
 #include "exchange/UploadCommands.h"
 
+#include "exchange/SourceDatabase.h"
+#include "exchange/Upgrade.h"
 #include "exchange/Upload.h"
 #include "store/Database.h"
 #include "store/Session.h"
@@ -27,9 +29,15 @@ bool uploadCommand(QWidget* parent, store::Session& session) {
                                                 QStringLiteral("数据库文件|*.mdb"));
     if (file.isEmpty())
         return false;
+    // A previous version's file the upgrade refused: why, as the upgrade says it.
+    const auto oldFileRefused = [](const std::exception& e) {
+        return ui::stopWith(upgradeFailureText(e) + QLatin1Char('\n') + kUploadFailed, kUploadTitle);
+    };
     const ui::Mappings mappings{
         ui::whenCancelled(),
         ui::when<ServerNotEmpty>(ui::stopWith(kUploadNotEmpty, kUploadTitle, ui::Icon::Exclamation)),
+        ui::when<SourceError>(oldFileRefused),
+        ui::when<UpgradeError>(oldFileRefused),
         ui::when<store::OpenError>([file](const store::OpenError& e) {
             return ui::stopWith(QStringLiteral("数据库文件“%1”").arg(QDir::toNativeSeparators(file)) +
                                     store::openFailureCause(e.kind()) + QLatin1Char('\n') + kUploadFailed,
