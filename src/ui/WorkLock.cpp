@@ -1,0 +1,20 @@
+#include "ui/WorkLock.h"
+
+#include "store/Session.h"
+#include "ui/Guard.h"
+
+namespace ui {
+
+std::optional<store::BulkLock> takeBulkLock(QWidget* parent, store::Session& session, store::BulkWork work,
+                                            const QString& title) {
+    std::optional<store::BulkLock> lock;
+    guard(
+        parent, stopWithCause(QStringLiteral("数据库没有改变。"), title),
+        {when<store::BulkLockRefused>([&title](const store::BulkLockRefused& e) {
+            return stopWith(e.message(), title, Icon::Information);
+        })},
+        [&] { lock.emplace(session.db(), session.state().currentUser, work); }, store::bulkWorkText(work));
+    return lock;
+}
+
+} // namespace ui
