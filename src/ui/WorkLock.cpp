@@ -8,12 +8,23 @@ namespace ui {
 std::optional<store::BulkLock> takeBulkLock(QWidget* parent, store::Session& session, store::BulkWork work,
                                             const QString& title) {
     std::optional<store::BulkLock> lock;
+    std::optional<QString> refusal;
     guard(
         parent, stopWithCause(QStringLiteral("数据库没有改变。"), title),
-        {when<store::BulkLockRefused>([&title](const store::BulkLockRefused& e) {
-            return stopWith(e.message(), title, Icon::Information);
-        })},
-        [&] { lock.emplace(session.db(), session.state().currentUser, work); }, store::bulkWorkText(work));
+        [&] {
+            try {
+                lock.emplace(session.db(), session.state().currentUser, work);
+            } catch (const store::BulkLockRefused& e) {
+                // Not a failure: someone else's work comes first.
+                refusal = e.message();
+            }
+        },
+        store::bulkWorkText(work));
+    if (refusal) {
+        qCInfo(lcWindow).noquote() << describeAction(parent, store::bulkWorkText(work))
+                                   << "refused:" << *refusal;
+        inform(parent, *refusal, title, Icon::Information);
+    }
     return lock;
 }
 
