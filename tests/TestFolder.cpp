@@ -1,5 +1,8 @@
 #include "TestFolder.h"
 
+#include "PgCluster.h"
+#include "ProgramTables.h"
+
 #include "login/ShippedDatabase.h"
 
 #include <QAction>
@@ -32,6 +35,18 @@ TestFolder::TestFolder(bool withDatabase) {
 
 std::unique_ptr<store::Session> TestFolder::session(const QString& user) {
     auto s = std::make_unique<store::Session>(path(), clock.clock());
+    s->open();
+    s->state().currentUser = user;
+    return s;
+}
+
+std::unique_ptr<store::Session> TestFolder::session(const QString& user, store::Dialect dialect) {
+    if (dialect == store::Dialect::Embedded)
+        return session(user);
+    const QString server = PgCluster::instance().createDatabase();
+    writeProgramTables(*store::Database::connect(server));
+    auto s = std::make_unique<store::Session>(path(), clock.clock());
+    s->useServer(server, QStringLiteral("test"));
     s->open();
     s->state().currentUser = user;
     return s;

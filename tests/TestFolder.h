@@ -34,6 +34,9 @@ public:
 
     // An open session on the folder's database, logged in as `user`.
     std::unique_ptr<store::Session> session(const QString& user = QStringLiteral("超级用户"));
+    // The same on either engine: on the server, a fresh database of the test cluster with the
+    // rows the program ships with, the folder still the program folder.
+    std::unique_ptr<store::Session> session(const QString& user, store::Dialect dialect);
     FixedClock clock;
 
 private:

@@ -9,6 +9,7 @@
 #include "ui/Guard.h"
 #include "ui/JobRunner.h"
 #include "ui/Window.h"
+#include "ui/WorkLock.h"
 #include "ui_CategorySettingsWindow.h"
 
 #include <QLabel>
@@ -166,6 +167,9 @@ void CategorySettingsWindow::scanClicked() {
 }
 
 void CategorySettingsWindow::replaceClicked() {
+    const auto lock = ui::takeBulkLock(this, session_, store::BulkWork::CategoryReplace, ui::kProgramTitle);
+    if (!lock)
+        return;
     if (!ui::confirm(this, QStringLiteral(
                                "真的要将所查结果转为类别的明细值吗，\r\n这样做将会删除该类别原有的明细值。")))
         return;

@@ -18,6 +18,11 @@ namespace {
 // Definition and value rows are told apart by kmbz alone.
 const QString kIsDefinition = QStringLiteral("trim(coalesce(kmbz, '')) = ''");
 
+// `expr` equals a bound text, case and all (the columns compare case-blind).
+QString sameText(store::Database& db, const QString& expr) {
+    return db.sql(QStringLiteral("%1 = ? COLLATE BINARY"), QStringLiteral("%1::text = ?::text")).arg(expr);
+}
+
 } // namespace
 
 QString percentDone(qint64 done, qint64 total, int decimals) {
@@ -36,9 +41,8 @@ QStringList loadKM(store::Database& db) {
 
 QStringList Loadkmmx(store::Database& db, const QString& category) {
     QStringList values;
-    store::Statement st = db.prepare(
-        QStringLiteral("SELECT kmbz FROM km WHERE kmmc = ? COLLATE BINARY AND NOT %1 ORDER BY rowid")
-            .arg(kIsDefinition));
+    store::Statement st = db.prepare(QStringLiteral("SELECT kmbz FROM km WHERE %1 AND NOT %2 ORDER BY rowid")
+                                         .arg(sameText(db, QStringLiteral("kmmc")), kIsDefinition));
     st.bind(1, category.trimmed());
     while (st.step())
         values << st.text(0);
@@ -46,9 +50,9 @@ QStringList Loadkmmx(store::Database& db, const QString& category) {
 }
 
 int GetfieldiD(store::Database& db, const QString& category) {
-    const QVariant v = db.scalar(
-        QStringLiteral("SELECT filednum FROM km WHERE kmmc = ? COLLATE BINARY ORDER BY rowid LIMIT 1"),
-        {category.trimmed()});
+    const QVariant v = db.scalar(QStringLiteral("SELECT filednum FROM km WHERE %1 ORDER BY rowid LIMIT 1")
+                                     .arg(sameText(db, QStringLiteral("kmmc"))),
+                                 {category.trimmed()});
     return v.isNull() ? 0 : int(qint16(v.toLongLong()));
 }
 
@@ -63,19 +67,16 @@ QStringList settingsList(store::Database& db) {
 
 int definitionColumn(store::Database& db, const QString& category) {
     const QVariant v =
-        db.scalar(QStringLiteral("SELECT filednum FROM km WHERE trim(kmmc) = ? COLLATE BINARY AND %1 "
-                                 "ORDER BY rowid LIMIT 1")
-                      .arg(kIsDefinition),
+        db.scalar(QStringLiteral("SELECT filednum FROM km WHERE %1 AND %2 ORDER BY rowid LIMIT 1")
+                      .arg(sameText(db, QStringLiteral("trim(kmmc)")), kIsDefinition),
                   {category.trimmed()});
     return v.isNull() ? -1 : int(v.toLongLong());
 }
 
 QStringList statisticsValues(store::Database& db, const QString& item) {
     QStringList values;
-    store::Statement st =
-        db.prepare(QStringLiteral("SELECT kmbz FROM km WHERE trim(kmmc) = ? COLLATE BINARY AND NOT %1 "
-                                  "ORDER BY rowid")
-                       .arg(kIsDefinition));
+    store::Statement st = db.prepare(QStringLiteral("SELECT kmbz FROM km WHERE %1 AND NOT %2 ORDER BY rowid")
+                                         .arg(sameText(db, QStringLiteral("trim(kmmc)")), kIsDefinition));
     st.bind(1, item.trimmed());
     while (st.step())
         values << st.text(0);
@@ -102,8 +103,8 @@ AddResult addValue(store::Database& db, const QString& category, int position, c
         return AddResult::EmptyValue;
     if (!hasRows(db))
         return AddResult::NoTable;
-    if (db.scalar(QStringLiteral(
-                      "SELECT count(*) FROM km WHERE kmmc = ? COLLATE BINARY AND kmbz = ? COLLATE BINARY"),
+    if (db.scalar(QStringLiteral("SELECT count(*) FROM km WHERE %1 AND %2")
+                      .arg(sameText(db, QStringLiteral("kmmc")), sameText(db, QStringLiteral("kmbz"))),
                   {name, text})
             .toLongLong() > 0)
         return AddResult::Exists;
@@ -114,11 +115,10 @@ AddResult addValue(store::Database& db, const QString& category, int position, c
 }
 
 bool deleteValue(store::Database& db, const QString& category, const QString& value) {
-    const QVariant rowid =
-        db.scalar(QStringLiteral("SELECT rowid FROM km WHERE kmbz = ? COLLATE BINARY AND kmmc = ? "
-                                 "COLLATE BINARY AND NOT %1 ORDER BY rowid LIMIT 1")
-                      .arg(kIsDefinition),
-                  {value.trimmed(), category.trimmed()});
+    const QVariant rowid = db.scalar(
+        QStringLiteral("SELECT rowid FROM km WHERE %1 AND %2 AND NOT %3 ORDER BY rowid LIMIT 1")
+            .arg(sameText(db, QStringLiteral("kmbz")), sameText(db, QStringLiteral("kmmc")), kIsDefinition),
+        {value.trimmed(), category.trimmed()});
     if (rowid.isNull())
         return false;
     db.exec(QStringLiteral("DELETE FROM km WHERE rowid = ?"), {rowid});
@@ -134,9 +134,9 @@ void replaceValues(store::Database& db, const QString& category, int column, con
     const QString name = category.trimmed();
     const QString field = db.columnNames(store::schema::kPersons).value(column);
     store::Transaction tx(db);
-    db.exec(
-        QStringLiteral("DELETE FROM km WHERE trim(kmmc) = ? COLLATE BINARY AND NOT %1").arg(kIsDefinition),
-        {name});
+    db.exec(QStringLiteral("DELETE FROM km WHERE %1 AND NOT %2")
+                .arg(sameText(db, QStringLiteral("trim(kmmc)")), kIsDefinition),
+            {name});
     store::Statement insert = db.prepare(QStringLiteral("INSERT INTO km VALUES (?, ?, ?, ?)"));
     for (int i = 0; i < values.size(); ++i) {
         insert.reset();

@@ -20,6 +20,7 @@
 #include "ui/JobRunner.h"
 #include "ui/ModelReads.h"
 #include "ui/Window.h"
+#include "ui/WorkLock.h"
 
 #include <QFileInfo>
 #include <QHeaderView>
@@ -91,6 +92,10 @@ void ImportWindow::showProgress(const store::Progress& progress) {
 }
 
 void ImportWindow::openWorkbook() {
+    // The staging table is shared on a server: filling it is bulk work too.
+    const auto lock = ui::takeBulkLock(this, session_, store::BulkWork::ImportExcel, ui::kProgramTitle);
+    if (!lock)
+        return;
     ui_->Command2->setEnabled(false);
     const QString file =
         ui::dialogs().openFile(this, QStringLiteral("请选择要导入的文件！"), session_.programFolder(),
@@ -162,6 +167,9 @@ void ImportWindow::reviewAgain() {
 }
 
 void ImportWindow::importStaging() {
+    const auto lock = ui::takeBulkLock(this, session_, store::BulkWork::ImportExcel, ui::kProgramTitle);
+    if (!lock)
+        return;
     // How many persons go and how many come, so that a short staging table is noticed in time.
     QString question = kImportQuestion;
     qint64 persons = 0;

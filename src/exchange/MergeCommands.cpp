@@ -15,6 +15,7 @@
 #include "ui/Dialogs.h"
 #include "ui/Guard.h"
 #include "ui/JobRunner.h"
+#include "ui/WorkLock.h"
 
 #include <QLabel>
 
@@ -31,6 +32,9 @@ QString databasePassword() {
 } // namespace
 
 void runMerge(QWidget* window, store::Session& session, QLabel* progress) {
+    const auto lock = ui::takeBulkLock(window, session, store::BulkWork::Merge, QStringLiteral("合并数据库"));
+    if (!lock)
+        return;
     const QString chosen =
         ui::dialogs().openFile(window, QStringLiteral("请选择要合并的库(建议：合并前请先备份数据！)"),
                                QString(), QStringLiteral("文件MDB|*.MDB"));
@@ -117,6 +121,9 @@ void runMerge(QWidget* window, store::Session& session, QLabel* progress) {
 }
 
 void runUpgrade(QWidget* window, store::Session& session, QLabel* progress) {
+    const auto lock = ui::takeBulkLock(window, session, store::BulkWork::Upgrade, QStringLiteral("升级"));
+    if (!lock)
+        return;
     if (!ui::confirm(window, QStringLiteral("升级将覆盖原有的数据，您真的要操作吗？")))
         return;
     // An open dialog: the old file is read, never written, so no question about replacing it.

@@ -148,8 +148,10 @@ void addMissingDefinitions(store::Database& db) {
          {records::kWorkStart, records::kFingerprint, records::kReturnee, records::kPhoto}) {
         const QString name = records::personColumn(ordinal).columnName();
         const bool defined =
-            db.scalar(QStringLiteral("SELECT count(*) FROM km WHERE trim(coalesce(kmbz, '')) = '' AND "
-                                     "(km_eng = ? COLLATE BINARY OR kmmc = ? COLLATE BINARY)"),
+            db.scalar(db.sql(QStringLiteral("SELECT count(*) FROM km WHERE trim(coalesce(kmbz, '')) = '' AND "
+                                            "(km_eng = ? COLLATE BINARY OR kmmc = ? COLLATE BINARY)"),
+                             QStringLiteral("SELECT count(*) FROM km WHERE trim(coalesce(kmbz, '')) = '' AND "
+                                            "(km_eng::text = ?::text OR kmmc::text = ?::text)")),
                       {name, name})
                 .toLongLong() > 0;
         if (defined)

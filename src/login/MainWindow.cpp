@@ -33,6 +33,7 @@
 #include "ui/SingleWindow.h"
 #include "ui/Widgets.h"
 #include "ui/Window.h"
+#include "ui/WorkLock.h"
 #include "ui_MainWindow.h"
 
 #include <QAction>
@@ -367,13 +368,24 @@ void MainWindow::initialise() {
         ui::inform(this, kNotSuperUserInit);
         return;
     }
+    const auto takeLock = [this] {
+        return ui::takeBulkLock(this, session_, store::BulkWork::Initialise, ui::kProgramTitle);
+    };
+    std::optional<store::BulkLock> lock = takeLock();
+    if (!lock)
+        return;
     if (!ui::confirm(this,
                      QStringLiteral("初始化将会清空所有数据！你确定吗？（建议初始化前请先备份数据！）")))
         return;
     ui::guard(this,
               ui::stopWith(QStringLiteral("出错了!"), QStringLiteral("请联系软件编写人！"), ui::Icon::None),
               [&] {
+                  // The lock lives on the connection that the reopening replaces: taken again.
+                  lock.reset();
                   session_.db().reopen();
+                  lock = takeLock();
+                  if (!lock)
+                      return;
                   // Asked before the work starts; the answer takes effect inside its transaction.
                   const bool clearCategories = categories::hasRows(session_.db()) &&
                                                ui::confirm(this, QStringLiteral("清空类别库所有数据吗？"));

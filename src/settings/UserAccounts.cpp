@@ -10,9 +10,12 @@ namespace settings {
 namespace {
 
 QVariant firstRowNamed(store::Database& db, const QString& name) {
-    return db.scalar(
-        QStringLiteral("SELECT rowid FROM basic WHERE name = ? COLLATE BINARY ORDER BY rowid LIMIT 1"),
-        {name});
+    // The login tells names apart by case, as the list shows them.
+    return db.scalar(db.sql(QStringLiteral("SELECT rowid FROM basic WHERE name = ? COLLATE BINARY ORDER BY "
+                                           "rowid LIMIT 1"),
+                            QStringLiteral("SELECT rowid FROM basic WHERE name::text = ?::text ORDER BY "
+                                           "rowid LIMIT 1")),
+                     {name});
 }
 
 } // namespace

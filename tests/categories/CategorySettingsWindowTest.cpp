@@ -4,6 +4,7 @@
 #include "categories/CategoryTable.h"
 #include "login/MainWindow.h"
 #include "records/CategoryScan.h"
+#include "store/BulkLock.h"
 #include "store/Database.h"
 #include "ui/JobRunner.h"
 #include "ui/ScriptedDialogs.h"
@@ -24,7 +25,8 @@ using testing_support::countRows;
 namespace {
 
 struct Fixture {
-    Fixture() : session(folder.session(QStringLiteral("张三"))), window(*session, records::scanDistinct) {
+    explicit Fixture(store::Dialect dialect = store::Dialect::Embedded)
+        : session(folder.session(QStringLiteral("张三"), dialect)), window(*session, records::scanDistinct) {
         list1 = window.findChild<QListWidget*>(QStringLiteral("List1"));
         list2 = window.findChild<QListWidget*>(QStringLiteral("List2"));
         text2 = window.findChild<QLineEdit*>(QStringLiteral("Text2"));
@@ -42,6 +44,24 @@ struct Fixture {
     QListWidget* list2;
     QLineEdit* text2;
 };
+
+// Scanned values for 性别 on the window's list, ready for 转类别.
+void scanSexes(Fixture& f) {
+    for (const char* v : {"女", "", "男", "女", "不详"})
+        f.session->db().exec(QStringLiteral("INSERT INTO wslib(\"性别\") VALUES (?)"),
+                             {QString::fromUtf8(v)});
+    f.window.selectCategory(6);
+    f.window.selectCategory(5);
+    f.button("Command1")->click();
+}
+
+class CategorySettingsOnBothEngines : public testing::TestWithParam<store::Dialect> {};
+
+INSTANTIATE_TEST_SUITE_P(Engines, CategorySettingsOnBothEngines,
+                         testing::Values(store::Dialect::Embedded, store::Dialect::Server),
+                         [](const testing::TestParamInfo<store::Dialect>& info) {
+                             return info.param == store::Dialect::Server ? "Server" : "Embedded";
+                         });
 
 } // namespace
 
@@ -97,19 +117,14 @@ TEST(CategorySettingsWindow, AddAndDeleteWithTheirMessages) {
     EXPECT_EQ(f.list2->count(), 2);
 }
 
-TEST(CategorySettingsWindow, ScanThenReplace) {
-    Fixture f;
+TEST_P(CategorySettingsOnBothEngines, ScanThenReplace) {
+    Fixture f(GetParam());
     f.window.selectCategory(5);
     f.button("Command1")->click();
     EXPECT_EQ(f.dialogs.last().text, QStringLiteral("库中记录太多！操作不了！"));
     EXPECT_EQ(f.dialogs.last().title, QStringLiteral("不要操作了，找别的做吧！：》"));
 
-    for (const char* v : {"女", "", "男", "女", "不详"})
-        f.session->db().exec(QStringLiteral("INSERT INTO wslib(\"性别\") VALUES (?)"),
-                             {QString::fromUtf8(v)});
-    f.window.selectCategory(6);
-    f.window.selectCategory(5);
-    f.button("Command1")->click();
+    scanSexes(f);
     EXPECT_EQ(f.dialogs.last().text, QStringLiteral("库中共有3个不重复的值！"));
     EXPECT_EQ(f.dialogs.last().title, QStringLiteral("知道吗？"));
     EXPECT_EQ(f.dialogs.last().icon, ui::Icon::Information);
@@ -127,6 +142,37 @@ TEST(CategorySettingsWindow, ScanThenReplace) {
     EXPECT_EQ(categories::Loadkmmx(f.session->db(), QStringLiteral("性别")),
               (QStringList{QStringLiteral("女"), QStringLiteral("男"), QStringLiteral("不详")}));
     EXPECT_FALSE(f.button("Command2")->isEnabled());
+}
+
+TEST(CategorySettingsWindow, OnTheServerReplaceWaitsForAnotherOperatorsBulkWork) {
+    Fixture f(store::Dialect::Server);
+    scanSexes(f);
+    const auto other = store::Database::connect(f.session->target().server);
+    {
+        const store::BulkLock importing(*other, QStringLiteral("李四"), store::BulkWork::ImportExcel);
+        const size_t shown = f.dialogs.shown.size();
+        f.button("Command2")->click();
+        ASSERT_EQ(f.dialogs.shown.size(), shown + 1) << "refused before the question";
+        EXPECT_EQ(f.dialogs.last().text, QStringLiteral("操作员“李四”正在导入Excel数据，请稍后再试。"));
+        EXPECT_EQ(f.dialogs.last().title, ui::kProgramTitle);
+        EXPECT_EQ(f.dialogs.last().icon, ui::Icon::Information);
+        EXPECT_EQ(categories::Loadkmmx(f.session->db(), QStringLiteral("性别")).size(), 2);
+    }
+    // Held while the job writes on its own connection, and let go when it ends.
+    QString refusal;
+    const ui::JobConnectionHook before = ui::setJobConnectionHook([&](store::Database&) {
+        try {
+            const store::BulkLock mine(*other, QStringLiteral("李四"), store::BulkWork::Merge);
+        } catch (const store::BulkLockRefused& e) {
+            refusal = e.message();
+        }
+    });
+    f.dialogs.answer({true});
+    f.button("Command2")->click();
+    ui::setJobConnectionHook(before);
+    EXPECT_EQ(refusal, QStringLiteral("操作员“张三”正在转类别，请稍后再试。"));
+    EXPECT_EQ(categories::Loadkmmx(f.session->db(), QStringLiteral("性别")).size(), 3);
+    EXPECT_NO_THROW({ const store::BulkLock again(*other, QStringLiteral("李四"), store::BulkWork::Merge); });
 }
 
 TEST(CategorySettingsWindow, MainWindowOpensOneWindow) {

@@ -167,9 +167,17 @@ TEST(Upgrade, EveryTableHoldsExactlyTheOldRows) {
               QVariant(QStringLiteral("000000")));
 }
 
-TEST(Upgrade, CategoryListGetsTheFourLaterColumnsAfterTheOldRows) {
+class UpgradeOnBothEngines : public testing::TestWithParam<store::Dialect> {};
+
+INSTANTIATE_TEST_SUITE_P(Engines, UpgradeOnBothEngines,
+                         testing::Values(store::Dialect::Embedded, store::Dialect::Server),
+                         [](const testing::TestParamInfo<store::Dialect>& info) {
+                             return info.param == store::Dialect::Server ? "Server" : "Embedded";
+                         });
+
+TEST_P(UpgradeOnBothEngines, CategoryListGetsTheFourLaterColumnsAfterTheOldRows) {
     TestFolder folder;
-    auto session = folder.session();
+    auto session = folder.session(QStringLiteral("超级用户"), GetParam());
     store::Database& db = session->db();
     upgradeFrom(db, *legacy());
 

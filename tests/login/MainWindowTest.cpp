@@ -2,6 +2,7 @@
 
 #include "login/LogWindow.h"
 #include "login/MainWindow.h"
+#include "store/BulkLock.h"
 #include "ui/ScriptedDialogs.h"
 #include "ui/Window.h"
 
@@ -21,7 +22,8 @@ using testing_support::TestFolder;
 namespace {
 
 struct MainFixture {
-    explicit MainFixture(const QString& user) : session(folder.session(user)) {
+    explicit MainFixture(const QString& user, store::Dialect dialect = store::Dialect::Embedded)
+        : session(folder.session(user, dialect)) {
         session->db().exec(
             QStringLiteral("INSERT INTO wslib(\"个人编号\", \"姓名\") VALUES ('000001', '王一')"));
         window =
@@ -36,6 +38,15 @@ struct MainFixture {
     int quits = 0;
     int relogins = 0;
 };
+
+// The operator log is shared on a server: its window works there as on the file.
+class LogWindowOnBothEngines : public testing::TestWithParam<store::Dialect> {};
+
+INSTANTIATE_TEST_SUITE_P(Engines, LogWindowOnBothEngines,
+                         testing::Values(store::Dialect::Embedded, store::Dialect::Server),
+                         [](const testing::TestParamInfo<store::Dialect>& info) {
+                             return info.param == store::Dialect::Server ? "Server" : "Embedded";
+                         });
 
 } // namespace
 
@@ -152,6 +163,18 @@ TEST(MainWindow, InitialisationFailureChangesNothing) {
     EXPECT_EQ(f.rows(QStringLiteral("user")), 1);
 }
 
+TEST(MainWindow, InitialisationOnTheServerIsRefusedWhileAnotherOperatorMerges) {
+    MainFixture f(QStringLiteral("超级用户"), store::Dialect::Server);
+    const auto other = store::Database::connect(f.session->target().server);
+    const store::BulkLock merging(*other, QStringLiteral("李四"), store::BulkWork::Merge);
+    testing_support::trigger(*f.window, QStringLiteral("Datastar"));
+    ASSERT_EQ(f.dialogs.shown.size(), 1) << "refused before any question";
+    EXPECT_EQ(f.dialogs.last().text, QStringLiteral("操作员“李四”正在合并数据，请稍后再试。"));
+    EXPECT_EQ(f.dialogs.last().title, ui::kProgramTitle);
+    EXPECT_EQ(f.dialogs.last().icon, ui::Icon::Information);
+    EXPECT_EQ(f.rows(QStringLiteral("wslib")), 1);
+}
+
 TEST(MainWindow, LeavingAsksOnlyOnTheToolbar) {
     MainFixture f(QStringLiteral("张三"));
     testing_support::trigger(*f.window, QStringLiteral("tt11"));
@@ -238,8 +261,8 @@ TEST(MainWindow, WageProcessingOnlyInforms) {
     EXPECT_FALSE(f.window->findChild<QAction*>(QStringLiteral("w4"))->isVisible());
 }
 
-TEST(LogWindow, OpeningLeavingAndClearing) {
-    MainFixture f(QStringLiteral("张三"));
+TEST_P(LogWindowOnBothEngines, OpeningLeavingAndClearing) {
+    MainFixture f(QStringLiteral("张三"), GetParam());
     testing_support::trigger(*f.window, QStringLiteral("user"));
     auto* log = f.window->findChild<login::LogWindow*>(QStringLiteral("Form11"));
     ASSERT_NE(log, nullptr);
@@ -261,8 +284,8 @@ TEST(LogWindow, OpeningLeavingAndClearing) {
     EXPECT_EQ(testing_support::lastAction(f.session->db()), QStringLiteral("退出查看上机记录"));
 }
 
-TEST(LogWindow, SuperUserClearsAndLeavesOneRow) {
-    MainFixture f(QStringLiteral("超级用户"));
+TEST_P(LogWindowOnBothEngines, SuperUserClearsAndLeavesOneRow) {
+    MainFixture f(QStringLiteral("超级用户"), GetParam());
     f.session->log().write(QStringLiteral("进入系统"));
     login::LogWindow log(*f.session);
     f.dialogs.answer({false});

@@ -24,6 +24,15 @@ QString settingsRow(store::Database& db) {
         .toString();
 }
 
+// The settings row is shared on a server: the window works there as on the file.
+class SystemSettingsOnBothEngines : public testing::TestWithParam<store::Dialect> {};
+
+INSTANTIATE_TEST_SUITE_P(Engines, SystemSettingsOnBothEngines,
+                         testing::Values(store::Dialect::Embedded, store::Dialect::Server),
+                         [](const testing::TestParamInfo<store::Dialect>& info) {
+                             return info.param == store::Dialect::Server ? "Server" : "Embedded";
+                         });
+
 } // namespace
 
 TEST(SystemSettings, PictureNamesAndPositions) {
@@ -63,10 +72,10 @@ TEST(SystemSettings, OrdinaryUserChangesOnlyThePicture) {
         QStringLiteral("进入系统设置"));
 }
 
-TEST(SystemSettings, SuperUserUnitNameReachesTheStatusBar) {
+TEST_P(SystemSettingsOnBothEngines, SuperUserUnitNameReachesTheStatusBar) {
     ui::ScriptedDialogs dialogs;
     testing_support::TestFolder folder;
-    auto session = folder.session(QStringLiteral("超级用户"));
+    auto session = folder.session(QStringLiteral("超级用户"), GetParam());
     login::MainWindow main(*session, {[] {}, [] {}});
     testing_support::trigger(main, QStringLiteral("tt1"));
     auto* window = main.findChild<SystemSettingsWindow*>(QStringLiteral("frmOptions"));
@@ -83,10 +92,10 @@ TEST(SystemSettings, SuperUserUnitNameReachesTheStatusBar) {
     EXPECT_EQ(session->state().backupFolder, QStringLiteral(" /备份 "));
 }
 
-TEST(SystemSettings, LeavingSavesNothing) {
+TEST_P(SystemSettingsOnBothEngines, LeavingSavesNothing) {
     ui::ScriptedDialogs dialogs;
     testing_support::TestFolder folder;
-    auto session = folder.session(QStringLiteral("超级用户"));
+    auto session = folder.session(QStringLiteral("超级用户"), GetParam());
     const QString before = settingsRow(session->db());
     const store::ProgramState state = session->state();
     SystemSettingsWindow window(*session, [] {});

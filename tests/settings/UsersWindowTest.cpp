@@ -4,6 +4,7 @@
 #include "settings/UserAccounts.h"
 #include "settings/UsersWindow.h"
 #include "store/Passwords.h"
+#include "store/Session.h"
 #include "ui/ScriptedDialogs.h"
 
 #include <QLineEdit>
@@ -18,7 +19,8 @@ using testing_support::countRows;
 namespace {
 
 struct Users {
-    explicit Users(const QString& user) : session(folder.session(user)) {
+    explicit Users(const QString& user, store::Dialect dialect = store::Dialect::Embedded)
+        : session(folder.session(user, dialect)) {
         settings::addUser(session->db(), QStringLiteral("张三"), QStringLiteral("old"));
         settings::addUser(session->db(), QStringLiteral("李四"), QStringLiteral("first"));
         settings::addUser(session->db(), QStringLiteral("李四"), QStringLiteral("second"));
@@ -51,6 +53,15 @@ struct Users {
     std::unique_ptr<UsersWindow> window;
 };
 
+// The users and their rights are shared on a server: the window works there as on the file.
+class UsersWindowOnBothEngines : public testing::TestWithParam<store::Dialect> {};
+
+INSTANTIATE_TEST_SUITE_P(Engines, UsersWindowOnBothEngines,
+                         testing::Values(store::Dialect::Embedded, store::Dialect::Server),
+                         [](const testing::TestParamInfo<store::Dialect>& info) {
+                             return info.param == store::Dialect::Server ? "Server" : "Embedded";
+                         });
+
 } // namespace
 
 TEST(UsersWindow, OpensWithItsButtonStatesAndLogs) {
@@ -73,8 +84,8 @@ TEST(UsersWindow, OpensWithItsButtonStatesAndLogs) {
         QStringLiteral("进入用户设置,退出用户设置"));
 }
 
-TEST(UsersWindow, OrdinaryUsersCannotAddDeleteOrChangeOthers) {
-    Users f(QStringLiteral("张三"));
+TEST_P(UsersWindowOnBothEngines, OrdinaryUsersCannotAddDeleteOrChangeOthers) {
+    Users f(QStringLiteral("张三"), GetParam());
     f.button("Command1")->click();
     EXPECT_EQ(f.dialogs.last().text, QStringLiteral("您不是超级用户！"));
     EXPECT_EQ(f.dialogs.last().icon, ui::Icon::None);
@@ -109,8 +120,8 @@ TEST(UsersWindow, OrdinaryUsersCannotAddDeleteOrChangeOthers) {
     EXPECT_FALSE(f.logsIn(QStringLiteral("张三"), QStringLiteral("old")));
 }
 
-TEST(UsersWindow, SuperUserAddsAndDeletes) {
-    Users f(QStringLiteral("超级用户"));
+TEST_P(UsersWindowOnBothEngines, SuperUserAddsAndDeletes) {
+    Users f(QStringLiteral("超级用户"), GetParam());
     f.window->pickName(f.rowOf(QStringLiteral("超级用户")));
     f.button("Command3")->click();
     EXPECT_EQ(f.dialogs.last().text, QStringLiteral("不能删除超级用户或用户名栏空！"));
@@ -144,4 +155,18 @@ TEST(UsersWindow, SuperUserAddsAndDeletes) {
     EXPECT_EQ(countRows(f.session->db(), QStringLiteral("basic"), QStringLiteral("name = '李四'")), 1);
     EXPECT_TRUE(f.logsIn(QStringLiteral("李四"), QStringLiteral("second")));
     EXPECT_FALSE(f.button("Command3")->isEnabled());
+
+    // Names that differ only in case are different users.
+    for (const char* name : {"Wang", "wang"}) {
+        f.button("Command1")->click();
+        f.box("Text1")->setText(QString::fromLatin1(name));
+        f.box("Text2")->setText(QString::fromLatin1(name));
+        f.box("Text3")->setText(QString::fromLatin1(name));
+        f.button("Command4")->click();
+    }
+    f.window->pickName(f.rowOf(QStringLiteral("wang")));
+    f.dialogs.answer({true});
+    f.button("Command3")->click();
+    EXPECT_EQ(f.rowOf(QStringLiteral("wang")), -1);
+    EXPECT_TRUE(f.logsIn(QStringLiteral("Wang"), QStringLiteral("Wang")));
 }
