@@ -9,6 +9,7 @@
 #include "ui/Guard.h"
 #include "ui/JobRunner.h"
 #include "ui/Window.h"
+#include "ui/WorkLock.h"
 #include "ui_MaintenanceWindow.h"
 
 #include <QCloseEvent>
@@ -284,6 +285,12 @@ void MaintenanceWindow::restoreFrom(const std::function<QString()>& choose) {
     // Held by another program: refused as the restore itself would, before any copy is made.
     if (!runOrQuit(kRestore, [this] { maintenance_.checkHoldable(); })) {
         ui_->ProgressBar1->hide();
+        return;
+    }
+    // Another operator's bulk work on the server would be overwritten half done.
+    const auto lock = ui::takeBulkLock(this, session_, store::BulkWork::Restore, kRestoreTitle);
+    if (!lock) {
+        stop();
         return;
     }
     // The database as it was before the restore, so that a restore can be taken back too. On the

@@ -42,6 +42,9 @@ std::optional<QString> copyNow(QWidget* window, store::Session& session, const Q
 
 bool safetyCopyBefore(QWidget* window, store::Session& session, const QString& operation, QLabel* progress,
                       const QString& spare) {
+    // The copies are of lib.mdb; a server's data is kept by the server's own backups and 数据备份.
+    if (session.onServer())
+        return true;
     std::optional<QString> failure;
     try {
         failure = copyNow(window, session, operation, progress, spare);
