@@ -308,8 +308,11 @@ bool addPersonIndexes(store::Database& db, const IndexProgress& progress) {
         const IndexToMake& index = missing[std::size_t(done)];
         if (progress && !progress(done, total, index.columns))
             return false;
-        db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2(%3)")
-                    .arg(index.name, kPersons, index.columns));
+        // An embedded index carries the row identity after its columns; a server index gets it
+        // named, so a list in (column, rowid) order is read from the index alone there too.
+        db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2(%3%4)")
+                    .arg(index.name, kPersons, index.columns,
+                         db.sql(QString(), QStringLiteral(", rowid"))));
     }
     if (progress && total > 0)
         progress(total, total, QString());
