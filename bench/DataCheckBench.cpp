@@ -1,9 +1,9 @@
 #include "BenchFolder.h"
 #include "PersonGenerator.h"
 
+#include "login/ShippedDatabase.h"
 #include "records/DataCheck.h"
 #include "records/IdNumber.h"
-#include "login/ShippedDatabase.h"
 #include "store/Database.h"
 
 #include <QTemporaryDir>

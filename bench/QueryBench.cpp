@@ -28,8 +28,8 @@ static void QueryRun(benchmark::State& state) {
     state.counters["found"] = found;
     // How the engine answers it, to tell an index from a scan in the output.
     store::Database& db = session.db();
-    const query::SqlCondition condition = query::parseCondition(
-        kTenConditions, store::tableColumns(db, store::schema::kPersons), db.dialect());
+    const query::SqlCondition condition =
+        query::parseCondition(kTenConditions, store::tableColumns(db, store::schema::kPersons), db.dialect());
     store::Statement plan =
         db.prepare(db.sql(QStringLiteral("EXPLAIN QUERY PLAN "), QStringLiteral("EXPLAIN ")) +
                    QStringLiteral("SELECT rowid FROM wslib WHERE %1 ORDER BY rowid").arg(condition.sql));

@@ -28,6 +28,7 @@ inline const QString kAddFailed = QStringLiteral("新增记录没有完成。");
 inline const QString kSaveFailed = QStringLiteral("保存没有完成，输入的内容仍在框中。");
 inline const QString kDeleteFailed = QStringLiteral("删除没有完成，记录仍在库中。");
 inline const QString kSearchFailed = QStringLiteral("查找没有完成。");
+inline const QString kRefreshFailed = QStringLiteral("刷新没有完成。");
 inline const QString kPersonGone =
     QStringLiteral("此人的记录已不在库中（可能已被删除），输入的内容没有保存，仍在框中。");
 

@@ -125,11 +125,13 @@ void EntryWindow::buildToolbar() {
                                       {"tt8", "相片", QStyle::SP_DesktopIcon, C::Photo},
                                       {"tt7", "返回", QStyle::SP_DialogCloseButton, C::Leave},
                                       // Added after the eight, so they keep their places.
-                                      {"tt9", "修改记录", QStyle::SP_FileDialogInfoView, C::History}},
+                                      {"tt9", "修改记录", QStyle::SP_FileDialogInfoView, C::History},
+                                      {"tt10", "刷新", QStyle::SP_BrowserReload, C::Refresh}},
                                      [this](C c) { run(c); });
     action(QStringLiteral("tt1"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     action(QStringLiteral("tt2"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     action(QStringLiteral("tt3"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    action(QStringLiteral("tt10"))->setShortcut(QKeySequence(Qt::Key_F5));
 }
 
 QWidget* EntryWindow::buildSearchBar() {
@@ -336,7 +338,12 @@ void EntryWindow::showPerson(qint64 rowid) {
 void EntryWindow::photoChanged(qint64 rowid) {
     list_->forget(rowid);
     if (list_->currentRowid() == rowid)
-        ui::guard(this, ui::silently(), [&] { form_->setPhoto(readPhoto(session_.db(), rowid)); });
+        ui::guard(this, ui::silently(), [&] {
+            // The photo's write moved the row's version on; the boxes still hold what was read.
+            const ShownPerson person = readPersonWithVersion(session_.db(), rowid);
+            form_->setPhoto(person.row.value(kPhoto).toByteArray());
+            shownVersion_ = person.version;
+        });
 }
 
 // A record that cannot be read (a damaged page) leaves the boxes as they were.
@@ -347,11 +354,23 @@ void EntryWindow::showCurrent() {
     note_.clear();
     saveNote_->clear();
     ui::guard(this, ui::silently(), [&] {
-        const QVariantList row = list_->row(list_->position());
-        if (row.isEmpty())
+        // Read afresh with its version: another operator may have written it since the list did.
+        const int position = list_->position();
+        const ShownPerson person = readPersonWithVersion(session_.db(), list_->currentRowid());
+        if (person.row.isEmpty())
             return;
-        form_->setPhoto(row.value(kPhoto).toByteArray());
-        form_->showRow(row);
+        shownVersion_ = person.version;
+        const std::optional<QVariantList> listed = list_->cached(position);
+        if (listed && listed->size() == person.row.size()) {
+            for (int i = 0; i < person.row.size(); ++i) {
+                if (i != kPhoto && !sameStoredValue(listed->at(i), person.row.at(i))) {
+                    model_->rowChanged(position);
+                    break;
+                }
+            }
+        }
+        form_->setPhoto(person.row.value(kPhoto).toByteArray());
+        form_->showRow(person.row);
         form_->scrollToTop();
     });
 }
@@ -380,6 +399,8 @@ void EntryWindow::run(EntryCommand command) {
         return leave();
     case EntryCommand::History:
         return openHistory();
+    case EntryCommand::Refresh:
+        return refreshList();
     }
 }
 
@@ -450,7 +471,9 @@ void EntryWindow::addRecord() {
             return;
         if (!applyTemplate(db, rowid, authorOf(session_)))
             return;
-        form_->showRow(readRow(db, store::schema::kPersons, rowid));
+        const ShownPerson person = readPersonWithVersion(db, rowid);
+        shownVersion_ = person.version;
+        form_->showRow(person.row);
         model_->rowChanged(list_->position());
     });
 }
@@ -469,26 +492,47 @@ bool EntryWindow::saveRecord() {
     note_.clear();
     saveNote_->clear();
     const ui::OnFailure failed = ui::stopWithCause(kSaveFailed);
-    const bool saved =
-        ui::guard(this, failed,
-                  {ui::when<WriteError>([&](const WriteError& e) {
-                       // Nothing was written: the record keeps its previous values
-                       // and can be corrected.
-                       note_ = refusedNote(e, changed);
-                       saveNote_->setText(note_.isEmpty() ? kWriteFailed : note_);
-                       return ui::stopWith(kWriteFailed, ui::kProgramTitle, ui::Icon::None);
-                   }),
-                   ui::when<RecordMissing>([&](const RecordMissing&) {
-                       saveNote_->setText(kPersonGone);
-                       return ui::stopWith(kPersonGone, ui::kProgramTitle, ui::Icon::Exclamation);
-                   }),
-                   ui::when<std::exception>([&](const std::exception& e) {
-                       saveNote_->setText(kSaveFailed + QLatin1Char(' ') + ui::causeOf(e));
-                       return failed;
-                   })},
-                  [&] { writePerson(session_.db(), rowid, changed, authorOf(session_)); });
-    if (!saved)
-        return false;
+    GuardedWrite write;
+    const auto guardedSave = [&] {
+        return ui::guard(this, failed,
+                         {ui::when<WriteError>([&](const WriteError& e) {
+                              // Nothing was written: the record keeps its previous values
+                              // and can be corrected.
+                              note_ = refusedNote(e, changed);
+                              saveNote_->setText(note_.isEmpty() ? kWriteFailed : note_);
+                              return ui::stopWith(kWriteFailed, ui::kProgramTitle, ui::Icon::None);
+                          }),
+                          ui::when<RecordMissing>([&](const RecordMissing&) {
+                              saveNote_->setText(kPersonGone);
+                              return ui::stopWith(kPersonGone, ui::kProgramTitle, ui::Icon::Exclamation);
+                          }),
+                          ui::when<std::exception>([&](const std::exception& e) {
+                              saveNote_->setText(kSaveFailed + QLatin1Char(' ') + ui::causeOf(e));
+                              return failed;
+                          })},
+                         [&] {
+                             write = writePersonIfUnchanged(session_.db(), rowid, shownVersion_, changed,
+                                                            authorOf(session_));
+                         });
+    };
+    for (;;) {
+        if (!guardedSave())
+            return false;
+        if (write.outcome == WriteOutcome::Saved)
+            break;
+        if (write.outcome == WriteOutcome::Deleted) {
+            // On the embedded file nobody else writes: a person gone is said as it always was.
+            const QString gone = shownVersion_ == kAnyVersion ? kPersonGone : kDeletedByOther;
+            saveNote_->setText(gone);
+            ui::inform(this, gone, ui::kProgramTitle, ui::Icon::Exclamation);
+            return false;
+        }
+        const ui::Answer answer = askAboutChange();
+        if (answer != ui::Answer::No)
+            return false;
+        shownVersion_ = write.version; // 覆盖: written over what the other operator saved
+    }
+    shownVersion_ = write.version;
     note_ = numberNotes(changed);
     saveNote_->setText(note_.isEmpty() ? kSaved : kSaved + QStringLiteral("；") + note_);
     form_->markUnchanged();
@@ -507,9 +551,19 @@ void EntryWindow::deleteRecord() {
         return;
     if (!ui::confirm(this, QStringLiteral("真的删除第") + number + QStringLiteral("号记录吗?")))
         return;
-    if (!ui::guard(this, ui::stopWithCause(kDeleteFailed),
-                   [&] { deletePerson(session_.db(), rowid, authorOf(session_)); }))
-        return;
+    GuardedWrite write;
+    for (;;) {
+        if (!ui::guard(this, ui::stopWithCause(kDeleteFailed), [&] {
+                write = deletePersonIfUnchanged(session_.db(), rowid, shownVersion_, authorOf(session_));
+            }))
+            return;
+        // A person another operator deleted is gone as asked.
+        if (write.outcome != WriteOutcome::Changed)
+            break;
+        if (askAboutChange() != ui::Answer::No)
+            return;
+        shownVersion_ = write.version;
+    }
     // The boxes keep showing the deleted person until the next move; the list and the count
     // follow at once, and no row is current, so a click on any row shows it.
     listChanging_ = true;
@@ -519,6 +573,61 @@ void EntryWindow::deleteRecord() {
     listChanging_ = false;
     showCount(countLabel_);
     action(QStringLiteral("tt3"))->setEnabled(false);
+}
+
+ui::Answer EntryWindow::askAboutChange() {
+    const ui::Answer answer = ui::askThreeWays(this, kChangedByOther, {kReread, kOverwrite, kCancelSave});
+    if (answer == ui::Answer::Yes) {
+        showCurrent();
+        form_->markUnchanged();
+        action(QStringLiteral("tt2"))->setEnabled(false);
+    }
+    return answer;
+}
+
+// No row is current: the boxes keep what they show, and a click on any row shows it.
+void EntryWindow::leaveNoRow() {
+    listChanging_ = true;
+    list_->leaveRow();
+    grid_->selectionModel()->clearCurrentIndex();
+    grid_->clearSelection();
+    listChanging_ = false;
+    action(QStringLiteral("tt3"))->setEnabled(false);
+}
+
+void EntryWindow::refreshList() {
+    const qint64 shown = list_->currentRowid();
+    const bool typed = shown >= 0 && !form_->changedEntries().empty();
+    const int position = list_->position();
+    const QString label = countLabel_;
+    if (!ui::guard(this, ui::stopWithCause(kRefreshFailed), [&] {
+            listChanging_ = true;
+            list_->reload();
+            model_->refresh();
+            listChanging_ = false;
+        })) {
+        listChanging_ = false;
+        return;
+    }
+    int at = -1;
+    for (int i = 0; shown >= 0 && i < list_->count(); ++i) {
+        if (list_->rowid(i) == shown)
+            at = i;
+    }
+    if (at >= 0 && typed) {
+        // What was typed stays; a save compares with the version read when the person was shown.
+        list_->setPosition(at);
+        listChanging_ = true;
+        grid_->setCurrentIndex(model_->index(at, 0));
+        listChanging_ = false;
+    } else if (at >= 0 || (!typed && !list_->isEmpty())) {
+        moveTo(at >= 0 ? at : std::min(std::max(position, 0), list_->count() - 1));
+    } else {
+        leaveNoRow();
+        if (typed)
+            saveNote_->setText(kDeletedByOther);
+    }
+    showCount(label);
 }
 
 void EntryWindow::leave() {

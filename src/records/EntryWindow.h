@@ -1,5 +1,6 @@
 #pragma once
 
+#include "records/PersonsTable.h"
 #include "store/Schema.h"
 
 #include <QPointer>
@@ -17,6 +18,10 @@ class QLabel;
 class QLineEdit;
 class QTableView;
 
+namespace ui {
+enum class Answer;
+}
+
 namespace store {
 class RecordSet;
 class Session;
@@ -29,12 +34,30 @@ class IdCheck;
 class PersonListModel;
 
 // The entry window's toolbar buttons.
-enum class EntryCommand { Add, Save, Delete, Preview, Categories, Calculator, Photo, Leave, History };
+enum class EntryCommand {
+    Add,
+    Save,
+    Delete,
+    Preview,
+    Categories,
+    Calculator,
+    Photo,
+    Leave,
+    History,
+    Refresh
+};
 
 inline const QString kAllPersons = QStringLiteral("全部人数：");
 inline const QString kFoundPersons = QStringLiteral("找到人数：");
 inline const QString kAskSaveChanges = QStringLiteral("是否保存对当前记录的修改？");
 inline const QString kSaved = QStringLiteral("已保存");
+// Another operator wrote the person shown after it was read; the three ways on.
+inline const QString kChangedByOther = QStringLiteral("该记录已被其他操作员修改。");
+inline const QString kReread = QStringLiteral("重新读取");
+inline const QString kOverwrite = QStringLiteral("覆盖");
+inline const QString kCancelSave = QStringLiteral("取消");
+inline const QString kDeletedByOther =
+    QStringLiteral("该记录已被其他操作员删除。\n输入的内容没有保存，仍在框中。");
 
 // Form3 "信息录入": browse, enter, save, number, search and delete person records.
 class EntryWindow : public QWidget {
@@ -49,6 +72,9 @@ public:
     bool saveRecord();
     void deleteRecord();
     void leave();
+    // 刷新 (F5): the list read again, so that persons others added or deleted show; the person
+    // shown stays current while still there, and keeps what was typed into the boxes.
+    void refreshList();
     void chooseCategory(int position);
     void searchByCategory();
     void saveAsTemplate();
@@ -98,6 +124,10 @@ private:
     // A move the operator asked for: the question about unsaved changes comes first.
     void goTo(int index);
     void enterPressed(QWidget* box);
+    // The conflict question after a guarded write found the person changed by another operator;
+    // 重新读取 shows the stored values in place of what was typed.
+    ui::Answer askAboutChange();
+    void leaveNoRow();
     void focusAfter(QWidget* box);
 
     store::Session& session_;
@@ -111,6 +141,7 @@ private:
     QString countLabel_;
     QString note_; // what the last save stored otherwise than typed, or why it refused
     QString newNumber_;
+    RowVersion shownVersion_ = kAnyVersion; // of the person in the boxes, as read with the values
 
     EntryForm* form_ = nullptr;
     IdCheck* idCheck_ = nullptr;

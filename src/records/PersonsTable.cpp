@@ -113,6 +113,75 @@ void deletePerson(store::Database& db, qint64 rowid, const Author& author) {
     sp.release();
 }
 
+namespace {
+
+// The row's version, on the server locked until the transaction ends, so that nobody writes
+// between the comparison and the write; nothing when the row is gone.
+std::optional<RowVersion> lockedVersion(store::Database& db, qint64 rowid) {
+    static const QString embedded = QStringLiteral("SELECT 0 FROM %1 WHERE rowid = ?").arg(kPersons);
+    static const QString server =
+        QStringLiteral("SELECT rowversion FROM %1 WHERE rowid = ? FOR UPDATE").arg(kPersons);
+    const QVariant version = db.scalar(db.sql(embedded, server), {rowid});
+    if (version.isNull())
+        return std::nullopt;
+    return version.toLongLong();
+}
+
+bool stale(RowVersion seen, RowVersion now) {
+    return seen != kAnyVersion && seen != now;
+}
+
+} // namespace
+
+ShownPerson readPersonWithVersion(store::Database& db, qint64 rowid) {
+    static const QString columns = [] {
+        QStringList names;
+        for (const PersonColumn& c : personColumns())
+            names << sqlName(c.ordinal);
+        return names.join(QStringLiteral(", "));
+    }();
+    static const QString embedded =
+        QStringLiteral("SELECT 0, %1 FROM %2 WHERE rowid = ?").arg(columns, kPersons);
+    static const QString server =
+        QStringLiteral("SELECT rowversion, %1 FROM %2 WHERE rowid = ?").arg(columns, kPersons);
+    store::Statement st = db.prepare(db.sql(embedded, server));
+    st.bind(1, rowid);
+    ShownPerson person;
+    if (st.step()) {
+        person.version = st.integer(0);
+        for (int i = 1; i < st.columnCount(); ++i)
+            person.row << st.value(i);
+    }
+    return person;
+}
+
+GuardedWrite writePersonIfUnchanged(store::Database& db, qint64 rowid, RowVersion version,
+                                    const Entries& entries, const Author& author) {
+    store::Savepoint sp(db);
+    const std::optional<RowVersion> now = lockedVersion(db, rowid);
+    if (!now)
+        return {WriteOutcome::Deleted, kAnyVersion};
+    if (stale(version, *now))
+        return {WriteOutcome::Changed, *now};
+    writePerson(db, rowid, entries, author);
+    const std::optional<RowVersion> after = lockedVersion(db, rowid);
+    sp.release();
+    return {WriteOutcome::Saved, after.value_or(kAnyVersion)};
+}
+
+GuardedWrite deletePersonIfUnchanged(store::Database& db, qint64 rowid, RowVersion version,
+                                     const Author& author) {
+    store::Savepoint sp(db);
+    const std::optional<RowVersion> now = lockedVersion(db, rowid);
+    if (!now)
+        return {WriteOutcome::Deleted, kAnyVersion};
+    if (stale(version, *now))
+        return {WriteOutcome::Changed, *now};
+    deletePerson(db, rowid, author);
+    sp.release();
+    return {WriteOutcome::Saved, *now};
+}
+
 bool personExists(store::Database& db, qint64 rowid) {
     return db.scalar(QStringLiteral("SELECT count(*) FROM %1 WHERE rowid = ?").arg(kPersons), {rowid})
                .toLongLong() > 0;

@@ -38,6 +38,36 @@ void writePerson(store::Database& db, qint64 rowid, const Entries& entries, cons
 void deletePerson(store::Database& db, qint64 rowid, const Author& author);
 qint64 countPersons(store::Database& db);
 
+// --- Several operators at once ---
+
+// A person's row version, read together with the values shown. On the server every write moves
+// the row's version on; on the embedded file, where one operator works behind the lock file,
+// there is nobody to conflict with, so it is always kAnyVersion and nothing is compared.
+using RowVersion = qint64;
+inline constexpr RowVersion kAnyVersion = 0;
+
+struct ShownPerson {
+    QVariantList row; // every column in column order, the photo included; empty when gone
+    RowVersion version = kAnyVersion;
+};
+ShownPerson readPersonWithVersion(store::Database& db, qint64 rowid);
+
+// What a write guarded by the version the operator saw did. Changed and Deleted wrote nothing.
+enum class WriteOutcome { Saved, Changed, Deleted };
+struct GuardedWrite {
+    WriteOutcome outcome = WriteOutcome::Deleted;
+    // Saved: the row's version after the write; Changed: its version now, which an overwrite the
+    // operator asked for passes back.
+    RowVersion version = kAnyVersion;
+};
+// writePerson and deletePerson, done only while the row still has `version` (kAnyVersion: whatever
+// it has). The row stays locked from the comparison to the end of the write, so two operators
+// saving from the same version cannot both succeed. Throws as writePerson does.
+GuardedWrite writePersonIfUnchanged(store::Database& db, qint64 rowid, RowVersion version,
+                                    const Entries& entries, const Author& author);
+GuardedWrite deletePersonIfUnchanged(store::Database& db, qint64 rowid, RowVersion version,
+                                     const Author& author);
+
 // The photo of a person: the bytes of an image file as they were in the file, no header, no
 // conversion; empty when the person has none.
 QByteArray readPhoto(store::Database& db, qint64 rowid);

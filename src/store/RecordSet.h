@@ -44,6 +44,8 @@ public:
     void append(qint64 rowid);
     // Removes the current row from the list; the set has no current row until the next move.
     void removeCurrent();
+    // Leaves the set without a current row until the next move (the row shown is gone).
+    void leaveRow() { currentDeleted_ = true; }
 
 private:
     void fetchBlock(int index);

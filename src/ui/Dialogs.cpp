@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace ui {
 
@@ -75,6 +76,10 @@ Answer askOrCancel(QWidget* parent, const QString& text, const QString& title) {
     return dialogs().questionWithCancel(parent, text, title, Default::Yes);
 }
 
+Answer askThreeWays(QWidget* parent, const QString& text, const QStringList& buttons, const QString& title) {
+    return dialogs().questionWithButtons(parent, text, title, buttons);
+}
+
 void QtDialogs::message(QWidget* parent, const QString& text, const QString& title, Icon icon) {
     QMessageBox box(toQt(icon), title, text, QMessageBox::Ok, parent);
     box.exec();
@@ -128,6 +133,22 @@ Answer QtDialogs::questionWithCancel(QWidget* parent, const QString& text, const
     default:
         return Answer::Cancel;
     }
+}
+
+Answer QtDialogs::questionWithButtons(QWidget* parent, const QString& text, const QString& title,
+                                      const QStringList& buttons) {
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+    QPushButton* yes = box.addButton(buttons.value(0), QMessageBox::AcceptRole);
+    QPushButton* no = box.addButton(buttons.value(1), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(buttons.value(2), QMessageBox::RejectRole);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == yes)
+        return Answer::Yes;
+    if (box.clickedButton() == no)
+        return Answer::No;
+    return Answer::Cancel;
 }
 
 } // namespace ui

@@ -39,6 +39,10 @@ public:
     // Yes, No and Cancel buttons with the question icon; Escape and the close box answer Cancel.
     virtual Answer questionWithCancel(QWidget* parent, const QString& text, const QString& title,
                                       Default button) = 0;
+    // Three buttons captioned `buttons`, answering Yes, No and Cancel in that order, with the
+    // question icon; Cancel is the default button, and Escape and the close box answer it too.
+    virtual Answer questionWithButtons(QWidget* parent, const QString& text, const QString& title,
+                                       const QStringList& buttons) = 0;
     // The chosen colour; the initial colour when the dialog is cancelled.
     virtual QColor colour(QWidget* parent, const QColor& initial, const QString& title) = 0;
     // One entry of a list; -1 when the operator cancelled.
@@ -59,6 +63,9 @@ bool ask(QWidget* parent, const QString& text, const QString& title = kProgramTi
 bool confirm(QWidget* parent, const QString& text, const QString& title = kProgramTitle);
 // Yes, No or Cancel, with Yes the default button.
 Answer askOrCancel(QWidget* parent, const QString& text, const QString& title = kProgramTitle);
+// Three named ways on (see Dialogs::questionWithButtons), with Cancel the default button.
+Answer askThreeWays(QWidget* parent, const QString& text, const QStringList& buttons,
+                    const QString& title = kProgramTitle);
 
 // A classic filter as Qt writes it: "文件MDB|*.MDB" gives "文件MDB (*.MDB *.mdb)". Patterns match
 // either letter case, as they do on the office's Windows machines.
@@ -77,6 +84,8 @@ public:
                const QStringList& items) override;
     Answer questionWithCancel(QWidget* parent, const QString& text, const QString& title,
                               Default button) override;
+    Answer questionWithButtons(QWidget* parent, const QString& text, const QString& title,
+                               const QStringList& buttons) override;
 };
 
 } // namespace ui

@@ -44,4 +44,10 @@ Answer ScriptedDialogs::questionWithCancel(QWidget*, const QString& text, const 
     return replies.isEmpty() ? Answer::No : replies.dequeue();
 }
 
+Answer ScriptedDialogs::questionWithButtons(QWidget*, const QString& text, const QString& title,
+                                            const QStringList& buttons) {
+    shown.append({Kind::QuestionWithButtons, text, title, Icon::Question, Default::No, {}, {}, buttons});
+    return replies.isEmpty() ? Answer::No : replies.dequeue();
+}
+
 } // namespace ui

@@ -10,7 +10,16 @@ namespace ui {
 // Records every dialog shown and answers from queues; for tests and benchmarks.
 class ScriptedDialogs : public Dialogs {
 public:
-    enum class Kind { Message, Question, OpenFile, SaveFile, Colour, Choice, QuestionWithCancel };
+    enum class Kind {
+        Message,
+        Question,
+        OpenFile,
+        SaveFile,
+        Colour,
+        Choice,
+        QuestionWithCancel,
+        QuestionWithButtons
+    };
     struct Shown {
         Kind kind;
         QString text; // message or question text; the title for file and colour dialogs
@@ -19,7 +28,7 @@ public:
         Default button = Default::Yes; // questions: the default button
         QString folder = {};           // file dialogs: the starting folder
         QString filter = {};           // file dialogs: the filter as the caller gave it
-        QStringList items = {};        // choices: the entries offered
+        QStringList items = {};        // choices: the entries offered; questions with buttons: their captions
         QString suffix = {};           // save dialogs: the suffix added to a name typed without one
     };
 
@@ -33,7 +42,7 @@ public:
                             // suffix to a name without one, as the real one does.
     QQueue<QColor> colours; // colour dialog; an empty queue cancels
     QQueue<int> choices;    // choices: the entry picked; an empty queue cancels
-    QQueue<Answer> replies; // questions with Cancel; an empty queue answers No
+    QQueue<Answer> replies; // questions with Cancel or named buttons; an empty queue answers No
     QList<Shown> shown;
 
     void answer(std::initializer_list<bool> yesNo) {
@@ -54,6 +63,8 @@ public:
                const QStringList& items) override;
     Answer questionWithCancel(QWidget* parent, const QString& text, const QString& title,
                               Default button) override;
+    Answer questionWithButtons(QWidget* parent, const QString& text, const QString& title,
+                               const QStringList& buttons) override;
 };
 
 } // namespace ui
