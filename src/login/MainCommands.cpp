@@ -32,7 +32,7 @@ void initialiseData(store::Database& db, bool clearCategoryValues) {
 }
 
 QString serverStatusText(const QString& server, qint64 connected) {
-    return QStringLiteral("服务器：%1  在线：%2").arg(server).arg(connected);
+    return QStringLiteral("在线：%1  服务器：%2").arg(connected).arg(server);
 }
 
 } // namespace login

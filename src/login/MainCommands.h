@@ -12,11 +12,9 @@ namespace login {
 // Panel 3 of the main window's status bar: "星期一 2008年06月23日   9时5分".
 QString statusClockText(const QDateTime& now);
 
-// The server panel of the status bar in server mode: "服务器：db/tessaly  在线：3".
-QString serverStatusText(const QString& server, qint64 connected);
-
 inline const QString kNotSuperUser = QStringLiteral("您不是超级用户！无此权限！");
-// The server panel of the status bar in server mode: "服务器：db/tessaly  在线：3".
+// The server panel of the status bar in server mode: "在线：3  服务器：db/tessaly". The count
+// comes first: the three panels before it leave little room on a narrow screen.
 QString serverStatusText(const QString& server, qint64 connected);
 
 inline const QString kNotSuperUserInit = QStringLiteral("您不是超级用户，无此权限！");

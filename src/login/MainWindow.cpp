@@ -148,8 +148,8 @@ void MainWindow::addStatusPanels() {
     if (session_.onServer()) {
         serverPanel_ = new QLabel(ui_->StatusBar1);
         serverPanel_->setObjectName(QStringLiteral("ServerPanel"));
-        serverPanel_->setProperty("statusPanel", true);
-        ui_->StatusBar1->addWidget(serverPanel_);
+        // What the three panels leave, however wide the screen; the whole text as a tip.
+        ui_->StatusBar1->addWidget(serverPanel_, 1);
         refreshServerPanel();
     }
 }
@@ -188,6 +188,7 @@ void MainWindow::refreshServerPanel() {
         // A count that cannot be read (connection lost meanwhile) only leaves the panel without it.
         ui::guard(this, ui::silently(), [&] { connected = store::connectedSessions(session_.db()); });
         serverPanel_->setText(serverStatusText(session_.serverDescription(), connected));
+        serverPanel_->setToolTip(serverPanel_->text());
     }
 }
 

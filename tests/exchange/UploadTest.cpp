@@ -184,7 +184,8 @@ TEST(ServerMode, StartsOnTheServerOfTheIniUploadsIntoItAndLogsInWithItsUsers) {
     // a server that holds data.
     auto* panel = app.mainWindow()->findChild<QLabel*>(QStringLiteral("ServerPanel"));
     ASSERT_NE(panel, nullptr);
-    EXPECT_TRUE(panel->text().startsWith(QStringLiteral("服务器：") + described + QStringLiteral("  在线：")))
+    EXPECT_TRUE(panel->text().startsWith(QStringLiteral("在线：")) &&
+                panel->text().endsWith(QStringLiteral("  服务器：") + described))
         << panel->text().toStdString();
     testing_support::trigger(*app.mainWindow(), QStringLiteral("upServer"));
     EXPECT_EQ(dialogs.last().text,
