@@ -12,6 +12,7 @@
 #include <QLoggingCategory>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -205,7 +206,23 @@ public:
     }
 
     void count(std::string_view cell) {
-        if (const int k = find(FoldedWords(cell)); k >= 0)
+        const std::size_t n = cell.size();
+        int k = -1;
+        if (n <= kRecentBytes) {
+            // A coded column repeats a few dozen values: a cell whose exact bytes were seen
+            // lately is answered from a small table without folding or hashing it.
+            const RawCell raw(cell);
+            Recent& r = recent_[raw.slot()];
+            if (!raw.sameAs(r)) {
+                r.size = std::uint32_t(n);
+                std::copy(raw.words, raw.words + 4, r.words);
+                r.key = find(FoldedWords(cell));
+            }
+            k = r.key;
+        } else {
+            k = find(FoldedWords(cell));
+        }
+        if (k >= 0)
             ++counts_[std::size_t(k)];
     }
 
@@ -216,6 +233,41 @@ public:
     }
 
 private:
+    static constexpr std::size_t kRecentBytes = 32;
+    static constexpr int kRecentBits = 8;
+    struct Recent {
+        std::uint64_t words[4] = {0, 0, 0, 0};
+        std::uint32_t size = std::uint32_t(-1); // matches no cell
+        int key = -1;
+    };
+    // Up to 32 bytes as four words, unfolded; with the size known, equal words mean equal bytes
+    // (the last word of a longer cell overlaps the one before it).
+    struct RawCell {
+        explicit RawCell(std::string_view cell) : size(cell.size()) {
+            const char* p = cell.data();
+            const auto load8 = [](const char* q) {
+                std::uint64_t v = 0;
+                std::memcpy(&v, q, 8);
+                return v;
+            };
+            words[0] = loadWord(p, std::min<std::size_t>(size, 8));
+            words[1] = size > 8 ? load8(p + std::min<std::size_t>(size, 16) - 8) : 0;
+            words[2] = size > 16 ? load8(p + std::min<std::size_t>(size, 24) - 8) : 0;
+            words[3] = size > 24 ? load8(p + size - 8) : 0;
+        }
+        std::size_t slot() const {
+            const std::uint64_t h =
+                words[0] ^ std::rotl(words[1], 17) ^ std::rotl(words[2], 31) ^ std::rotl(words[3], 47) ^ size;
+            return std::size_t((h * 0x9E3779B97F4A7C15ull) >> (64 - kRecentBits));
+        }
+        bool sameAs(const Recent& r) const {
+            return r.size == size && ((r.words[0] ^ words[0]) | (r.words[1] ^ words[1]) |
+                                      (r.words[2] ^ words[2]) | (r.words[3] ^ words[3])) == 0;
+        }
+        std::size_t size;
+        std::uint64_t words[4];
+    };
+
     struct Key {
         std::size_t size;
         std::vector<std::uint64_t> words;
@@ -245,6 +297,7 @@ private:
     std::vector<Key> keys_;
     std::vector<Slot> slots_;
     std::vector<qint64> counts_;
+    std::vector<Recent> recent_ = std::vector<Recent>(std::size_t(1) << kRecentBits);
 };
 
 // Shortest decimals of the stored numbers, remembered: a column holds few distinct amounts.
