@@ -124,7 +124,7 @@ std::uint64_t foldWord(std::uint64_t x) {
 
 // Up to eight bytes as one word, the first byte lowest, zeros after the last; fixed-size loads
 // only (a variable-length copy would stall the read that follows it).
-std::uint64_t loadWord(const char* p, std::size_t n) {
+[[gnu::always_inline]] inline std::uint64_t loadWord(const char* p, std::size_t n) {
     const auto load32 = [](const char* q) {
         std::uint32_t v = 0;
         std::memcpy(&v, q, 4);
@@ -380,56 +380,67 @@ std::map<int, Tally> tally(store::Database& db, const std::vector<Column>& colum
     }
     if (wanted.empty())
         return tallies;
+    // The columns grouped by kind, each with its place in the row: no choice per cell.
     struct Target {
-        const Column* column;
+        int at;
         Tally* tally;
     };
-    std::vector<Target> targets;
+    std::vector<Target> texts, dates, numbers, booleans;
     QStringList select;
     for (const auto& [ordinal, column] : wanted) {
         Tally& t = tallies[ordinal];
         t.byValue.build();
         t.byYear.assign(std::size_t(std::max(0, lastYear - 1899)), 0);
-        targets.push_back({column, &t});
+        const Target target{int(select.size()), &t};
+        switch (column->type) {
+        case store::JetType::Boolean:
+            booleans.push_back(target);
+            break;
+        case store::JetType::Date:
+            dates.push_back(target);
+            break;
+        case store::JetType::Single:
+        case store::JetType::Long:
+            numbers.push_back(target);
+            break;
+        default:
+            texts.push_back(target);
+        }
         select << column->name;
     }
     DecimalCache decimals;
     records::scanPersonsColumns(db, select, [&](const store::ScannedRow& st) {
-        for (int at = 0; at < int(targets.size()); ++at) {
-            Tally& t = *targets[std::size_t(at)].tally;
-            switch (targets[std::size_t(at)].column->type) {
-            case store::JetType::Boolean:
-                if (!st.isNull(at))
-                    ++t.yesNo[st.integer(at) != 0];
-                break;
-            case store::JetType::Date: {
-                // A date is Null or a date (the column refuses anything else); Null reads empty.
-                const std::string_view cell = st.utf8(at);
-                if (cell.empty())
-                    break;
-                const int year = yearOf(cell);
-                if (year >= 1900 && year - 1900 < int(t.byYear.size()))
-                    ++t.byYear[std::size_t(year - 1900)];
-                break;
-            }
-            case store::JetType::Single:
-            case store::JetType::Long: {
-                if (st.isNull(at))
-                    break;
-                const double stored = st.holdsNumber(at) ? st.real(at) : st.value(at).toDouble();
-                if (stored == 0)
-                    break;
-                const Billionths v = decimals(stored);
-                t.max = t.count == 0 ? v : std::max(t.max, v);
-                t.min = t.count == 0 ? v : std::min(t.min, v);
-                t.sum += v;
-                ++t.count;
-                break;
-            }
-            default:
-                // Null reads as empty text, which no listed value is.
-                t.byValue.count(st.utf8(at));
-            }
+        for (const Target& target : texts) {
+            // Null reads as empty text, which no listed value is.
+            target.tally->byValue.count(st.utf8(target.at));
+        }
+        for (const Target& target : dates) {
+            // A date is Null or a date (the column refuses anything else); Null reads empty.
+            const std::string_view cell = st.utf8(target.at);
+            if (cell.empty())
+                continue;
+            Tally& t = *target.tally;
+            const int year = yearOf(cell);
+            if (year >= 1900 && year - 1900 < int(t.byYear.size()))
+                ++t.byYear[std::size_t(year - 1900)];
+        }
+        for (const Target& target : numbers) {
+            if (st.isNull(target.at))
+                continue;
+            const double stored =
+                st.holdsNumber(target.at) ? st.real(target.at) : st.value(target.at).toDouble();
+            if (stored == 0)
+                continue;
+            Tally& t = *target.tally;
+            const Billionths v = decimals(stored);
+            t.max = t.count == 0 ? v : std::max(t.max, v);
+            t.min = t.count == 0 ? v : std::min(t.min, v);
+            t.sum += v;
+            ++t.count;
+        }
+        for (const Target& target : booleans) {
+            if (!st.isNull(target.at))
+                ++target.tally->yesNo[st.integer(target.at) != 0];
         }
     });
     return tallies;
