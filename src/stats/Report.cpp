@@ -207,23 +207,39 @@ public:
 
     void count(std::string_view cell) {
         const std::size_t n = cell.size();
-        int k = -1;
-        if (n <= kRecentBytes) {
-            // A coded column repeats a few dozen values: a cell whose exact bytes were seen
-            // lately is answered from a small table without folding or hashing it.
-            const RawCell raw(cell);
-            Recent& r = recent_[raw.slot()];
-            if (!raw.sameAs(r)) {
-                r.size = std::uint32_t(n);
-                std::copy(raw.words, raw.words + 4, r.words);
-                r.key = find(FoldedWords(cell));
-            }
-            k = r.key;
-        } else {
-            k = find(FoldedWords(cell));
+        if (n > kSeenBytes) {
+            countFolded(cell);
+            return;
         }
-        if (k >= 0)
-            ++counts_[std::size_t(k)];
+        // A coded column holds a few dozen distinct values: each one's exact bytes are kept with
+        // the key they found, so a cell costs a few loads and compares, without folding or
+        // hashing. Up to 32 bytes as four words, unfolded; with the size known, equal words mean
+        // equal bytes (the last word of a longer cell overlaps the one before it).
+        const char* p = cell.data();
+        const std::uint64_t w0 = loadWord(p, std::min<std::size_t>(n, 8));
+        const std::uint64_t w1 = n > 8 ? load8(p + std::min<std::size_t>(n, 16) - 8) : 0;
+        const std::uint64_t w2 = n > 16 ? load8(p + std::min<std::size_t>(n, 24) - 8) : 0;
+        const std::uint64_t w3 = n > 24 ? load8(p + n - 8) : 0;
+        const std::uint64_t h = w0 ^ std::rotl(w1, 17) ^ std::rotl(w2, 31) ^ std::rotl(w3, 47) ^ n;
+        constexpr std::size_t kMask = (std::size_t(1) << kSeenBits) - 1;
+        for (std::size_t at = std::size_t((h * 0x9E3779B97F4A7C15ull) >> (64 - kSeenBits));;
+             at = (at + 1) & kMask) {
+            Seen& s = seen_[at];
+            if (s.size == n &&
+                ((s.words[0] ^ w0) | (s.words[1] ^ w1) | (s.words[2] ^ w2) | (s.words[3] ^ w3)) == 0) {
+                if (s.key >= 0)
+                    ++counts_[std::size_t(s.key)];
+                return;
+            }
+            if (s.size == kFree) {
+                // A column of many distinct values fills the table to half and looks the rest up.
+                if (seenCount_ < kMask / 2)
+                    remember(s, cell, w0, w1, w2, w3);
+                else
+                    countFolded(cell);
+                return;
+            }
+        }
     }
 
     qint64 countOf(const QString& value) const {
@@ -233,40 +249,31 @@ public:
     }
 
 private:
-    static constexpr std::size_t kRecentBytes = 32;
-    static constexpr int kRecentBits = 8;
-    struct Recent {
+    static constexpr std::size_t kSeenBytes = 32;
+    static constexpr int kSeenBits = 7;
+    static constexpr std::uint32_t kFree = std::uint32_t(-1); // the size no cell has
+    struct Seen {
         std::uint64_t words[4] = {0, 0, 0, 0};
-        std::uint32_t size = std::uint32_t(-1); // matches no cell
+        std::uint32_t size = kFree;
         int key = -1;
     };
-    // Up to 32 bytes as four words, unfolded; with the size known, equal words mean equal bytes
-    // (the last word of a longer cell overlaps the one before it).
-    struct RawCell {
-        explicit RawCell(std::string_view cell) : size(cell.size()) {
-            const char* p = cell.data();
-            const auto load8 = [](const char* q) {
-                std::uint64_t v = 0;
-                std::memcpy(&v, q, 8);
-                return v;
-            };
-            words[0] = loadWord(p, std::min<std::size_t>(size, 8));
-            words[1] = size > 8 ? load8(p + std::min<std::size_t>(size, 16) - 8) : 0;
-            words[2] = size > 16 ? load8(p + std::min<std::size_t>(size, 24) - 8) : 0;
-            words[3] = size > 24 ? load8(p + size - 8) : 0;
-        }
-        std::size_t slot() const {
-            const std::uint64_t h =
-                words[0] ^ std::rotl(words[1], 17) ^ std::rotl(words[2], 31) ^ std::rotl(words[3], 47) ^ size;
-            return std::size_t((h * 0x9E3779B97F4A7C15ull) >> (64 - kRecentBits));
-        }
-        bool sameAs(const Recent& r) const {
-            return r.size == size && ((r.words[0] ^ words[0]) | (r.words[1] ^ words[1]) |
-                                      (r.words[2] ^ words[2]) | (r.words[3] ^ words[3])) == 0;
-        }
-        std::size_t size;
-        std::uint64_t words[4];
-    };
+    static std::uint64_t load8(const char* p) {
+        std::uint64_t v = 0;
+        std::memcpy(&v, p, 8);
+        return v;
+    }
+    // Off the counting path, so that it keeps a small frame.
+    [[gnu::noinline]] void remember(Seen& s, std::string_view cell, std::uint64_t w0, std::uint64_t w1,
+                                    std::uint64_t w2, std::uint64_t w3) {
+        s = {{w0, w1, w2, w3}, std::uint32_t(cell.size()), find(FoldedWords(cell))};
+        ++seenCount_;
+        if (s.key >= 0)
+            ++counts_[std::size_t(s.key)];
+    }
+    [[gnu::noinline]] void countFolded(std::string_view cell) {
+        if (const int k = find(FoldedWords(cell)); k >= 0)
+            ++counts_[std::size_t(k)];
+    }
 
     struct Key {
         std::size_t size;
@@ -297,7 +304,8 @@ private:
     std::vector<Key> keys_;
     std::vector<Slot> slots_;
     std::vector<qint64> counts_;
-    std::vector<Recent> recent_ = std::vector<Recent>(std::size_t(1) << kRecentBits);
+    std::vector<Seen> seen_ = std::vector<Seen>(std::size_t(1) << kSeenBits);
+    std::size_t seenCount_ = 0;
 };
 
 // Shortest decimals of the stored numbers, remembered: a column holds few distinct amounts.
