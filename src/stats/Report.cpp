@@ -12,6 +12,7 @@
 #include <QLoggingCategory>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -123,7 +124,7 @@ std::uint64_t foldWord(std::uint64_t x) {
 
 // Up to eight bytes as one word, the first byte lowest, zeros after the last; fixed-size loads
 // only (a variable-length copy would stall the read that follows it).
-std::uint64_t loadWord(const char* p, std::size_t n) {
+[[gnu::always_inline]] inline std::uint64_t loadWord(const char* p, std::size_t n) {
     const auto load32 = [](const char* q) {
         std::uint32_t v = 0;
         std::memcpy(&v, q, 4);
@@ -205,8 +206,40 @@ public:
     }
 
     void count(std::string_view cell) {
-        if (const int k = find(FoldedWords(cell)); k >= 0)
-            ++counts_[std::size_t(k)];
+        const std::size_t n = cell.size();
+        if (n > kSeenBytes) {
+            countFolded(cell);
+            return;
+        }
+        // A coded column holds a few dozen distinct values: each one's exact bytes are kept with
+        // the key they found, so a cell costs a few loads and compares, without folding or
+        // hashing. Up to 32 bytes as four words, unfolded; with the size known, equal words mean
+        // equal bytes (the last word of a longer cell overlaps the one before it).
+        const char* p = cell.data();
+        const std::uint64_t w0 = loadWord(p, std::min<std::size_t>(n, 8));
+        const std::uint64_t w1 = n > 8 ? load8(p + std::min<std::size_t>(n, 16) - 8) : 0;
+        const std::uint64_t w2 = n > 16 ? load8(p + std::min<std::size_t>(n, 24) - 8) : 0;
+        const std::uint64_t w3 = n > 24 ? load8(p + n - 8) : 0;
+        const std::uint64_t h = w0 ^ std::rotl(w1, 17) ^ std::rotl(w2, 31) ^ std::rotl(w3, 47) ^ n;
+        constexpr std::size_t kMask = (std::size_t(1) << kSeenBits) - 1;
+        for (std::size_t at = std::size_t((h * 0x9E3779B97F4A7C15ull) >> (64 - kSeenBits));;
+             at = (at + 1) & kMask) {
+            Seen& s = seen_[at];
+            if (s.size == n &&
+                ((s.words[0] ^ w0) | (s.words[1] ^ w1) | (s.words[2] ^ w2) | (s.words[3] ^ w3)) == 0) {
+                if (s.key >= 0)
+                    ++counts_[std::size_t(s.key)];
+                return;
+            }
+            if (s.size == kFree) {
+                // A column of many distinct values fills the table to half and looks the rest up.
+                if (seenCount_ < kMask / 2)
+                    remember(s, cell, w0, w1, w2, w3);
+                else
+                    countFolded(cell);
+                return;
+            }
+        }
     }
 
     qint64 countOf(const QString& value) const {
@@ -216,6 +249,32 @@ public:
     }
 
 private:
+    static constexpr std::size_t kSeenBytes = 32;
+    static constexpr int kSeenBits = 7;
+    static constexpr std::uint32_t kFree = std::uint32_t(-1); // the size no cell has
+    struct Seen {
+        std::uint64_t words[4] = {0, 0, 0, 0};
+        std::uint32_t size = kFree;
+        int key = -1;
+    };
+    static std::uint64_t load8(const char* p) {
+        std::uint64_t v = 0;
+        std::memcpy(&v, p, 8);
+        return v;
+    }
+    // Off the counting path, so that it keeps a small frame.
+    [[gnu::noinline]] void remember(Seen& s, std::string_view cell, std::uint64_t w0, std::uint64_t w1,
+                                    std::uint64_t w2, std::uint64_t w3) {
+        s = {{w0, w1, w2, w3}, std::uint32_t(cell.size()), find(FoldedWords(cell))};
+        ++seenCount_;
+        if (s.key >= 0)
+            ++counts_[std::size_t(s.key)];
+    }
+    [[gnu::noinline]] void countFolded(std::string_view cell) {
+        if (const int k = find(FoldedWords(cell)); k >= 0)
+            ++counts_[std::size_t(k)];
+    }
+
     struct Key {
         std::size_t size;
         std::vector<std::uint64_t> words;
@@ -245,6 +304,8 @@ private:
     std::vector<Key> keys_;
     std::vector<Slot> slots_;
     std::vector<qint64> counts_;
+    std::vector<Seen> seen_ = std::vector<Seen>(std::size_t(1) << kSeenBits);
+    std::size_t seenCount_ = 0;
 };
 
 // Shortest decimals of the stored numbers, remembered: a column holds few distinct amounts.
@@ -327,56 +388,74 @@ std::map<int, Tally> tally(store::Database& db, const std::vector<Column>& colum
     }
     if (wanted.empty())
         return tallies;
+    // The columns grouped by kind, each with its place in the row: no choice per cell.
     struct Target {
-        const Column* column;
+        int at;
         Tally* tally;
     };
-    std::vector<Target> targets;
+    std::vector<Target> texts, dates, numbers, booleans;
     QStringList select;
-    for (const auto& [ordinal, column] : wanted) {
+    // Amounts are asked of the engine before the text columns: reading an amount's cell after
+    // the row's texts were copied stalled on it, a sixth of the report's time at 100,000 persons
+    // (measured; the order of the other columns made no difference).
+    std::vector<std::pair<int, const Column*>> order(wanted.begin(), wanted.end());
+    std::stable_partition(order.begin(), order.end(), [](const auto& e) {
+        return e.second->type == store::JetType::Single || e.second->type == store::JetType::Long;
+    });
+    for (const auto& [ordinal, column] : order) {
         Tally& t = tallies[ordinal];
         t.byValue.build();
         t.byYear.assign(std::size_t(std::max(0, lastYear - 1899)), 0);
-        targets.push_back({column, &t});
+        const Target target{int(select.size()), &t};
+        switch (column->type) {
+        case store::JetType::Boolean:
+            booleans.push_back(target);
+            break;
+        case store::JetType::Date:
+            dates.push_back(target);
+            break;
+        case store::JetType::Single:
+        case store::JetType::Long:
+            numbers.push_back(target);
+            break;
+        default:
+            texts.push_back(target);
+        }
         select << column->name;
     }
     DecimalCache decimals;
     records::scanPersonsColumns(db, select, [&](const store::ScannedRow& st) {
-        for (int at = 0; at < int(targets.size()); ++at) {
-            Tally& t = *targets[std::size_t(at)].tally;
-            switch (targets[std::size_t(at)].column->type) {
-            case store::JetType::Boolean:
-                if (!st.isNull(at))
-                    ++t.yesNo[st.integer(at) != 0];
-                break;
-            case store::JetType::Date: {
-                // A date is Null or a date (the column refuses anything else); Null reads empty.
-                const std::string_view cell = st.utf8(at);
-                if (cell.empty())
-                    break;
-                const int year = yearOf(cell);
-                if (year >= 1900 && year - 1900 < int(t.byYear.size()))
-                    ++t.byYear[std::size_t(year - 1900)];
-                break;
-            }
-            case store::JetType::Single:
-            case store::JetType::Long: {
-                if (st.isNull(at))
-                    break;
-                const double stored = st.holdsNumber(at) ? st.real(at) : st.value(at).toDouble();
-                if (stored == 0)
-                    break;
-                const Billionths v = decimals(stored);
-                t.max = t.count == 0 ? v : std::max(t.max, v);
-                t.min = t.count == 0 ? v : std::min(t.min, v);
-                t.sum += v;
-                ++t.count;
-                break;
-            }
-            default:
-                // Null reads as empty text, which no listed value is.
-                t.byValue.count(st.utf8(at));
-            }
+        for (const Target& target : texts) {
+            // Null reads as empty text, which no listed value is.
+            target.tally->byValue.count(st.utf8(target.at));
+        }
+        for (const Target& target : dates) {
+            // A date is Null or a date (the column refuses anything else); Null reads empty.
+            const std::string_view cell = st.utf8(target.at);
+            if (cell.empty())
+                continue;
+            Tally& t = *target.tally;
+            const int year = yearOf(cell);
+            if (year >= 1900 && year - 1900 < int(t.byYear.size()))
+                ++t.byYear[std::size_t(year - 1900)];
+        }
+        for (const Target& target : numbers) {
+            if (st.isNull(target.at))
+                continue;
+            const double stored =
+                st.holdsNumber(target.at) ? st.real(target.at) : st.value(target.at).toDouble();
+            if (stored == 0)
+                continue;
+            Tally& t = *target.tally;
+            const Billionths v = decimals(stored);
+            t.max = t.count == 0 ? v : std::max(t.max, v);
+            t.min = t.count == 0 ? v : std::min(t.min, v);
+            t.sum += v;
+            ++t.count;
+        }
+        for (const Target& target : booleans) {
+            if (!st.isNull(target.at))
+                ++target.tally->yesNo[st.integer(target.at) != 0];
         }
     });
     return tallies;

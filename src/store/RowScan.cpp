@@ -35,19 +35,10 @@ bool ScannedRow::holdsNumber(int column) const {
 std::string_view ScannedRow::utf8(int column) const {
     if (statement_)
         return statement_->utf8(column);
+    // The blob view gives text and blobs as stored and numbers as text, and no pointer for Null
+    // or an empty cell: one call fewer per cell than asking the type first.
     sqlite3_value* v = cell(values_, column);
-    const char* data = nullptr;
-    switch (sqlite3_value_type(v)) {
-    case SQLITE_NULL:
-        return {};
-    case SQLITE_TEXT:
-    case SQLITE_BLOB:
-        // The stored bytes themselves; text would be copied to terminate it.
-        data = static_cast<const char*>(sqlite3_value_blob(v));
-        break;
-    default:
-        data = reinterpret_cast<const char*>(sqlite3_value_text(v));
-    }
+    const auto* data = static_cast<const char*>(sqlite3_value_blob(v));
     return data ? std::string_view(data, std::size_t(sqlite3_value_bytes(v))) : std::string_view();
 }
 
