@@ -6,6 +6,8 @@
 #include "store/RowScan.h"
 #include "store/Schema.h"
 
+#include <functional>
+
 namespace records {
 
 namespace {
@@ -155,31 +157,39 @@ ShownPerson readPersonWithVersion(store::Database& db, qint64 rowid) {
     return person;
 }
 
-GuardedWrite writePersonIfUnchanged(store::Database& db, qint64 rowid, RowVersion version,
-                                    const Entries& entries, const Author& author) {
+namespace {
+
+// `write` done only while the row still has `version`, the row locked from the comparison on;
+// `after` reads the version the write leaves.
+GuardedWrite ifUnchanged(store::Database& db, qint64 rowid, RowVersion version,
+                         const std::function<void()>& write,
+                         const std::function<RowVersion(RowVersion before)>& after) {
     store::Savepoint sp(db);
     const std::optional<RowVersion> now = lockedVersion(db, rowid);
     if (!now)
         return {WriteOutcome::Deleted, kAnyVersion};
     if (stale(version, *now))
         return {WriteOutcome::Changed, *now};
-    writePerson(db, rowid, entries, author);
-    const std::optional<RowVersion> after = lockedVersion(db, rowid);
+    write();
+    const RowVersion left = after(*now);
     sp.release();
-    return {WriteOutcome::Saved, after.value_or(kAnyVersion)};
+    return {WriteOutcome::Saved, left};
+}
+
+} // namespace
+
+GuardedWrite writePersonIfUnchanged(store::Database& db, qint64 rowid, RowVersion version,
+                                    const Entries& entries, const Author& author) {
+    return ifUnchanged(
+        db, rowid, version, [&] { writePerson(db, rowid, entries, author); },
+        [&](RowVersion) { return lockedVersion(db, rowid).value_or(kAnyVersion); });
 }
 
 GuardedWrite deletePersonIfUnchanged(store::Database& db, qint64 rowid, RowVersion version,
                                      const Author& author) {
-    store::Savepoint sp(db);
-    const std::optional<RowVersion> now = lockedVersion(db, rowid);
-    if (!now)
-        return {WriteOutcome::Deleted, kAnyVersion};
-    if (stale(version, *now))
-        return {WriteOutcome::Changed, *now};
-    deletePerson(db, rowid, author);
-    sp.release();
-    return {WriteOutcome::Saved, *now};
+    return ifUnchanged(
+        db, rowid, version, [&] { deletePerson(db, rowid, author); },
+        [](RowVersion before) { return before; });
 }
 
 bool personExists(store::Database& db, qint64 rowid) {
@@ -380,8 +390,7 @@ bool addPersonIndexes(store::Database& db, const IndexProgress& progress) {
         // An embedded index carries the row identity after its columns; a server index gets it
         // named, so a list in (column, rowid) order is read from the index alone there too.
         db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2(%3%4)")
-                    .arg(index.name, kPersons, index.columns,
-                         db.sql(QString(), QStringLiteral(", rowid"))));
+                    .arg(index.name, kPersons, index.columns, db.sql(QString(), QStringLiteral(", rowid"))));
     }
     if (progress && total > 0)
         progress(total, total, QString());

@@ -11,6 +11,7 @@
 #include "exchange/Upgrade.h"
 #include "exchange/Upload.h"
 #include "records/PersonHistory.h"
+#include "store/BulkLock.h"
 #include "store/Database.h"
 #include "store/Job.h"
 #include "store/Schema.h"
@@ -246,7 +247,18 @@ TEST(ServerMaintenance, TheWindowBacksUpAndRestoresTheServer) {
     EXPECT_EQ(dialogs.last().text, QStringLiteral("备份成功！"));
     EXPECT_EQ(everyTable(*openProgramDatabase(backup)), everyTable(office.session->db()));
 
+    // Another operator's merge holds the bulk-work lock: the restore waits for it, changing nothing.
     const QStringList before = everyTable(office.session->db());
+    {
+        const auto other = Database::connect(office.session->target().server);
+        const store::BulkLock merging(*other, QStringLiteral("张三"), store::BulkWork::Merge);
+        dialogs.answer({true});
+        dialogs.files.enqueue(backup);
+        click(2);
+        EXPECT_EQ(dialogs.last().text, QStringLiteral("操作员“张三”正在合并数据，请稍后再试。"));
+        EXPECT_EQ(dialogs.last().title, QStringLiteral("恢复"));
+        EXPECT_EQ(everyTable(office.session->db()), before);
+    }
     office.session->db().exec(QStringLiteral("DELETE FROM wslib"));
     dialogs.answer({true});
     dialogs.files.enqueue(backup);
