@@ -10,6 +10,7 @@ namespace store {
 namespace {
 constexpr int kBlock = 64;
 constexpr std::size_t kCacheLimit = 256;
+constexpr int kFirstIds = 2000; // a server list's first page: far more than a grid shows
 } // namespace
 
 RecordSet::RecordSet(Database& db, QString table, QString where, QVariantList params, QString orderBy)
@@ -29,30 +30,61 @@ void RecordSet::forget(qint64 rowid) {
         fullRowid_ = -1;
 }
 
-void RecordSet::reload() {
+QString RecordSet::idQuery() const {
     QString sql = QStringLiteral("SELECT rowid FROM %1").arg(quoted(table_));
     if (!where_.isEmpty())
         sql += QStringLiteral(" WHERE ") + where_;
-    sql += QStringLiteral(" ORDER BY ") + (orderBy_.isEmpty() ? QStringLiteral("rowid") : orderBy_);
-    Statement st = db_.prepare(sql);
-    st.bindAll(params_);
+    return sql + QStringLiteral(" ORDER BY ") + (orderBy_.isEmpty() ? QStringLiteral("rowid") : orderBy_);
+}
+
+void RecordSet::reload() {
     ids_.clear();
+    complete_ = true;
+    const bool paged = db_.dialect() == Dialect::Server;
+    Statement st = db_.prepare(idQuery() + (paged ? QStringLiteral(" LIMIT %1").arg(kFirstIds) : QString()));
+    st.bindAll(params_);
     while (st.step())
         ids_.push_back(st.integer(0));
+    if (paged && int(ids_.size()) == kFirstIds) {
+        QString count = QStringLiteral("SELECT count(*) FROM %1").arg(quoted(table_));
+        if (!where_.isEmpty())
+            count += QStringLiteral(" WHERE ") + where_;
+        expected_ = int(db_.scalar(count, params_).toLongLong());
+        complete_ = expected_ <= kFirstIds;
+    }
     cache_.clear();
     fullRowid_ = -1;
-    position_ = ids_.empty() ? -1 : 0;
+    position_ = count() == 0 ? -1 : 0;
     currentDeleted_ = false;
+}
+
+void RecordSet::readRest() const {
+    if (complete_)
+        return;
+    Statement st = db_.prepare(idQuery() + QStringLiteral(" OFFSET %1").arg(ids_.size()));
+    st.bindAll(params_);
+    while (st.step())
+        ids_.push_back(st.integer(0));
+    // Others may have added or removed persons since the count: the list keeps the length it
+    // showed until it is read again (刷新).
+    ids_.resize(std::size_t(expected_), -1);
+    complete_ = true;
+}
+
+qint64 RecordSet::rowid(int index) const {
+    if (index >= int(ids_.size()))
+        readRest();
+    return ids_.at(std::size_t(index));
 }
 
 qint64 RecordSet::currentRowid() const {
     if (currentDeleted_ || position_ < 0 || position_ >= count())
         return -1;
-    return ids_[std::size_t(position_)];
+    return rowid(position_);
 }
 
 void RecordSet::setPosition(int index) {
-    if (ids_.empty())
+    if (isEmpty())
         return;
     position_ = std::clamp(index, 0, count() - 1);
     currentDeleted_ = false;
@@ -96,6 +128,8 @@ QVariantList RecordSet::cells(int index) {
 std::optional<QVariantList> RecordSet::cached(int index) const {
     if (index < 0 || index >= count())
         return std::nullopt;
+    if (index >= int(ids_.size()))
+        return std::nullopt;
     const auto it = cache_.find(ids_[std::size_t(index)]);
     if (it == cache_.end())
         return std::nullopt;
@@ -134,6 +168,7 @@ QString RecordSet::selectList() const {
 }
 
 void RecordSet::append(qint64 rowid) {
+    readRest();
     ids_.push_back(rowid);
     position_ = count() - 1;
     currentDeleted_ = false;
@@ -143,6 +178,7 @@ void RecordSet::removeCurrent() {
     const qint64 id = currentRowid();
     if (id < 0)
         return;
+    readRest();
     ids_.erase(ids_.begin() + position_);
     forget(id);
     currentDeleted_ = true;

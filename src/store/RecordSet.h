@@ -14,7 +14,8 @@ class Database;
 
 // An ordered list of rowids over one table with a current position; rows are read on demand
 // (a small cache keeps the rows a grid is showing, without their pictures), so a million persons
-// cost a vector of ids.
+// cost a vector of ids. On a server, where every id crosses the network, the list opens with its
+// count and its first ids only; the others follow the first time a row beyond them is asked for.
 class RecordSet {
 public:
     // `where` may be empty; `orderBy` is SQL after ORDER BY (empty: stored order).
@@ -22,9 +23,10 @@ public:
               QString orderBy = {});
 
     void reload();
-    int count() const { return int(ids_.size()); }
-    bool isEmpty() const { return ids_.empty(); }
-    qint64 rowid(int index) const { return ids_.at(std::size_t(index)); }
+    int count() const { return complete_ ? int(ids_.size()) : expected_; }
+    bool isEmpty() const { return count() == 0; }
+    // -1 for a row that left the table between the count and the reading of its id.
+    qint64 rowid(int index) const;
 
     int position() const { return position_; }
     // -1 when the list is empty or the current row was deleted.
@@ -48,6 +50,9 @@ public:
     void leaveRow() { currentDeleted_ = true; }
 
 private:
+    QString idQuery() const;
+    // The ids after the first page; the count the list opened with stays.
+    void readRest() const;
     void fetchBlock(int index);
     QString selectList() const;
 
@@ -56,7 +61,9 @@ private:
     QString where_;
     QVariantList params_;
     QString orderBy_;
-    std::vector<qint64> ids_;
+    mutable std::vector<qint64> ids_;
+    mutable bool complete_ = true; // false while only the first page of ids is read
+    int expected_ = 0;
     int position_ = -1;
     bool currentDeleted_ = false;
     std::unordered_map<qint64, QVariantList> cache_;

@@ -195,6 +195,35 @@ TEST_P(PersonsOnBothEngines, ConditionsFindTheSamePersons) {
     EXPECT_EQ(store::hasIndex(db(), QStringLiteral("wslib_none")), false);
 }
 
+// A list longer than what a server list reads at opening: the same persons in the same order, and
+// a person deleted by another operator after the opening keeps its place as a row that is gone.
+TEST_P(PersonsOnBothEngines, ALongListReadsItsIdsAsTheyAreNeeded) {
+    constexpr int kPersons = 2600;
+    {
+        store::Transaction tx(db());
+        store::RowAppender rows = db().appendRows(
+            store::schema::kPersons, {db().columnNames(store::schema::kPersons).at(kPersonalNumber)});
+        for (int i = kPersons; i > 0; --i)
+            rows.add({QStringLiteral("%1").arg(i, 6, 10, QLatin1Char('0'))});
+        rows.finish();
+        tx.commit();
+    }
+    const auto list = openPersonList(db());
+    const qint64 last =
+        db().scalar(QStringLiteral("SELECT rowid FROM wslib WHERE \"个人编号\" = '002600'")).toLongLong();
+    db().exec(QStringLiteral("DELETE FROM wslib WHERE rowid = ?"), {last});
+    ASSERT_EQ(list->count(), kPersons);
+    EXPECT_EQ(
+        list->rowid(0),
+        db().scalar(QStringLiteral("SELECT rowid FROM wslib WHERE \"个人编号\" = '000001'")).toLongLong());
+    EXPECT_EQ(list->rowid(kPersons - 1), dialect() == Dialect::Server ? -1 : last);
+    EXPECT_EQ(list->count(), kPersons);
+    list->setPosition(kPersons - 2);
+    EXPECT_EQ(numbers(*list).at(kPersons - 2), QStringLiteral("002599"));
+    list->removeCurrent();
+    EXPECT_EQ(list->count(), kPersons - 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, PersonsOnBothEngines, testing::Values(Dialect::Embedded, Dialect::Server),
                          [](const testing::TestParamInfo<Dialect>& info) {
                              return info.param == Dialect::Server ? "Server" : "Embedded";
