@@ -3,7 +3,9 @@
 #include "PgCluster.h"
 #include "TestFolder.h"
 
+#include "exchange/Export.h"
 #include "exchange/Upload.h"
+#include "exchange/Workbook.h"
 #include "login/AppController.h"
 #include "login/LoginWindow.h"
 #include "login/MainWindow.h"
@@ -23,6 +25,9 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+#include <minizip/unzip.h>
+
+#include <map>
 
 using namespace store;
 
@@ -90,6 +95,27 @@ void addPersons(testing_support::TestFolder& folder) {
     }
 }
 
+// Every part of a workbook but its time stamps (docProps/core.xml), by name.
+std::map<QString, QByteArray> workbookParts(const QString& path) {
+    std::map<QString, QByteArray> parts;
+    unzFile zip = unzOpen64(path.toLocal8Bit().constData());
+    if (!zip)
+        return parts;
+    for (int more = unzGoToFirstFile(zip); more == UNZ_OK; more = unzGoToNextFile(zip)) {
+        char name[256];
+        unz_file_info64 info{};
+        unzGetCurrentFileInfo64(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0);
+        if (QLatin1String(name) == QLatin1String("docProps/core.xml") || unzOpenCurrentFile(zip) != UNZ_OK)
+            continue;
+        QByteArray bytes(qsizetype(info.uncompressed_size), '\0');
+        unzReadCurrentFile(zip, bytes.data(), unsigned(bytes.size()));
+        unzCloseCurrentFile(zip);
+        parts[QString::fromLatin1(name)] = bytes;
+    }
+    unzClose(zip);
+    return parts;
+}
+
 TEST(Upload, CopiesEveryTableValueForValueOnceAndCancelLeavesTheServerEmpty) {
     testing_support::TestFolder folder;
     addPersons(folder);
@@ -116,6 +142,17 @@ TEST(Upload, CopiesEveryTableValueForValueOnceAndCancelLeavesTheServerEmpty) {
               rowsOf(*embedded, schema::kCategories).constLast().constLast().toLongLong() + 1);
 
     EXPECT_THROW(exchange::uploadToServer(file, *server, untracked()), exchange::ServerNotEmpty);
+
+    // The same persons export to the same workbook from either engine.
+    for (auto [db, name] :
+         {std::pair{embedded.get(), "embedded.xlsx"}, std::pair{server.get(), "server.xlsx"}}) {
+        exchange::WorkbookWriter book(folder.file(QLatin1String(name)));
+        exchange::writePersons(book, *db, QStringLiteral("单位"));
+        book.save();
+    }
+    const auto parts = workbookParts(folder.file(QStringLiteral("embedded.xlsx")));
+    EXPECT_GT(parts.size(), 3u);
+    EXPECT_TRUE(parts == workbookParts(folder.file(QStringLiteral("server.xlsx"))));
 }
 
 // Fills the server login as an operator does once it shows, and presses 连接.
