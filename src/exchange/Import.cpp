@@ -186,6 +186,7 @@ int stageWorkbook(store::Database& db, const QString& path, const std::function<
                 if (progress)
                     progress(staged);
             }
+            appender.finish();
             // Reading stops here as it always has; what lies below is only counted, so that an
             // operator is told before an import replaces the persons with fewer than the file has.
             if (unread) {

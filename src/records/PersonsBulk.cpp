@@ -45,6 +45,14 @@ void forEachPersonOf(store::Database& db, const std::vector<qint64>& rowids,
     }
 }
 
+namespace {
+void replaceRowByRow(store::Database& db, const std::vector<store::TableColumn>& persons,
+                     const std::vector<store::TableColumn>& staging, qint64 lastOld, Replacement& result,
+                     const std::function<void(qint64)>& progress);
+void replaceOnServer(store::Database& db, const std::vector<store::TableColumn>& persons,
+                     const std::vector<store::TableColumn>& staging, qint64 lastOld, Replacement& result);
+} // namespace
+
 Replacement replacePersons(store::Database& db, const std::function<void(qint64)>& progress) {
     const std::vector<store::TableColumn> persons = personsColumns(db);
     const std::vector<store::TableColumn> staging = stagingColumns(db);
@@ -56,6 +64,27 @@ Replacement replacePersons(store::Database& db, const std::function<void(qint64)
     // The new rows go in after the old ones, so that photos can be matched before the old rows go.
     const qint64 lastOld =
         db.scalar(QStringLiteral("SELECT coalesce(max(rowid), 0) FROM %1").arg(kPersons)).toLongLong();
+    if (db.dialect() == store::Dialect::Server) {
+        replaceOnServer(db, persons, staging, lastOld, result);
+    } else {
+        replaceRowByRow(db, persons, staging, lastOld, result, progress);
+    }
+    db.exec(QStringLiteral("DELETE FROM %1 WHERE rowid <= ?").arg(kPersons), {lastOld});
+    // Each index takes a while at a million persons: the progress shows the work goes on.
+    addPersonIndexes(db, [&](int, int, const QString&) {
+        if (progress)
+            progress(result.persons);
+        return true;
+    });
+    tx.commit();
+    return result;
+}
+
+namespace {
+
+void replaceRowByRow(store::Database& db, const std::vector<store::TableColumn>& persons,
+                     const std::vector<store::TableColumn>& staging, qint64 lastOld, Replacement& result,
+                     const std::function<void(qint64)>& progress) {
     QStringList marks;
     for (std::size_t i = 0; i < persons.size(); ++i)
         marks << QStringLiteral("?");
@@ -102,16 +131,34 @@ Replacement replacePersons(store::Database& db, const std::function<void(qint64)
         if (progress)
             progress(result.persons);
     }
-    db.exec(QStringLiteral("DELETE FROM %1 WHERE rowid <= ?").arg(kPersons), {lastOld});
-    // Each index takes a while at a million persons: the progress shows the work goes on.
-    addPersonIndexes(db, [&](int, int, const QString&) {
-        if (progress)
-            progress(result.persons);
-        return true;
-    });
-    tx.commit();
-    return result;
 }
+
+// The same in two statements: on a server every row would otherwise cost round trips. The new
+// rows take their identities in the staging order; each gets the photo of the first old person
+// with exactly its number and name, when that person has one.
+void replaceOnServer(store::Database& db, const std::vector<store::TableColumn>& persons,
+                     const std::vector<store::TableColumn>& staging, qint64 lastOld, Replacement& result) {
+    const std::size_t n = std::min(persons.size(), staging.size());
+    QStringList into;
+    QStringList from;
+    for (std::size_t j = 0; j < n; ++j) {
+        into << store::quoted(persons[j].name);
+        from << store::quoted(staging[j].name);
+    }
+    db.exec(QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 ORDER BY rowid")
+                .arg(kPersons, into.join(QStringLiteral(", ")), from.join(QStringLiteral(", ")), kStaging));
+    result.persons = db.changes();
+    const QString number = sqlName(kPersonalNumber);
+    const QString name = sqlName(kPersonName);
+    db.exec(QStringLiteral("UPDATE %1 n SET %2 = o.%2 FROM %1 o WHERE n.rowid > ?1 AND o.%2 IS NOT NULL AND "
+                           "o.rowid = (SELECT min(p.rowid) FROM %1 p WHERE p.rowid <= ?1 AND p.%3 = n.%3 AND "
+                           "p.%3::text = n.%3::text AND p.%4::text = n.%4::text)")
+                .arg(kPersons, sqlName(kPhoto), number, name)
+                .replace(QLatin1String("?1"), QString::number(lastOld)));
+    result.photosKept = db.changes();
+}
+
+} // namespace
 
 store::Statement personsKeysInStoredOrder(store::Database& db) {
     return db.prepare(QStringLiteral("SELECT rowid, %2, %3 FROM %1 ORDER BY rowid")

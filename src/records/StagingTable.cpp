@@ -18,28 +18,28 @@ std::vector<store::TableColumn> stagingColumns(store::Database& db) {
 }
 
 struct StagingAppender::Impl {
-    store::Statement insert;
+    store::RowAppender rows;
     int columns;
 };
 
 StagingAppender::StagingAppender(store::Database& db) {
-    const std::vector<store::TableColumn> columns = stagingColumns(db);
-    QStringList marks;
-    for (std::size_t i = 0; i < columns.size(); ++i)
-        marks << QStringLiteral("?");
-    d_ = std::make_unique<Impl>(
-        Impl{db.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                            .arg(kStaging, store::columnList(columns), marks.join(QStringLiteral(", ")))),
-             int(columns.size())});
+    QStringList names;
+    for (const store::TableColumn& c : stagingColumns(db))
+        names << c.name;
+    d_ = std::make_unique<Impl>(Impl{db.appendRows(kStaging, names), int(names.size())});
 }
 
 StagingAppender::~StagingAppender() = default;
 
 void StagingAppender::append(const QVariantList& values) {
-    d_->insert.reset();
-    for (int i = 0; i < d_->columns; ++i)
-        d_->insert.bind(i + 1, i < values.size() ? values.at(i) : QVariant());
-    d_->insert.run();
+    QVariantList row = values.mid(0, d_->columns);
+    while (row.size() < d_->columns)
+        row << QVariant();
+    d_->rows.add(row);
+}
+
+void StagingAppender::finish() {
+    d_->rows.finish();
 }
 
 void clearStaging(store::Database& db) {

@@ -20,7 +20,8 @@ namespace records {
 // The staging table's columns, in order.
 std::vector<store::TableColumn> stagingColumns(store::Database& db);
 
-// Appends staging rows; a null value leaves its column unset.
+// Appends staging rows; a null value leaves its column unset. On the server the rows travel
+// together and a refusal is known only at finish(); rows not finished are not kept.
 class StagingAppender {
 public:
     explicit StagingAppender(store::Database& db);
@@ -28,6 +29,8 @@ public:
     StagingAppender(const StagingAppender&) = delete;
     StagingAppender& operator=(const StagingAppender&) = delete;
     void append(const QVariantList& values);
+    // Throws store::SqlError when the database refused a row.
+    void finish();
 
 private:
     struct Impl;

@@ -220,11 +220,11 @@ public:
                 .arg(quoted(table), names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))));
     }
     void add(const QVariantList& values) override {
+        insert_->reset(); // also after a refused row
         for (int i = 0; i < values.size(); ++i)
             insert_->bind(i + 1, values.at(i));
         while (insert_->step()) {
         }
-        insert_->reset();
     }
     void finish() override {}
 

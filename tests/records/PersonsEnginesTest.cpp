@@ -152,12 +152,15 @@ TEST_P(PersonsOnBothEngines, ReplacementKeepsPhotos) {
     staging.append({QStringLiteral("000007"), QStringLiteral("张三")});
     staging.append({QStringLiteral("000008"), QStringLiteral("李四")});
     staging.append({QStringLiteral("000009"), QStringLiteral("张三")});
+    staging.append(
+        {QStringLiteral("000007"), QStringLiteral("张三")}); // twice in the file: both get the photo
+    staging.finish();
     const Replacement result = replacePersons(db(), {});
-    EXPECT_EQ(result.persons, 3);
-    EXPECT_EQ(result.photosKept, 1);
+    EXPECT_EQ(result.persons, 4);
+    EXPECT_EQ(result.photosKept, 2);
     EXPECT_EQ(db().scalar(QStringLiteral("SELECT \"相片\" FROM wslib WHERE \"个人编号\" = '000007'")),
               QVariant(QByteArray("photo")));
-    EXPECT_EQ(countPersons(db()), 3);
+    EXPECT_EQ(countPersons(db()), 4);
     EXPECT_EQ(missingPersonIndexes(db()), 0);
 }
 
