@@ -92,7 +92,7 @@ void copyTableRows(Database& from, Database& to, const QString& table, const Row
         names << quoted(c);
     const QString list = names.join(QStringLiteral(", "));
     store::Statement read =
-        from.prepare(QStringLiteral("SELECT %1, rowid FROM %2 ORDER BY rowid").arg(list, quoted(table)));
+        from.prepareScan(QStringLiteral("SELECT %1, rowid FROM %2 ORDER BY rowid").arg(list, quoted(table)));
     const bool versioned = rowVersion && to.dialect() == Dialect::Server;
     QStringList written = columns;
     written << QStringLiteral("rowid");

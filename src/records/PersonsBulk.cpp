@@ -27,8 +27,8 @@ std::vector<store::TableColumn> personsColumns(store::Database& db) {
 
 void forEachPerson(store::Database& db, const std::function<void(const store::Statement&)>& row) {
     store::Statement st =
-        db.prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3, rowid")
-                       .arg(store::columnList(personsColumns(db)), kPersons, sqlName(kPersonalNumber)));
+        db.prepareScan(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3, rowid")
+                           .arg(store::columnList(personsColumns(db)), kPersons, sqlName(kPersonalNumber)));
     while (st.step())
         row(st);
 }

@@ -196,6 +196,10 @@ Statement Database::prepare(const QString& sql) {
     return Statement(connection().prepare(sql));
 }
 
+Statement Database::prepareScan(const QString& sql) {
+    return Statement(connection().prepareScan(sql));
+}
+
 void Database::exec(const QString& sql, const QVariantList& params) {
     Statement st = prepare(sql);
     st.bindAll(params);

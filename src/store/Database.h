@@ -161,6 +161,8 @@ public:
     bool isOpen() const { return conn_ != nullptr; }
 
     Statement prepare(const QString& sql);
+    // A read of many rows (a whole table): on the server only a few thousand are held at a time.
+    Statement prepareScan(const QString& sql);
     // Runs one statement with bound parameters.
     void exec(const QString& sql, const QVariantList& params = {});
     // First column of the first row, or a null QVariant when there is no row.

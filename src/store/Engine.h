@@ -50,6 +50,8 @@ public:
     virtual ~Connection() = default;
     virtual Dialect dialect() const = 0;
     virtual std::unique_ptr<Cursor> prepare(const QString& sql) = 0;
+    // For stepping through many rows: the engine may hold only some of them at a time.
+    virtual std::unique_ptr<Cursor> prepareScan(const QString& sql) { return prepare(sql); }
     virtual qint64 lastInsertRowId() const = 0;
     virtual int changes() const = 0;
     virtual bool isReadOnly() const = 0;

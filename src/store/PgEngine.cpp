@@ -14,6 +14,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace store::engine {
@@ -115,7 +116,12 @@ class PgConnection;
 
 class PgCursor final : public Cursor {
 public:
-    PgCursor(PgConnection& connection, const QString& sql);
+    // A batched cursor reads its rows a few thousand at a time through a server-side cursor, so a
+    // scan of a million rows never holds them all in memory.
+    PgCursor(PgConnection& connection, const QString& sql, bool batched = false);
+    PgCursor(const PgCursor&) = delete;
+    PgCursor& operator=(const PgCursor&) = delete;
+    ~PgCursor() override { closeScan(); }
 
     void bind(int position, const QVariant& value) override {
         if (position < 1 || position > int(params_.size()))
@@ -158,6 +164,7 @@ public:
     bool step() override;
 
     void reset() override {
+        closeScan();
         result_.reset();
         row_ = -1;
         rows_ = 0;
@@ -265,6 +272,10 @@ private:
         bool isNull = true;
     };
 
+    Result run(const QByteArray& sql);
+    bool stepScan();
+    void closeScan() noexcept;
+
     Oid type(int column) const { return PQftype(result_.get(), column); }
     std::string_view raw(int column) const {
         return {PQgetvalue(result_.get(), row_, column),
@@ -280,6 +291,9 @@ private:
     PgConnection& connection_;
     QByteArray sql_;
     bool returnsRowId_ = false;
+    bool batched_ = false;
+    QByteArray cursor_; // the server-side cursor while one is open
+    bool lastBatch_ = false;
     std::vector<Param> params_;
     Result result_;
     int row_ = -1;
@@ -390,6 +404,11 @@ public:
     std::unique_ptr<Cursor> prepare(const QString& sql) override {
         return std::make_unique<PgCursor>(*this, sql);
     }
+    std::unique_ptr<Cursor> prepareScan(const QString& sql) override {
+        return std::make_unique<PgCursor>(*this, sql, true);
+    }
+    QByteArray newCursorName() { return "tessaly_scan_" + QByteArray::number(++cursors_); }
+    bool inFailedTransaction() const { return PQtransactionStatus(conn_) == PQTRANS_INERROR; }
     qint64 lastInsertRowId() const override { return lastInsertRowId_; }
     int changes() const override { return changes_; }
     bool isReadOnly() const override { return readOnly_; }
@@ -473,9 +492,11 @@ private:
     qint64 lastInsertRowId_ = 0;
     std::vector<bool> ownsTransaction_;
     std::function<bool()> stop_;
+    qint64 cursors_ = 0;
 };
 
-PgCursor::PgCursor(PgConnection& connection, const QString& sql) : connection_(connection) {
+PgCursor::PgCursor(PgConnection& connection, const QString& sql, bool batched)
+    : connection_(connection), batched_(batched) {
     int count = 0;
     sql_ = numberParameters(sql, &count);
     params_.resize(std::size_t(count));
@@ -487,19 +508,69 @@ PgCursor::PgCursor(PgConnection& connection, const QString& sql) : connection_(c
     }
 }
 
-bool PgCursor::step() {
-    if (!result_) {
-        std::vector<const char*> values;
-        std::vector<Oid> types;
-        std::vector<int> lengths;
-        std::vector<int> formats;
-        for (const Param& p : params_) {
-            values.push_back(p.isNull ? nullptr : p.bytes.constData());
-            types.push_back(p.type);
-            lengths.push_back(int(p.bytes.size()));
-            formats.push_back(p.binary ? 1 : 0);
+Result PgCursor::run(const QByteArray& sql) {
+    std::vector<const char*> values;
+    std::vector<Oid> types;
+    std::vector<int> lengths;
+    std::vector<int> formats;
+    for (const Param& p : params_) {
+        values.push_back(p.isNull ? nullptr : p.bytes.constData());
+        types.push_back(p.type);
+        lengths.push_back(int(p.bytes.size()));
+        formats.push_back(p.binary ? 1 : 0);
+    }
+    return connection_.run(sql, values, types, lengths, formats);
+}
+
+bool PgCursor::stepScan() {
+    constexpr int kBatch = 5000;
+    if (cursor_.isEmpty()) {
+        const QByteArray name = connection_.newCursorName();
+        // WITH HOLD: the cursor outlives the statement's own transaction when there is none around.
+        run("DECLARE " + name + " NO SCROLL CURSOR WITH HOLD FOR " + sql_);
+        cursor_ = name;
+        lastBatch_ = false;
+        rows_ = 0;
+        row_ = -1;
+    }
+    while (row_ + 1 >= rows_) {
+        if (lastBatch_) {
+            row_ = rows_;
+            return false;
         }
-        result_ = connection_.run(sql_, values, types, lengths, formats);
+        result_ = connection_.run("FETCH FORWARD " + QByteArray::number(kBatch) + " FROM " + cursor_);
+        rows_ = result_ ? PQntuples(result_.get()) : 0;
+        row_ = -1;
+        lastBatch_ = rows_ < kBatch;
+    }
+    ++row_;
+    return true;
+}
+
+void PgCursor::closeScan() noexcept {
+    if (cursor_.isEmpty())
+        return;
+    const QByteArray name = std::exchange(cursor_, QByteArray());
+    // A failed transaction refuses every statement; its rollback drops a cursor it made.
+    if (connection_.inFailedTransaction())
+        return;
+    try {
+        // The cursor is gone when the transaction that made it was rolled back; closing it then
+        // would fail the transaction around.
+        const Result open =
+            connection_.run("SELECT count(*) FROM pg_catalog.pg_cursors WHERE name = $1", {name.constData()});
+        if (open && std::atoi(PQgetvalue(open.get(), 0, 0)) > 0)
+            connection_.run("CLOSE " + name);
+    } catch (const std::exception& e) {
+        qCWarning(lcStore) << "scan cursor not closed:" << e.what();
+    }
+}
+
+bool PgCursor::step() {
+    if (batched_)
+        return stepScan();
+    if (!result_) {
+        result_ = run(sql_);
         rows_ = result_ ? PQntuples(result_.get()) : 0;
         row_ = -1;
         if (returnsRowId_) {

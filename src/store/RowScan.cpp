@@ -115,7 +115,7 @@ void scanRows(Database& db, const QString& columns, const QString& rest,
               const std::function<void(const ScannedRow&)>& row) {
     if (!db.handle()) {
         // The server sends rows whole; they are stepped as any statement's.
-        Statement st = db.prepare(QStringLiteral("SELECT %1 %2").arg(columns, rest));
+        Statement st = db.prepareScan(QStringLiteral("SELECT %1 %2").arg(columns, rest));
         while (st.step())
             row(ScannedRow(st));
         return;
