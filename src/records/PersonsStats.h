@@ -2,7 +2,12 @@
 
 #include "store/Database.h"
 
+#include <functional>
 #include <vector>
+
+namespace store {
+class ScannedRow;
+}
 
 namespace records {
 
@@ -20,5 +25,24 @@ store::Statement personsDue(store::Database& db);
 // table reads only them, until widenPersons. How many of the rows are still persons.
 qint64 narrowPersons(store::Database& db, const std::vector<qint64>& rows);
 void widenPersons(store::Database& db);
+
+// What the server groups a column's persons by.
+enum class GroupBy {
+    Text,  // the text as stored: each case variant is a group of its own
+    Year,  // a date's year
+    Value, // a number or a yes/no as stored
+};
+struct GroupedColumn {
+    QString name;
+    GroupBy by = GroupBy::Value;
+};
+// The group of one column: the column's place in the list, the row with the group's value at
+// `at` (Null for the persons without one) and how many persons it holds.
+using PersonsGroup =
+    std::function<void(std::size_t column, const store::ScannedRow& row, int at, qint64 persons)>;
+// On the server only: the server counts the persons of each group of each column in one pass over
+// the persons table and sends only the groups.
+void countPersonsGroups(store::Database& db, const std::vector<GroupedColumn>& columns,
+                        const PersonsGroup& group);
 
 } // namespace records

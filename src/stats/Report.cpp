@@ -1,6 +1,7 @@
 #include "stats/Report.h"
 
 #include "categories/CategoryTable.h"
+#include "records/PersonsStats.h"
 #include "records/PersonsTable.h"
 #include "store/CodePage.h"
 #include "store/Database.h"
@@ -242,6 +243,12 @@ public:
         }
     }
 
+    // `times` cells of these bytes at once.
+    void count(std::string_view cell, qint64 times) {
+        if (const int k = find(FoldedWords(cell)); k >= 0)
+            counts_[std::size_t(k)] += times;
+    }
+
     qint64 countOf(const QString& value) const {
         const QByteArray bytes = value.toUtf8();
         const int k = find(FoldedWords({bytes.constData(), std::size_t(bytes.size())}));
@@ -370,6 +377,55 @@ int yearOf(std::string_view cell) {
     return QString::fromUtf8(cell.data(), qsizetype(cell.size())).left(4).toInt();
 }
 
+// The same counts from the server's groups: each group's value is counted as its persons' cells
+// are one by one, so the figures are the ones the pass over the cells gives.
+void tallyGroups(store::Database& db, const std::vector<std::pair<int, const Column*>>& order,
+                 std::map<int, Tally>& tallies, DecimalCache& decimals) {
+    std::vector<records::GroupedColumn> grouped;
+    std::vector<std::pair<Tally*, store::JetType>> targets;
+    for (const auto& [ordinal, column] : order) {
+        const records::GroupBy by = column->type == store::JetType::Date ? records::GroupBy::Year
+                                    : countsValues(column->type) && column->type != store::JetType::Boolean
+                                        ? records::GroupBy::Text
+                                        : records::GroupBy::Value;
+        grouped.push_back({column->name, by});
+        targets.emplace_back(&tallies[ordinal], column->type);
+    }
+    records::countPersonsGroups(
+        db, grouped, [&](std::size_t i, const store::ScannedRow& row, int at, qint64 persons) {
+            Tally& t = *targets[i].first;
+            switch (targets[i].second) {
+            case store::JetType::Text:
+            case store::JetType::Memo:
+                t.byValue.count(row.utf8(at), persons); // Null as empty text, as the pass reads it
+                break;
+            case store::JetType::Date:
+                if (!row.isNull(at)) {
+                    const qint64 year = row.integer(at);
+                    if (year >= 1900 && year - 1900 < qint64(t.byYear.size()))
+                        t.byYear[std::size_t(year - 1900)] += persons;
+                }
+                break;
+            case store::JetType::Boolean:
+                if (!row.isNull(at))
+                    t.yesNo[row.integer(at) != 0] += persons;
+                break;
+            default: {
+                if (row.isNull(at))
+                    break;
+                const double stored = row.real(at);
+                if (stored == 0)
+                    break;
+                const Billionths v = decimals(stored);
+                t.max = t.count == 0 ? v : std::max(t.max, v);
+                t.min = t.count == 0 ? v : std::min(t.min, v);
+                t.sum += v * persons;
+                t.count += persons;
+            }
+            }
+        });
+}
+
 // Every count the per-value, per-year and aggregate queries would give, in one pass. `lists`
 // holds the values each column's items list; only those are counted.
 std::map<int, Tally> tally(store::Database& db, const std::vector<Column>& columns,
@@ -424,6 +480,10 @@ std::map<int, Tally> tally(store::Database& db, const std::vector<Column>& colum
         select << column->name;
     }
     DecimalCache decimals;
+    if (db.dialect() == store::Dialect::Server) {
+        tallyGroups(db, order, tallies, decimals);
+        return tallies;
+    }
     records::scanPersonsColumns(db, select, [&](const store::ScannedRow& st) {
         for (const Target& target : texts) {
             // Null reads as empty text, which no listed value is.

@@ -1,5 +1,7 @@
+#include "ProgramTables.h"
 #include "QueryFixture.h"
 #include "records/PersonColumns.h"
+#include "records/PersonsStats.h"
 #include "records/PersonsTable.h"
 #include "store/RowScan.h"
 
@@ -356,6 +358,65 @@ TEST(Report, OnePassEqualsPerItemQueries) {
     const QString expected = perItemReport(db, items, 600, 2026);
     EXPECT_TRUE(expected.contains(QStringLiteral(".Abc ")));
     EXPECT_EQ(buildReport(db, items, 600, 2026), expected);
+}
+
+// The server counts the groups and sends only them; its report is the embedded file's, byte for
+// byte, over the same persons: Nulls, blanks, trailing spaces, values outside the lists, case
+// variants of one listed value, years outside the report's, amounts on a half, and a narrowed table.
+TEST(Report, ServerGroupsGiveTheEmbeddedText) {
+    testing_support::TestFolder folder{false};
+    std::unique_ptr<store::Database> engines[] = {
+        testing_support::programDatabase(store::Dialect::Embedded, folder.file(QStringLiteral("lib.mdb"))),
+        testing_support::programDatabase(store::Dialect::Server, {})};
+    const QVariantList sexes = {"男", "女", QVariant(), "", " 男", "男 ", "其他"};
+    const QVariantList nations = {"汉族", "回族",  "abc",   "ABC",        "aBc",       "é族",   "É族",
+                                  "ａ族", "Ａ族",  "苗族",  QVariant(),   "",          "汉族 ", "ab",
+                                  "AB",   "abcde", "ABCDE", "ABCDEFGH族", "abcdefgh族"};
+    const QVariantList dates = {"1950-03-15", "1962-12-31", "2030-01-01",
+                                "1899-05-05", "1900-01-01", QVariant()};
+    const QVariantList amounts = {1000.5, 0.0, QVariant(), 2345.6, 1.005, 2.675, -45.67, 1e-7, 0.1 + 0.2, 3};
+    // Every column but the photo: more than one grouped statement takes.
+    QStringList every;
+    for (const records::PersonColumn& c : records::personColumns()) {
+        if (c.kind != records::Kind::Photo)
+            every << c.columnName();
+    }
+    QString reports[2], narrowed[2], everyColumn[2];
+    for (int e = 0; e < 2; ++e) {
+        store::Database& db = *engines[e];
+        db.exec(
+            QStringLiteral("INSERT INTO km VALUES (24, '劳模', '是', '劳模'), (24, '劳模', '否', '劳模'), "
+                           "(4, '民族', 'Abc', '民族'), (4, '民族', 'É族', '民族'), "
+                           "(4, '民族', 'Ａ族', '民族'), (4, '民族', 'Ab', '民族'), "
+                           "(4, '民族', 'ABCDEFGH族', '民族'), (4, '民族', 'Abc', '民族')"));
+        std::mt19937 random(7);
+        const auto pick = [&](const QVariantList& list) { return list.at(int(random() % list.size())); };
+        store::Transaction tx(db);
+        for (int i = 0; i < 400; ++i)
+            db.exec(QStringLiteral("INSERT INTO wslib(\"个人编号\", \"性别\", \"民族\", \"出生年月\", "
+                                   "\"劳模\", \"基本养老金\", \"社区名称\", \"工作时间\", \"归侨\") "
+                                   "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                    {QString::number(i), pick(sexes), pick(nations), pick(dates), pick({1, 0, QVariant()}),
+                     pick(amounts), pick(sexes), pick(dates), pick({1, 0, QVariant()})});
+        tx.commit();
+        const QStringList items = {QStringLiteral("性别"),       QStringLiteral("民族"),
+                                   QStringLiteral("劳模"),       QStringLiteral("出生年月"),
+                                   QStringLiteral("基本养老金"), QStringLiteral("姓名")};
+        reports[e] = buildReport(db, items, 400, 2026);
+        everyColumn[e] = buildReport(db, every, 400, 2026);
+        std::vector<qint64> odd;
+        for (qint64 row = 1; row <= 400; row += 2)
+            odd.push_back(row);
+        EXPECT_EQ(records::narrowPersons(db, odd), 200);
+        narrowed[e] = buildReport(db, items, 200, 2026);
+        records::widenPersons(db);
+    }
+    EXPECT_TRUE(reports[0].contains(QStringLiteral(".Abc "))) << reports[0].toStdString();
+    EXPECT_EQ(reports[1], reports[0]);
+    EXPECT_EQ(narrowed[1], narrowed[0]);
+    EXPECT_NE(narrowed[0], reports[0]);
+    EXPECT_GT(every.size(), 31);
+    EXPECT_EQ(everyColumn[1], everyColumn[0]);
 }
 
 // A reader that throws ends the scan with its own exception; the connection keeps no trace of the
