@@ -722,11 +722,14 @@ std::unique_ptr<store::Database> connectServer(const store::Session& session) {
     return store::Database::connect(session.target().server);
 }
 
+QString login(store::Database& server) {
+    return server.scalar(QStringLiteral("SELECT session_user::text")).toString();
+}
+
 // Repair and compact work as the role that owns the tables: a login that is that role's member
 // takes it on; a super user already may; anyone else is refused before anything runs (the
 // server itself would only skip the tables with a warning).
 void actAsOwner(store::Database& server) {
-    const QString login = server.scalar(QStringLiteral("SELECT session_user::text")).toString();
     const QString owner =
         server
             .scalar(QStringLiteral("SELECT tableowner::text FROM pg_catalog.pg_tables WHERE schemaname = "
@@ -741,12 +744,8 @@ void actAsOwner(store::Database& server) {
     if (owner.isEmpty() ||
         !server.scalar(QStringLiteral("SELECT pg_has_role(current_user, ?::name, 'MEMBER')"), {owner})
              .toBool())
-        throw ServerRightsMissing(login);
+        throw ServerRightsMissing(login(server));
     server.exec(QStringLiteral("SET ROLE %1").arg(store::quoted(owner)));
-}
-
-QString login(store::Database& server) {
-    return server.scalar(QStringLiteral("SELECT session_user::text")).toString();
 }
 
 // The server's names of the carried tables, as a bound list "(?, ?, ...)".
@@ -774,14 +773,7 @@ void Maintenance::writeServerTables(store::Database& server, const QString& file
         store::Transaction tx(*to);
         for (const QString& table : tables) {
             control.note(done, total, text(table, done, total));
-            if (table == records::kHistoryTable) {
-                records::ensureHistoryTable(*to);
-            } else {
-                QList<store::schema::ColumnSpec> specs;
-                for (const store::TableColumn& c : store::tableColumns(server, table))
-                    specs.append({c.name, c.declaredType, store::textSize(c.declaredType)});
-                store::schema::createTable(*to, table, specs);
-            }
+            createTableLike(server, *to, table);
             copyTableRows(server, *to, table, [&] {
                 if (++done % 256 == 0)
                     control.note(done, total, text(table, done, total));

@@ -18,6 +18,10 @@ QStringList carriedTables(store::Database& db);
 // Rows of every carried table, for progress.
 qint64 carriedRows(store::Database& db, const QStringList& tables);
 
+// Makes `table` in `to` with the columns, types and order it has in `from` (the change history
+// as its module makes it).
+void createTableLike(store::Database& from, store::Database& to, const QString& table);
+
 // Called after each row copied; may throw to stop the copy.
 using RowCopied = std::function<void()>;
 

@@ -16,7 +16,6 @@
 namespace exchange {
 
 using store::Database;
-using store::quoted;
 
 namespace {
 
@@ -79,15 +78,11 @@ void uploadToServer(const QString& file, Database& server, store::JobControl& co
         throw ServerNotEmpty();
     // The persons tables as the file declares them (the file's layout was checked at open); their
     // indexes are made the way start-up makes missing ones.
-    for (const QString& table : {store::schema::kPersons, store::schema::kStaging}) {
-        QList<store::schema::ColumnSpec> specs;
-        for (const store::TableColumn& c : store::tableColumns(*source, table))
-            specs.append({c.name, c.declaredType, store::textSize(c.declaredType)});
-        store::schema::createTable(server, table, specs);
-    }
+    for (const QString& table : {store::schema::kPersons, store::schema::kStaging})
+        createTableLike(*source, server, table);
     store::schema::createSmallTables(server);
     if (tables.contains(records::kHistoryTable))
-        records::ensureHistoryTable(server);
+        createTableLike(*source, server, records::kHistoryTable);
 
     qint64 done = 0;
     for (const QString& table : tables) {

@@ -319,18 +319,14 @@ bool EntryWindow::mayLeavePerson() {
 void EntryWindow::showPerson(qint64 rowid) {
     if (!mayLeavePerson())
         return;
-    const auto find = [&] {
-        for (int i = 0; i < list_->count(); ++i) {
-            if (list_->rowid(i) == rowid)
-                return i;
+    int at = -1;
+    ui::guard(this, ui::silently(), [&] {
+        at = list_->indexOf(rowid);
+        if (at < 0) {
+            setList(openPersonList(session_.db()));
+            at = list_->indexOf(rowid);
         }
-        return -1;
-    };
-    int at = find();
-    if (at < 0) {
-        ui::guard(this, ui::silently(), [&] { setList(openPersonList(session_.db())); });
-        at = find();
-    }
+    });
     if (at >= 0)
         moveTo(at);
 }
@@ -427,15 +423,12 @@ void EntryWindow::openHistory() {
 // unless the operator has typed into the boxes. A restored person is moved to.
 void EntryWindow::historyChanged(qint64 rowid) {
     list_->forget(rowid);
-    bool listed = false;
-    for (int i = 0; i < list_->count(); ++i) {
-        if (list_->rowid(i) == rowid) {
-            model_->rowChanged(i);
-            listed = true;
-        }
-    }
-    if (!listed) // a person put back: shown as 新增 shows a new one
+    int at = -1;
+    if (!ui::guard(this, ui::silently(), [&] { at = list_->indexOf(rowid); }))
+        return;
+    if (at < 0) // a person put back: shown as 新增 shows a new one
         return showPerson(rowid);
+    model_->rowChanged(at);
     if (list_->currentRowid() == rowid && form_->changedEntries().empty())
         showCurrent();
 }
@@ -600,19 +593,17 @@ void EntryWindow::refreshList() {
     const bool typed = shown >= 0 && !form_->changedEntries().empty();
     const int position = list_->position();
     const QString label = countLabel_;
+    int at = -1;
     if (!ui::guard(this, ui::stopWithCause(kRefreshFailed), [&] {
             listChanging_ = true;
             list_->reload();
             model_->refresh();
             listChanging_ = false;
+            if (shown >= 0)
+                at = list_->indexOf(shown);
         })) {
         listChanging_ = false;
         return;
-    }
-    int at = -1;
-    for (int i = 0; shown >= 0 && i < list_->count(); ++i) {
-        if (list_->rowid(i) == shown)
-            at = i;
     }
     if (at >= 0 && typed) {
         // What was typed stays; a save compares with the version read when the person was shown.

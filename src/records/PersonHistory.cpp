@@ -325,4 +325,55 @@ Restored restorePerson(store::Database& db, qint64 id, const Author& author) {
     return restored;
 }
 
+namespace {
+
+// The history's own columns up to the two values; the embedded file keeps a picture in the value
+// column itself, the server beside it.
+const QString kHistoryColumns =
+    QStringLiteral("id, change_id, changed_at, operator, person, number, name, kind, field");
+constexpr int kHistoryFixed = 9;
+
+} // namespace
+
+void copyHistoryRows(store::Database& from, store::Database& to, const std::function<void()>& copied) {
+    const bool fromServer = from.dialect() == store::Dialect::Server;
+    const bool toServer = to.dialect() == store::Dialect::Server;
+    store::Statement read =
+        from.prepare(QStringLiteral("SELECT %1, old_value, new_value%2 FROM %3 ORDER BY id")
+                         .arg(kHistoryColumns,
+                              fromServer ? QStringLiteral(", old_bytes, new_bytes") : QString(), table()));
+    store::Statement write = to.prepare(
+        toServer ? QStringLiteral("INSERT INTO %1 (%2, old_value, new_value, old_bytes, new_bytes) VALUES "
+                                  "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?::text, ?::text, ?, ?) RETURNING id")
+                       .arg(table(), kHistoryColumns)
+                 : QStringLiteral("INSERT INTO %1 (%2, old_value, new_value) VALUES "
+                                  "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                       .arg(table(), kHistoryColumns));
+    const auto isBytes = [](const QVariant& v) { return v.typeId() == QMetaType::QByteArray; };
+    while (read.step()) {
+        for (int i = 0; i < kHistoryFixed; ++i)
+            write.bind(i + 1, read.value(i));
+        QVariant oldValue = read.value(kHistoryFixed);
+        QVariant newValue = read.value(kHistoryFixed + 1);
+        if (fromServer) {
+            if (!read.isNull(kHistoryFixed + 2))
+                oldValue = read.value(kHistoryFixed + 2);
+            if (!read.isNull(kHistoryFixed + 3))
+                newValue = read.value(kHistoryFixed + 3);
+        }
+        if (toServer) {
+            write.bind(10, isBytes(oldValue) ? QVariant() : oldValue);
+            write.bind(11, isBytes(newValue) ? QVariant() : newValue);
+            write.bind(12, isBytes(oldValue) ? oldValue : QVariant());
+            write.bind(13, isBytes(newValue) ? newValue : QVariant());
+        } else {
+            write.bind(10, oldValue);
+            write.bind(11, newValue);
+        }
+        write.run();
+        write.reset();
+        copied();
+    }
+}
+
 } // namespace records

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -47,6 +48,9 @@ bool hasHistoryTable(store::Database& db);
 // Makes the table and its indexes when the file lacks them; nothing on a read-only file.
 // True when the table is there afterwards.
 bool ensureHistoryTable(store::Database& db);
+// Every history row of `from` into the empty history of `to`, either engine to either, ids kept;
+// `copied` after each row (it may throw to stop).
+void copyHistoryRows(store::Database& from, store::Database& to, const std::function<void()>& copied);
 
 // A row as the history window shows it. A photo's old bytes are not read here: `oldBytes` is
 // their size (-1 when the old value is not a picture), `newBytes` the new picture's size.

@@ -351,6 +351,19 @@ struct Tally {
     Billionths sum = 0;
     Billionths max = 0;
     Billionths min = 0;
+
+    // `times` persons born (retired, ...) in `year`; years outside the report's are not counted.
+    void addYear(qint64 year, qint64 times) {
+        if (year >= 1900 && year - 1900 < qint64(byYear.size()))
+            byYear[std::size_t(year - 1900)] += times;
+    }
+    // `times` persons with the amount `v` (not 0).
+    void addAmount(Billionths v, qint64 times) {
+        max = count == 0 ? v : std::max(max, v);
+        min = count == 0 ? v : std::min(min, v);
+        sum += v * times;
+        count += times;
+    }
 };
 
 Column columnOf(store::Database& db, const QString& item, const std::vector<store::TableColumn>& fields) {
@@ -400,11 +413,8 @@ void tallyGroups(store::Database& db, const std::vector<std::pair<int, const Col
                 t.byValue.count(row.utf8(at), persons); // Null as empty text, as the pass reads it
                 break;
             case store::JetType::Date:
-                if (!row.isNull(at)) {
-                    const qint64 year = row.integer(at);
-                    if (year >= 1900 && year - 1900 < qint64(t.byYear.size()))
-                        t.byYear[std::size_t(year - 1900)] += persons;
-                }
+                if (!row.isNull(at))
+                    t.addYear(row.integer(at), persons);
                 break;
             case store::JetType::Boolean:
                 if (!row.isNull(at))
@@ -416,11 +426,7 @@ void tallyGroups(store::Database& db, const std::vector<std::pair<int, const Col
                 const double stored = row.real(at);
                 if (stored == 0)
                     break;
-                const Billionths v = decimals(stored);
-                t.max = t.count == 0 ? v : std::max(t.max, v);
-                t.min = t.count == 0 ? v : std::min(t.min, v);
-                t.sum += v * persons;
-                t.count += persons;
+                t.addAmount(decimals(stored), persons);
             }
             }
         });
@@ -494,10 +500,7 @@ std::map<int, Tally> tally(store::Database& db, const std::vector<Column>& colum
             const std::string_view cell = st.utf8(target.at);
             if (cell.empty())
                 continue;
-            Tally& t = *target.tally;
-            const int year = yearOf(cell);
-            if (year >= 1900 && year - 1900 < int(t.byYear.size()))
-                ++t.byYear[std::size_t(year - 1900)];
+            target.tally->addYear(yearOf(cell), 1);
         }
         for (const Target& target : numbers) {
             if (st.isNull(target.at))
@@ -506,12 +509,7 @@ std::map<int, Tally> tally(store::Database& db, const std::vector<Column>& colum
                 st.holdsNumber(target.at) ? st.real(target.at) : st.value(target.at).toDouble();
             if (stored == 0)
                 continue;
-            Tally& t = *target.tally;
-            const Billionths v = decimals(stored);
-            t.max = t.count == 0 ? v : std::max(t.max, v);
-            t.min = t.count == 0 ? v : std::min(t.min, v);
-            t.sum += v;
-            ++t.count;
+            target.tally->addAmount(decimals(stored), 1);
         }
         for (const Target& target : booleans) {
             if (!st.isNull(target.at))

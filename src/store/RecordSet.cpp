@@ -5,6 +5,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace store {
 
 namespace {
@@ -69,6 +71,12 @@ void RecordSet::readRest() const {
     // showed until it is read again (刷新).
     ids_.resize(std::size_t(expected_), -1);
     complete_ = true;
+}
+
+int RecordSet::indexOf(qint64 rowid) const {
+    readRest();
+    const auto at = std::find(ids_.begin(), ids_.end(), rowid);
+    return at == ids_.end() ? -1 : int(at - ids_.begin());
 }
 
 qint64 RecordSet::rowid(int index) const {

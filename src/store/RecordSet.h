@@ -28,6 +28,9 @@ public:
     // -1 for a row that left the table between the count and the reading of its id.
     qint64 rowid(int index) const;
 
+    // Where `rowid` stands, -1 when it is not listed. On a server this reads every id first.
+    int indexOf(qint64 rowid) const;
+
     int position() const { return position_; }
     // -1 when the list is empty or the current row was deleted.
     qint64 currentRowid() const;

@@ -8,23 +8,13 @@ namespace ui {
 std::optional<store::BulkLock> takeBulkLock(QWidget* parent, store::Session& session, store::BulkWork work,
                                             const QString& title) {
     std::optional<store::BulkLock> lock;
-    std::optional<QString> refusal;
+    // Someone else's work comes first: said in its own words, the cause only logged.
     guard(
         parent, stopWithCause(QStringLiteral("数据库没有改变。"), title),
-        [&] {
-            try {
-                lock.emplace(session.db(), session.state().currentUser, work);
-            } catch (const store::BulkLockRefused& e) {
-                // Not a failure: someone else's work comes first.
-                refusal = e.message();
-            }
-        },
-        store::bulkWorkText(work));
-    if (refusal) {
-        qCInfo(lcWindow).noquote() << describeAction(parent, store::bulkWorkText(work))
-                                   << "refused:" << *refusal;
-        inform(parent, *refusal, title, Icon::Information);
-    }
+        {when<store::BulkLockRefused>([&](const store::BulkLockRefused& e) {
+            return stopWith(e.message(), title, Icon::Information);
+        })},
+        [&] { lock.emplace(session.db(), session.state().currentUser, work); }, store::bulkWorkText(work));
     return lock;
 }
 
